@@ -1,0 +1,71 @@
+#include "serialportsettingdialog.h"
+
+#include "../comm/commstate.h"
+#include "settingdialogform.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <iterator>
+#include <type_traits>
+
+namespace {
+constexpr qint32 SearchOrder[] = {115200, 19200, 9600, 4800, 2400, 1200};
+constexpr int AutoItem = 0;
+} // namespace
+
+void loadBaudCandidates(CommStateRecord &state)
+{
+    static_assert(std::size(SearchOrder) == std::extent_v<decltype(CommStateRecord::baudCandidates)>);
+    std::copy(std::begin(SearchOrder), std::end(SearchOrder), state.baudCandidates);
+    state.autoBaudIndex = 0;
+    state.autoBaudCount = quint8(std::size(SearchOrder));
+}
+
+SerialportSettingDialog::SerialportSettingDialog(QWidget *parent)
+    : QDialog(parent), form(new SettingDialogForm)
+{
+    form->setupUi(this);
+    setWindowTitle(tr("Serial port"));
+    listOpenablePorts();
+    loadBaudCandidates(CommState);
+    form->comboBoxBaud->setCurrentIndex(AutoItem);
+    connect(form->pushButtonOK, SIGNAL(clicked()), this, SLOT(ClickedOKSlots()));
+    connect(form->pushButtonCancel, SIGNAL(clicked()), this, SLOT(ClickedCancelSlots()));
+}
+
+SerialportSettingDialog::~SerialportSettingDialog()
+{
+    delete form;
+}
+
+// Only ports that open now are offered: one held by another program would fail the link.
+// The box stays editable for paths the system does not list (pseudo-terminals, by-id links).
+void SerialportSettingDialog::listOpenablePorts()
+{
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        QSerialPort probe;
+        probe.setPort(info);
+        if (probe.open(QIODevice::ReadWrite)) {
+            form->comboBoxName->addItem(info.portName());
+            probe.close();
+        }
+    }
+    form->comboBoxName->setCurrentIndex(form->comboBoxName->count() > 0 ? 0 : -1);
+}
+
+void SerialportSettingDialog::ClickedCancelSlots()
+{
+    reject();
+}
+
+void SerialportSettingDialog::ClickedOKSlots()
+{
+    CommState.portName = form->comboBoxName->currentText().trimmed();
+    CommState.baudRate =
+        form->comboBoxBaud->currentIndex() == AutoItem ? 0 : form->comboBoxBaud->currentText().toInt();
+    CommState.parity = form->comboBoxParity->currentIndex();
+    CommState.dataBits = form->comboBoxData->currentText().toInt();
+    CommState.stopBits = form->comboBoxStop->currentText().toInt();
+    accept();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+
+struct CommStateRecord;
+namespace Ui {
+class SerialportSettingDialog;
+}
+using SettingDialogForm = Ui::SerialportSettingDialog;
+
+// Modal choice of the serial port and the baud rate ("AUTO" searches the candidates).
+// On OK the choice goes into CommState; building the dialog reloads the search table.
+class SerialportSettingDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit SerialportSettingDialog(QWidget *parent = nullptr);
+    ~SerialportSettingDialog() override;
+
+private slots:
+    void ClickedCancelSlots();
+    void ClickedOKSlots();
+
+private:
+    void listOpenablePorts();
+
+    SettingDialogForm *form;
+};
+
+// Candidate rates of the automatic search, in trial order.
+void loadBaudCandidates(CommStateRecord &state);

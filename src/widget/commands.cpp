@@ -1,0 +1,158 @@
+// The command set: the requests of the Device group, Read/Stop and the periodic read.
+#include "widget.h"
+
+#include "../comm/commstate.h"
+#include "../forms/widgetform.h"
+#include "modbusframe.h"
+#include "protocol.h"
+
+#include <QTimer>
+
+namespace {
+// The "Magnification:" item at index 0 reads the second block (see ShowDeviceType).
+constexpr int SecondBlockItem = 0;
+enum MeasurementItem { AllItem = 0, TemperatureItem, HumidityItem, DewPointItem, StatusItem };
+} // namespace
+
+quint16 Widget::GetDeviceAddress() const
+{
+    const int address = form->lineEditAddress->text().toInt();
+    const bool valid = address >= Modbus::MinSlaveAddress && address <= Modbus::MaxSlaveAddress;
+    return valid ? quint16(address) : 0;
+}
+
+void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
+                               bool clearsRxBuffer)
+{
+    requestRegister = startRegister;
+    SendFrame(ModbusFrame::buildRequest(slave, function, startRegister, value));
+    // The next periodic read comes one second after a one-off request.
+    timerRead->start(Timing::OneOffReadDelayMs);
+    if (clearsRxBuffer)
+        CommState.rxBuffer.clear();
+}
+
+void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
+{
+    SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters, startRegister,
+                      count, true);
+}
+
+void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value)
+{
+    SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::WriteSingleRegister, startRegister, value,
+                      true);
+}
+
+void Widget::PushButtonAddressReadSlot()
+{
+    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1, true);
+}
+
+void Widget::PushButtonAddressSlot()
+{
+    const QString text = form->lineEditAddress->text();
+    if (text.isEmpty()) {
+        showError(tr("The address is empty!"));
+        return;
+    }
+    const int address = text.toInt();
+    if (address < Modbus::MinSlaveAddress || address > Modbus::MaxSlaveAddress) {
+        showError(tr("The address is between 1 and 247!"));
+        return;
+    }
+    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::WriteSingleRegister, Reg::Address,
+                      quint16(address), false);
+}
+
+void Widget::PushButtonBaudRateSlot()
+{
+    WriteRegisterOrder(Reg::BaudCode, quint16(form->comboBoxBaudRate->currentIndex() + 1));
+}
+
+void Widget::PushButtonTypeReadSlot()
+{
+    ReadRegisterOrder(Reg::DeviceType, 1);
+}
+
+void Widget::PushButtonTypeSettingSlot()
+{
+    WriteRegisterOrder(Reg::DeviceType, quint16(form->comboBoxDeviceType->currentIndex()));
+}
+
+void Widget::PushButtonSensorTypeReadSlot()
+{
+    ReadRegisterOrder(Reg::SensorType, 1);
+}
+
+void Widget::PushButtonSensorTypeSettingSlot()
+{
+    WriteRegisterOrder(Reg::SensorType, quint16(form->comboBoxSensorType->currentIndex()));
+}
+
+void Widget::PushButtonReadSNSlot()
+{
+    ReadRegisterOrder(Reg::SerialNumber, Reg::SerialNumberCount);
+}
+
+int Widget::NormalisedPeriod()
+{
+    int period = form->lineEditPeriod->text().toInt();
+    if (period < Timing::MinPeriodMs) {
+        period = Timing::MinPeriodMs;
+        form->lineEditPeriod->setText(QString::number(period));
+    }
+    return period;
+}
+
+bool Widget::IsPeriodicReadOn() const
+{
+    return form->pushButtonRead->text() != tr("Read");
+}
+
+void Widget::PushButtonReadSlot()
+{
+    const int period = NormalisedPeriod();
+    if (!IsPeriodicReadOn()) {
+        form->pushButtonRead->setText(tr("Stop"));
+        timerRead->start(period);
+    } else {
+        form->pushButtonRead->setText(tr("Read"));
+        timerRead->stop();
+    }
+}
+
+void Widget::ReadHumitureOrder()
+{
+    const int period = NormalisedPeriod();
+    if (!IsPeriodicReadOn())
+        return;
+    timerRead->start(period);
+    if (form->lineEditAddress->text().isEmpty()) {
+        timerRead->stop();
+        form->pushButtonRead->setText(tr("Read"));
+        showError(tr("The address is empty!"));
+        return;
+    }
+    const quint16 block =
+        form->comboBoxRegister->currentIndex() == SecondBlockItem ? Reg::SecondBlock : 0;
+    const int item = form->comboBoxNum->currentIndex();
+    const bool single = item >= TemperatureItem && item <= StatusItem;
+    requestRegister = quint16(block + (single ? item - TemperatureItem : 0));
+    const quint16 count = single ? 1 : Reg::BlockSize;
+    CommState.deviceAddress = GetDeviceAddress();
+    SendFrame(ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
+                                        Modbus::ReadHoldingRegisters, requestRegister, count));
+    CommState.rxBuffer.clear();
+}
+
+void Widget::TimerClearSlot()
+{
+    timerClear->stop();
+    CommState.rxBuffer.clear();
+}
+
+void Widget::TimerDelaySlot()
+{
+    timerDelay->stop();
+}

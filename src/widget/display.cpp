@@ -1,0 +1,100 @@
+// Displays of decoded values: readings, address, baud rate, device type and information.
+#include "widget.h"
+
+#include "../comm/commstate.h"
+#include "../forms/widgetform.h"
+#include "protocol.h"
+
+#include <QTimer>
+
+namespace {
+constexpr quint16 FahrenheitDevice = 2;
+const QChar DegreeCelsius(0x2103);
+const QChar DegreeFahrenheit(0x2109);
+} // namespace
+
+void Widget::ShowAddress()
+{
+    form->lineEditAddress->setText(QString::number(CommState.deviceAddress));
+}
+
+void Widget::ShowBaudRate()
+{
+    form->comboBoxBaudRate->setCurrentIndex(int(CommState.deviceBaudCode) - 1);
+}
+
+void Widget::ShowDeviceType()
+{
+    form->comboBoxDeviceType->setCurrentIndex(CommState.deviceType);
+    // Order the items so that each names the scale of the block its index reads: index 0
+    // reads the second block, hundredths for device type 0 and tenths for the others.
+    form->comboBoxRegister->clear();
+    if (CommState.deviceType == 0) {
+        form->comboBoxRegister->addItem(QStringLiteral("*100"));
+        form->comboBoxRegister->addItem(QStringLiteral("*10"));
+    } else {
+        form->comboBoxRegister->addItem(QStringLiteral("*10"));
+        form->comboBoxRegister->addItem(QStringLiteral("*100"));
+    }
+}
+
+void Widget::ShowDeviceInfo()
+{
+    ShowAddress();
+    ShowBaudRate();
+    const quint16 version = CommState.firmwareVersion;
+    form->labelVersions->setText(tr("Firmware version:") + tr("V") +
+                                 QStringLiteral("%1.%2.%3")
+                                     .arg(version / 100 % 10)
+                                     .arg(version / 10 % 10)
+                                     .arg(version % 10));
+    form->comboBoxSensorType->setCurrentIndex(CommState.sensorType);
+    ShowDeviceType();
+    timerDelay->start(Timing::DisplayDelayMs);
+}
+
+void Widget::ShowHumitureX100(int selector)
+{
+    ShowHumiture(selector, 100.0, 2);
+}
+
+void Widget::ShowHumitureX10(int selector)
+{
+    ShowHumiture(selector, 10.0, 1);
+}
+
+// Selector 0 shows all three readings, 1 to 3 one of them; the others get their dash text.
+void Widget::ShowHumiture(int selector, double divisor, int decimals)
+{
+    QString temperature = tr("Temperature:---");
+    QString humidity = tr("Humidity:---");
+    QString dewPoint = tr("DewTemp:---");
+    if (selector == 0 || selector == 1)
+        temperature = tr("Temperature:") +
+                      FormatReading(float(CommState.temperatureRaw / divisor), decimals, false);
+    if (selector == 0 || selector == 2)
+        humidity =
+            tr("Humidity:") + FormatReading(float(CommState.humidityRaw / divisor), decimals, true);
+    if (selector == 0 || selector == 3)
+        dewPoint =
+            tr("DewTemp:") + FormatReading(float(CommState.dewPointRaw / divisor), decimals, false);
+    form->labelTemperature->setText(temperature);
+    form->labelHumidity->setText(humidity);
+    form->labelDewTemp->setText(dewPoint);
+}
+
+void Widget::ShowStatusDashes()
+{
+    form->labelTemperature->setText(tr("Temperature:---"));
+    form->labelHumidity->setText(tr("Humidity:---"));
+    form->labelDewTemp->setText(tr("DewTemp:---"));
+}
+
+QString Widget::FormatReading(float value, int decimals, bool humidity) const
+{
+    QString text = QStringLiteral("<font color=red>") + QString::number(value, 'f', decimals);
+    if (humidity)
+        return text + QStringLiteral("%  </font>");
+    const QChar unit = CommState.deviceType == FahrenheitDevice ? DegreeFahrenheit : DegreeCelsius;
+    return text + unit + QStringLiteral("  </font>");
+}

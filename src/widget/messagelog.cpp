@@ -1,0 +1,73 @@
+// The frame log: time-stamped lines in the message view and, while capturing, in a file.
+#include "widget.h"
+
+#include "../forms/widgetform.h"
+#include "messageview.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+QString captureFolder()
+{
+    return QDir::currentPath() + QStringLiteral("/Data");
+}
+} // namespace
+
+void Widget::AppendMessage(const QString &frameText, bool received)
+{
+    LogLine(received ? LineKind::Received : LineKind::Sent, frameText);
+}
+
+void Widget::LogLine(LineKind kind, const QString &frameText, const QString &note)
+{
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString direction =
+        kind == LineKind::Received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
+    const QString line = stamp + direction + frameText;
+    const auto viewKind = kind == LineKind::Sent       ? MessageView::Kind::Sent
+                          : kind == LineKind::Received ? MessageView::Kind::Received
+                                                       : MessageView::Kind::NotSent;
+    form->textBrowser->appendLine(viewKind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
+    // The capture records what went over the wire, one plain line per frame.
+    if (kind != LineKind::NotSent && !captureFileName.isEmpty())
+        CaptureLine(line);
+}
+
+void Widget::CaptureLine(const QString &line)
+{
+    QDir().mkpath(captureFolder());
+    QFile file(captureFolder() + QStringLiteral("/") + captureFileName);
+    QString failure;
+    if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        QTextStream stream(&file);
+        stream << line << '\n';
+        stream.flush();
+        if (stream.status() != QTextStream::Ok || !file.flush())
+            failure = file.errorString();
+        file.close();
+    } else {
+        failure = file.errorString();
+    }
+    if (failure.isEmpty() || captureErrorShown)
+        return;
+    captureErrorShown = true;
+    showError(tr("Cannot write the capture file %1: %2")
+                  .arg(QDir::toNativeSeparators(file.fileName()), failure));
+}
+
+void Widget::CheckBoxSaveSlot(int State)
+{
+    if (State == Qt::Checked) {
+        captureFileName = QStringLiteral("Log") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")) +
+                          QStringLiteral(".txt");
+        captureErrorShown = false;
+        QDir().mkpath(captureFolder());
+    } else {
+        captureFileName.clear();
+    }
+}

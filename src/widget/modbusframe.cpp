@@ -1,0 +1,44 @@
+#include "modbusframe.h"
+
+#include "protocol.h"
+
+namespace ModbusFrame {
+
+quint16 crc16(const char *data, int length)
+{
+    quint16 crc = 0xFFFF;
+    for (int i = 0; i < length; ++i) {
+        crc ^= static_cast<quint8>(data[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001) : static_cast<quint16>(crc >> 1);
+    }
+    return crc;
+}
+
+quint16 crc16(const QByteArray &bytes)
+{
+    return crc16(bytes.constData(), bytes.size());
+}
+
+QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 countOrValue)
+{
+    QByteArray frame;
+    frame.reserve(Modbus::RequestLength);
+    frame.append(char(slave));
+    frame.append(char(function));
+    frame.append(char(startRegister >> 8));
+    frame.append(char(startRegister & 0xFF));
+    frame.append(char(countOrValue >> 8));
+    frame.append(char(countOrValue & 0xFF));
+    const quint16 crc = crc16(frame);
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
+QString hexText(const QByteArray &frame)
+{
+    return QString::fromLatin1(frame.toHex());
+}
+
+} // namespace ModbusFrame

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Modbus RTU request frames: building, CRC and their text form. No widgets, no globals.
+namespace ModbusFrame {
+
+// CRC-16 of Modbus RTU: polynomial 0xA001 (0x8005 reflected), initial value 0xFFFF,
+// no final xor. The low byte travels first on the wire.
+quint16 crc16(const char *data, int length);
+quint16 crc16(const QByteArray &bytes);
+
+// The 8-byte request: slave, function, start register, count (0x03) or value (0x06), CRC.
+QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 countOrValue);
+
+// Two lower-case hexadecimal digits per byte, no separators.
+QString hexText(const QByteArray &frame);
+
+} // namespace ModbusFrame

@@ -1,0 +1,235 @@
+#include "modbusreply.h"
+
+#include "../comm/commstate.h"
+#include "modbusframe.h"
+#include "protocol.h"
+
+#include <algorithm>
+
+namespace ModbusReply {
+
+namespace {
+
+quint8 byteAt(const QByteArray &frame, int pos)
+{
+    return static_cast<quint8>(frame.at(pos));
+}
+
+quint8 functionCode(const QByteArray &frame)
+{
+    return frame.size() > 1 ? byteAt(frame, 1) : 0;
+}
+
+bool isFailingAdapterNoise(const QByteArray &buffer)
+{
+    const int noise = int(std::count_if(buffer.cbegin(), buffer.cend(), [](char c) {
+        return c == '\x00' || c == '\xFF';
+    }));
+    return noise >= AdapterFailureBytes;
+}
+
+// A read reply's register at index i lies at bytes 3 + 2i; it counts only when the
+// byte count covers both of its bytes (otherwise those would be CRC bytes).
+bool readReplyHasRegister(const QByteArray &frame, int index)
+{
+    return payloadLength(frame) >= 2 * (index + 1);
+}
+
+bool isReadReply(const QByteArray &frame)
+{
+    return functionCode(frame) == Modbus::ReadHoldingRegisters;
+}
+
+bool isWriteEcho(const QByteArray &frame)
+{
+    return functionCode(frame) == Modbus::WriteSingleRegister;
+}
+
+// Blocks 0x0000 and 0x0004 hold the readings in tenths and hundredths; device type 0
+// carries tenths in the first block, the other types the reverse.
+Display readingsDisplay(quint16 requestRegister, quint16 deviceType)
+{
+    const bool firstBlock = requestRegister < Reg::SecondBlock;
+    const bool tenths = (deviceType == 0) == firstBlock;
+    return tenths ? Display::ReadingsX10 : Display::ReadingsX100;
+}
+
+Effect decodeReadings(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)
+{
+    if (!isReadReply(frame))
+        return {};
+    const int quantity = requestRegister % Reg::BlockSize;
+    const int payload = payloadLength(frame);
+    const Display display = readingsDisplay(requestRegister, state.deviceType);
+    if (quantity == Reg::Status)
+        return {Display::StatusDashes};
+    if (quantity == Reg::Temperature && payload == 2 * Reg::BlockSize) {
+        state.temperatureRaw = signedField(frame, 3);
+        state.humidityRaw = field(frame, 5);
+        state.dewPointRaw = signedField(frame, 7);
+        return {display, AllReadings};
+    }
+    if (payload != 2) // a one-register read must be answered with exactly one register
+        return {};
+    switch (quantity) {
+    case Reg::Temperature:
+        state.temperatureRaw = signedField(frame, 3);
+        return {display, TemperatureOnly};
+    case Reg::Humidity:
+        state.humidityRaw = field(frame, 3);
+        return {display, HumidityOnly};
+    default:
+        state.dewPointRaw = signedField(frame, 3);
+        return {display, DewPointOnly};
+    }
+}
+
+Effect decodeAddress(const QByteArray &frame, CommStateRecord &state)
+{
+    if (isWriteEcho(frame)) {
+        state.deviceAddress = byteAt(frame, 5); // low byte of the echoed value
+        return {};
+    }
+    if (!isReadReply(frame) || !readReplyHasRegister(frame, 0))
+        return {};
+    state.deviceAddress = field(frame, 3);
+    if (payloadLength(frame) <= 2)
+        return {Display::Address};
+    // The device-information read: registers 0x0100 to 0x0107 from byte 3 on. A short
+    // reply leaves the registers it does not carry as they were.
+    if (readReplyHasRegister(frame, 1))
+        state.deviceBaudCode = field(frame, 5);
+    if (readReplyHasRegister(frame, 2))
+        state.firmwareVersion = field(frame, 7);
+    if (readReplyHasRegister(frame, 3))
+        state.deviceType = field(frame, 9);
+    if (readReplyHasRegister(frame, 7))
+        state.sensorType = field(frame, 17);
+    return {Display::DeviceInfo};
+}
+
+// Register value of a one-register read reply or of a write echo; false when the reply
+// carries none.
+bool settingValue(const QByteArray &frame, quint16 &value)
+{
+    if (isReadReply(frame) && readReplyHasRegister(frame, 0)) {
+        value = field(frame, 3);
+        return true;
+    }
+    if (isWriteEcho(frame)) {
+        value = field(frame, 4);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int payloadLength(const QByteArray &frame)
+{
+    switch (functionCode(frame)) {
+    case Modbus::ReadHoldingRegisters:
+        return frame.size() > 2 ? byteAt(frame, 2) : 0;
+    case Modbus::WriteSingleRegister:
+    case Modbus::WriteMultipleRegisters:
+        return Modbus::WriteEchoPayload;
+    default:
+        return 0;
+    }
+}
+
+int expectedLength(const QByteArray &frame)
+{
+    return payloadLength(frame) + Modbus::ReplyOverhead;
+}
+
+Verdict recognise(const QByteArray &buffer)
+{
+    if (buffer.size() > RxBufferCap)
+        return Verdict::Discard;
+    if (isFailingAdapterNoise(buffer))
+        return Verdict::AdapterFailure;
+    // Without the function code the length is unknown.
+    if (buffer.size() < 2)
+        return Verdict::Wait;
+    const int length = expectedLength(buffer);
+    if (buffer.size() != length)
+        return Verdict::Wait;
+    const quint16 received = quint16(byteAt(buffer, length - 2) | (byteAt(buffer, length - 1) << 8));
+    if (received != ModbusFrame::crc16(buffer.constData(), length - 2))
+        return Verdict::Wait;
+    return Verdict::Accept;
+}
+
+quint16 field(const QByteArray &frame, int pos)
+{
+    if (pos < 0 || pos >= frame.size())
+        return 0;
+    if (pos + 1 >= frame.size())
+        return byteAt(frame, pos);
+    return quint16((byteAt(frame, pos) << 8) | byteAt(frame, pos + 1));
+}
+
+qint32 signedField(const QByteArray &frame, int pos)
+{
+    return static_cast<qint16>(field(frame, pos));
+}
+
+bool isException(const QByteArray &frame)
+{
+    return (functionCode(frame) & Modbus::ExceptionFlag) != 0;
+}
+
+quint8 exceptionCode(const QByteArray &frame)
+{
+    return frame.size() > 2 ? byteAt(frame, 2) : 0;
+}
+
+QString exceptionText(quint8 code)
+{
+    const char *meaning = "unknown exception";
+    switch (code) {
+    case 0x01: meaning = "illegal function"; break;
+    case 0x02: meaning = "illegal data address"; break;
+    case 0x03: meaning = "illegal data value"; break;
+    case 0x04: meaning = "server device failure"; break;
+    case 0x05: meaning = "acknowledge"; break;
+    case 0x06: meaning = "server device busy"; break;
+    case 0x08: meaning = "memory parity error"; break;
+    case 0x0A: meaning = "gateway path unavailable"; break;
+    case 0x0B: meaning = "gateway target device failed to respond"; break;
+    }
+    return QStringLiteral("exception 0x%1 (%2)")
+        .arg(code, 2, 16, QLatin1Char('0'))
+        .arg(QLatin1String(meaning));
+}
+
+Effect decode(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)
+{
+    if (isException(frame))
+        return {};
+    quint16 value = 0;
+    switch (requestRegister) {
+    case Reg::Address:
+        return decodeAddress(frame, state);
+    case Reg::BaudCode:
+        if (settingValue(frame, value))
+            state.deviceBaudCode = value;
+        return {Display::BaudRate};
+    case Reg::DeviceType:
+        if (settingValue(frame, value))
+            state.deviceType = value;
+        return {Display::DeviceType};
+    case Reg::SensorType:
+        if (!isReadReply(frame) || !settingValue(frame, value))
+            return {};
+        state.sensorType = value;
+        return {Display::SensorType};
+    default:
+        if (requestRegister < 2 * Reg::BlockSize)
+            return decodeReadings(frame, requestRegister, state);
+        return {};
+    }
+}
+
+} // namespace ModbusReply

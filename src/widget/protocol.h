@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Numbers of the transmitter's Modbus RTU protocol and of the window's timing.
+namespace Modbus {
+
+constexpr quint8 ReadHoldingRegisters = 0x03;
+constexpr quint8 WriteSingleRegister = 0x06;
+constexpr quint8 WriteMultipleRegisters = 0x10;
+constexpr quint8 ExceptionFlag = 0x80; // set in the function code of an exception reply
+
+constexpr int RequestLength = 8;
+// A reply is its payload plus slave address, function code, one length/first byte and CRC.
+constexpr int ReplyOverhead = 5;
+constexpr int WriteEchoPayload = 3; // register (2) + value (2) - the byte counted in the overhead
+
+constexpr quint8 BroadcastAddress = 0; // the device answers the address commands at slave 0
+constexpr quint16 MinSlaveAddress = 1;
+constexpr quint16 MaxSlaveAddress = 247;
+
+} // namespace Modbus
+
+// Register map of the transmitter.
+namespace Reg {
+
+constexpr quint16 Temperature = 0x0000; // first block: tenths for device type 0
+constexpr quint16 Humidity = 0x0001;
+constexpr quint16 DewPoint = 0x0002;
+constexpr quint16 Status = 0x0003;
+constexpr quint16 SecondBlock = 0x0004; // same four quantities, the other resolution
+constexpr quint16 BlockSize = 4;
+
+constexpr quint16 Address = 0x0100;
+constexpr quint16 BaudCode = 0x0101;
+constexpr quint16 Firmware = 0x0102;
+constexpr quint16 DeviceType = 0x0103;
+constexpr quint16 SerialNumber = 0x0104;
+constexpr quint16 SerialNumberCount = 3;
+constexpr quint16 SensorType = 0x0107;
+constexpr quint16 DeviceInfoCount = 8; // 0x0100 to 0x0107
+
+} // namespace Reg
+
+namespace Timing {
+
+constexpr int ReceiveSilenceMs = 200; // unfinished bytes are dropped after this much silence
+constexpr int AutoBaudStepMs = 500;   // time each candidate rate gets to answer
+constexpr int OneOffReadDelayMs = 1000; // next periodic read after a one-off request
+constexpr int MinPeriodMs = 100;
+constexpr int DisplayDelayMs = 100;
+
+} // namespace Timing
+
+// Receive buffer limits: more than this is discarded unseen; a buffer this full (less one)
+// of 0x00/0xFF bytes is the signature of a failing USB serial adapter.
+constexpr int RxBufferCap = 1024;
+constexpr int AdapterFailureBytes = 1023;

@@ -1,0 +1,69 @@
+// Reception: gathers the arriving bytes and hands complete replies to the decoder.
+#include "widget.h"
+
+#include "../comm/commstate.h"
+#include "../forms/widgetform.h"
+#include "modbusframe.h"
+#include "modbusreply.h"
+#include "protocol.h"
+
+#include <QDebug>
+#include <QTimer>
+
+void Widget::my_readuart()
+{
+    timerClear->start(Timing::ReceiveSilenceMs);
+    CommState.rxBuffer.append(serialPort->readAll());
+    const QByteArray frame = CommState.rxBuffer;
+    qDebug() << frame.toHex();
+
+    switch (ModbusReply::recognise(frame)) {
+    case ModbusReply::Verdict::Discard:
+        CommState.rxBuffer.clear();
+        return;
+    case ModbusReply::Verdict::AdapterFailure:
+        ReportAdapterFailure();
+        return;
+    case ModbusReply::Verdict::Wait:
+        return;
+    case ModbusReply::Verdict::Accept:
+        AcceptReply(frame);
+        return;
+    }
+}
+
+void Widget::AcceptReply(const QByteArray &frame)
+{
+    using ModbusReply::Display;
+    const ModbusReply::Effect effect = ModbusReply::decode(frame, requestRegister, CommState);
+    switch (effect.display) {
+    case Display::Nothing: break;
+    case Display::ReadingsX10: ShowHumitureX10(effect.selector); break;
+    case Display::ReadingsX100: ShowHumitureX100(effect.selector); break;
+    case Display::StatusDashes: ShowStatusDashes(); break;
+    case Display::Address: ShowAddress(); break;
+    case Display::BaudRate: ShowBaudRate(); break;
+    case Display::DeviceType: ShowDeviceType(); break;
+    case Display::SensorType: form->comboBoxSensorType->setCurrentIndex(CommState.sensorType); break;
+    case Display::DeviceInfo:
+        ShowDeviceInfo();
+        qDebug() << "SenorType=" << CommState.sensorType;
+        break;
+    }
+    CommState.responseReceived = 1;
+    const QString text = ModbusFrame::hexText(frame);
+    if (ModbusReply::isException(frame))
+        LogLine(LineKind::Received, text,
+                ModbusReply::exceptionText(ModbusReply::exceptionCode(frame)));
+    else
+        AppendMessage(text, true);
+    CommState.rxBuffer.clear();
+}
+
+// A buffer full of 0x00/0xFF is what a failing USB serial adapter delivers.
+void Widget::ReportAdapterFailure()
+{
+    serialPort->close();
+    CommState.rxBuffer.clear();
+    showError(tr("USB device error, please reconnect USB device!"));
+}
