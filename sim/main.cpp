@@ -1,0 +1,178 @@
+// tervin-sim: a virtual transmitter on a pseudo-terminal, for demos and for users without
+// hardware. Prints the port path on its first line, then answers until SIGINT or SIGTERM.
+#include "virtualtransmitter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+[[noreturn]] void fail(const QString &message)
+{
+    std::fprintf(stderr, "tervin-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int low, int high)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok, 0);
+    if (!ok || value < low || value > high)
+        fail(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+                 .arg(name)
+                 .arg(low)
+                 .arg(high)
+                 .arg(parser.value(name)));
+    return value;
+}
+
+double realOption(const QCommandLineParser &parser, const QString &name, double low, double high)
+{
+    bool ok = false;
+    const double value = parser.value(name).toDouble(&ok);
+    if (!ok || value < low || value > high)
+        fail(QStringLiteral("--%1 wants a number from %2 to %3, not '%4'")
+                 .arg(name)
+                 .arg(low)
+                 .arg(high)
+                 .arg(parser.value(name)));
+    return value;
+}
+
+DeviceSettings settingsFrom(const QCommandLineParser &parser)
+{
+    DeviceSettings settings;
+    settings.drift = !parser.isSet(QStringLiteral("steady"));
+    if (parser.isSet(QStringLiteral("address")))
+        settings.address = quint8(intOption(parser, QStringLiteral("address"), 1, 247));
+    if (parser.isSet(QStringLiteral("baud"))) {
+        const int code = TransmitterModel::baudCodeOfRate(parser.value(QStringLiteral("baud")).toInt());
+        if (code == 0)
+            fail(QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 115200"));
+        settings.baudCode = quint16(code);
+    }
+    if (parser.isSet(QStringLiteral("device-type")))
+        settings.deviceType = quint16(intOption(parser, QStringLiteral("device-type"), 0, 2));
+    if (parser.isSet(QStringLiteral("sensor-type")))
+        settings.sensorType = quint16(intOption(parser, QStringLiteral("sensor-type"), 0, 1));
+    if (parser.isSet(QStringLiteral("firmware")))
+        settings.firmwareVersion = quint16(intOption(parser, QStringLiteral("firmware"), 0, 999));
+    if (parser.isSet(QStringLiteral("serial"))) {
+        const QStringList words = parser.value(QStringLiteral("serial")).split(QLatin1Char(':'));
+        bool ok = words.size() == 3;
+        for (int i = 0; ok && i < 3; ++i)
+            settings.serialNumber[i] = quint16(words[i].toUInt(&ok, 16));
+        if (!ok)
+            fail(QStringLiteral("--serial wants three hexadecimal words, as in 1234:5678:9abc"));
+    }
+    if (parser.isSet(QStringLiteral("temperature")))
+        settings.temperature = realOption(parser, QStringLiteral("temperature"), -40, 125);
+    if (parser.isSet(QStringLiteral("humidity")))
+        settings.humidity = realOption(parser, QStringLiteral("humidity"), 0, 100);
+    return settings;
+}
+
+Faults faultsFrom(const QCommandLineParser &parser)
+{
+    Faults faults;
+    if (parser.isSet(QStringLiteral("split")))
+        faults.splitPieces = intOption(parser, QStringLiteral("split"), 1, 256);
+    if (parser.isSet(QStringLiteral("split-gap")))
+        faults.splitGapMs = intOption(parser, QStringLiteral("split-gap"), 0, 60000);
+    faults.corruptCrc = parser.isSet(QStringLiteral("corrupt-crc"));
+    faults.noReply = parser.isSet(QStringLiteral("no-reply"));
+    if (parser.isSet(QStringLiteral("delay")))
+        faults.delayMs = intOption(parser, QStringLiteral("delay"), 0, 60000);
+    if (parser.isSet(QStringLiteral("garbage"))) {
+        faults.garbageBefore = QByteArray::fromHex(parser.value(QStringLiteral("garbage")).toLatin1());
+        if (faults.garbageBefore.isEmpty())
+            fail(QStringLiteral("--garbage wants hexadecimal bytes, as in a5a5"));
+    }
+    if (parser.isSet(QStringLiteral("foreign-address")))
+        faults.foreignAddress = intOption(parser, QStringLiteral("foreign-address"), 0, 255);
+    if (parser.isSet(QStringLiteral("exception")))
+        faults.exceptionCode = intOption(parser, QStringLiteral("exception"), 1, 255);
+    faults.doubleReply = parser.isSet(QStringLiteral("double-reply"));
+    if (parser.isSet(QStringLiteral("zero-burst")))
+        faults.zeroBurst = intOption(parser, QStringLiteral("zero-burst"), 1, 4096);
+    return faults;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Virtual Modbus RTU temperature/humidity transmitter on a pseudo-terminal.\n"
+        "Prints the port path on its first line; open that path in the tool's Link dialog."));
+    parser.addHelpOption();
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("address"), QStringLiteral("Slave address, 1 to 247 (default 1)."), QStringLiteral("n")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate: 1200, 2400, 4800, 9600 (default), 19200 or 115200."), QStringLiteral("rate")},
+        {QStringLiteral("device-type"), QStringLiteral("0 Tervin-O (default), 1 Tervin-C, 2 Tervin-F (Fahrenheit)."), QStringLiteral("n")},
+        {QStringLiteral("sensor-type"), QStringLiteral("0 SHT2X/3X (default), 1 SHT3X/4X."), QStringLiteral("n")},
+        {QStringLiteral("firmware"), QStringLiteral("Firmware version as three digits (default 123, shown V1.2.3)."), QStringLiteral("n")},
+        {QStringLiteral("serial"), QStringLiteral("Serial number as three hex words (default 1234:5678:9abc)."), QStringLiteral("w:w:w")},
+        {QStringLiteral("temperature"), QStringLiteral("Temperature in degrees Celsius (default 23.5)."), QStringLiteral("c")},
+        {QStringLiteral("humidity"), QStringLiteral("Relative humidity in per cent (default 45)."), QStringLiteral("rh")},
+        {QStringLiteral("steady"), QStringLiteral("Keep the readings fixed instead of drifting slowly.")},
+        {QStringLiteral("link"), QStringLiteral("Also make a symlink to the port at this path."), QStringLiteral("path")},
+        {QStringLiteral("verbose"), QStringLiteral("Log each request and reply to stderr.")},
+        {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."), QStringLiteral("n")},
+        {QStringLiteral("split-gap"), QStringLiteral("Fault: milliseconds between the pieces."), QStringLiteral("ms")},
+        {QStringLiteral("corrupt-crc"), QStringLiteral("Fault: corrupt the CRC of every reply.")},
+        {QStringLiteral("no-reply"), QStringLiteral("Fault: never reply.")},
+        {QStringLiteral("delay"), QStringLiteral("Fault: reply this many milliseconds late."), QStringLiteral("ms")},
+        {QStringLiteral("garbage"), QStringLiteral("Fault: send these hex bytes before each reply."), QStringLiteral("hex")},
+        {QStringLiteral("foreign-address"), QStringLiteral("Fault: reply as this slave address."), QStringLiteral("n")},
+        {QStringLiteral("exception"), QStringLiteral("Fault: answer every request with this exception code."), QStringLiteral("code")},
+        {QStringLiteral("double-reply"), QStringLiteral("Fault: send every reply twice, back to back.")},
+        {QStringLiteral("zero-burst"), QStringLiteral("Fault: send n 0x00 bytes instead of each reply."), QStringLiteral("n")},
+    };
+    parser.addOptions(options);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tervin-sim"));
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(app.arguments()))
+        fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty())
+        fail(QStringLiteral("unexpected argument '%1' (see --help)").arg(parser.positionalArguments().first()));
+
+    VirtualTransmitter transmitter(settingsFrom(parser));
+    transmitter.setFaults(faultsFrom(parser));
+    transmitter.setVerbose(parser.isSet(QStringLiteral("verbose")));
+    QString error;
+    if (!transmitter.start(&error))
+        fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(error));
+    if (parser.isSet(QStringLiteral("link")) && !transmitter.makeLink(parser.value(QStringLiteral("link")), &error))
+        fail(error);
+    std::printf("%s\n", qPrintable(transmitter.portPath()));
+    std::fflush(stdout);
+
+    // Signals end the event loop, so the destructors remove the link and close the pty.
+    if (pipe(signalPipe) != 0)
+        fail(QStringLiteral("cannot create a pipe"));
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    return app.exec();
+}

@@ -1,0 +1,224 @@
+#include "virtualtransmitter.h"
+
+#include "modbusframe.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+constexpr int ClosedSlavePollMs = 20;
+
+int rateOfSpeed(speed_t speed)
+{
+    switch (speed) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+    }
+}
+} // namespace
+
+VirtualTransmitter::VirtualTransmitter(const DeviceSettings &settings, QObject *parent)
+    : QObject(parent), device(settings)
+{
+}
+
+VirtualTransmitter::~VirtualTransmitter()
+{
+    unplug();
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+}
+
+bool VirtualTransmitter::start(QString *error)
+{
+    int slaveFd = -1;
+    char name[256] = {};
+    if (openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Raw line until the tool configures it; the slave end is the tool's to open.
+    termios settings{};
+    tcgetattr(slaveFd, &settings);
+    cfmakeraw(&settings);
+    const speed_t initial = B9600;
+    cfsetispeed(&settings, initial);
+    cfsetospeed(&settings, initial);
+    tcsetattr(slaveFd, TCSANOW, &settings);
+    ::close(slaveFd);
+    fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+    slavePath = QString::fromLocal8Bit(name);
+
+    notifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &VirtualTransmitter::readMaster);
+    silence = new QTimer(this);
+    silence->setSingleShot(true);
+    silence->setTimerType(Qt::PreciseTimer);
+    connect(silence, &QTimer::timeout, this, &VirtualTransmitter::frameEnded);
+    retry = new QTimer(this);
+    retry->setSingleShot(true);
+    connect(retry, &QTimer::timeout, this, [this] {
+        if (notifier)
+            notifier->setEnabled(true);
+    });
+    return true;
+}
+
+bool VirtualTransmitter::makeLink(const QString &path, QString *error)
+{
+    QFile::remove(path);
+    if (!QFile::link(slavePath, path)) {
+        if (error)
+            *error = QStringLiteral("cannot create the link %1").arg(path);
+        return false;
+    }
+    linkPath = path;
+    return true;
+}
+
+void VirtualTransmitter::unplug()
+{
+    delete notifier;
+    notifier = nullptr;
+    if (masterFd >= 0)
+        ::close(masterFd);
+    masterFd = -1;
+}
+
+void VirtualTransmitter::clearHistory()
+{
+    received.clear();
+    sent.clear();
+}
+
+int VirtualTransmitter::lineBaudRate() const
+{
+    termios settings{};
+    if (masterFd < 0 || tcgetattr(masterFd, &settings) != 0)
+        return 0;
+    return rateOfSpeed(cfgetospeed(&settings));
+}
+
+// 3.5 character times at the device's rate (11 bits a character), at least 1.75 ms.
+int VirtualTransmitter::silentIntervalMs() const
+{
+    const int rate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    const double ms = rate > 0 ? 3.5 * 11 * 1000.0 / rate : 1.75;
+    return std::max(2, int(std::ceil(ms)));
+}
+
+void VirtualTransmitter::readMaster()
+{
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = ::read(masterFd, chunk, sizeof chunk);
+        if (n > 0) {
+            incoming.append(chunk, int(n));
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN)
+            break;
+        // EIO: no one holds the slave end open. Look again a little later.
+        notifier->setEnabled(false);
+        retry->start(ClosedSlavePollMs);
+        break;
+    }
+    if (!incoming.isEmpty())
+        silence->start(silentIntervalMs());
+}
+
+void VirtualTransmitter::frameEnded()
+{
+    const QByteArray frame = incoming;
+    incoming.clear();
+    received.append(frame);
+    emit requestReceived(frame);
+    const int lineRate = lineBaudRate();
+    const int ownRate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    if (lineRate != ownRate) {
+        if (verbose)
+            std::fprintf(stderr, "ignored %s (line at %d bit/s, device at %d)\n",
+                         frame.toHex().constData(), lineRate, ownRate);
+        return; // at another rate the device hears only noise
+    }
+    respond(frame);
+}
+
+void VirtualTransmitter::respond(const QByteArray &request)
+{
+    const QByteArray reply = device.handle(request);
+    if (verbose)
+        std::fprintf(stderr, "request %s -> reply %s\n", request.toHex().constData(),
+                     reply.isEmpty() ? "(none)" : reply.toHex().constData());
+    if (reply.isEmpty() || fault.noReply) {
+        device.applyPendingBaudCode();
+        return;
+    }
+    const QByteArray bytes = applyFaults(reply);
+    if (fault.delayMs > 0)
+        QTimer::singleShot(fault.delayMs, this, [this, bytes] { sendPieces(bytes); });
+    else
+        sendPieces(bytes);
+    // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
+    device.applyPendingBaudCode();
+}
+
+QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
+{
+    if (fault.zeroBurst > 0)
+        return QByteArray(fault.zeroBurst, '\0');
+    QByteArray frame = reply;
+    if (fault.exceptionCode > 0)
+        frame = TransmitterModel::exceptionReply(quint8(reply.at(0)), quint8(reply.at(1)) & 0x7F,
+                                                 quint8(fault.exceptionCode));
+    if (fault.foreignAddress >= 0) {
+        frame[0] = char(fault.foreignAddress);
+        frame = TransmitterModel::withCrc(frame.left(frame.size() - 2));
+    }
+    if (fault.corruptCrc)
+        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);
+    if (fault.doubleReply)
+        frame += frame;
+    return fault.garbageBefore + frame;
+}
+
+void VirtualTransmitter::sendPieces(const QByteArray &bytes)
+{
+    const int pieces = std::clamp(fault.splitPieces, 1, bytes.size());
+    const int size = (bytes.size() + pieces - 1) / pieces;
+    for (int i = 0; i * size < bytes.size(); ++i) {
+        const QByteArray piece = bytes.mid(i * size, size);
+        if (i == 0 || fault.splitGapMs <= 0)
+            writeMaster(piece);
+        else
+            QTimer::singleShot(i * fault.splitGapMs, this, [this, piece] { writeMaster(piece); });
+    }
+}
+
+void VirtualTransmitter::writeMaster(const QByteArray &bytes)
+{
+    if (masterFd < 0)
+        return;
+    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        return;
+    sent.append(bytes);
+    emit replySent(bytes);
+}
