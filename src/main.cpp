@@ -1,17 +1,15 @@
+#include "startup.h"
 #include "widget/widget.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The translation is looked for under the current directory; without it the texts
-    // stay English. It must be installed before the window translates its texts.
+    // Installed before the window is built: the window translates its texts as it is built.
     QTranslator translator;
-    translator.load(QDir::currentPath() + QStringLiteral("/Qm/Chinese.qm"));
-    app.installTranslator(&translator);
+    installTranslation(app, translator);
     Widget window;
     window.show();
     return app.exec();

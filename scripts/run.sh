@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and starts the tool. With no transmitter attached it also
+# starts the virtual transmitter (tervin-sim) and tells which path to type in Link.
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$top/scripts/setup.sh"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
+    echo "No display: the tool is a desktop program and needs a graphical session." >&2
+    echo "Run this from a desktop terminal, or under a virtual display: xvfb-run -a $0" >&2
+    exit 1
+fi
+
+link="${TERVIN_SIM_LINK:-/tmp/tervin-sim}"
+"$top/build/sim/tervin-sim" --link "$link" >/dev/null &
+sim=$!
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
+echo "Virtual transmitter running. In the tool, click Link and type this port name: $link"
+
+cd "$top/build/src"   # the tool loads Qm/Chinese.qm from its current directory
+"$top/build/src/tervin-test-tools" "$@"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs the whole test suite, then a short fuzz run of the
+# reply parser under AddressSanitizer and UBSan.
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$top/scripts/setup.sh" clang libclang-rt-14-dev
+
+cd "$top/build"
+ctest --output-on-failure --timeout 600 -j 2
+
+"$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"

@@ -1,0 +1,8 @@
+#pragma once
+
+class QCoreApplication;
+class QTranslator;
+
+// Loads "Qm/Chinese.qm" from the current directory and installs it. A missing or unreadable
+// file leaves the translator empty: the texts then stay English.
+void installTranslation(QCoreApplication &app, QTranslator &translator);
