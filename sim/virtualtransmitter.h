@@ -40,6 +40,8 @@ public:
     QString portPath() const { return slavePath; }
     // A stable name for the port: a symlink to portPath(), removed when the transmitter ends.
     bool makeLink(const QString &path, QString *error = nullptr);
+    // Writes these bytes to the tool as they are, outside any exchange.
+    void sendRaw(const QByteArray &bytes) { writeMaster(bytes); }
     // Closes the master end, as if the adapter had been unplugged.
     void unplug();
 

@@ -127,3 +127,59 @@ inline void resetCommState()
 }
 
 } // namespace TestSupport
+
+#include "../sim/virtualtransmitter.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+namespace TestSupport {
+
+// A window linked to a virtual transmitter, run from a fresh current directory (so capture
+// files land in a temporary folder). Build one per test.
+class Bench
+{
+public:
+    explicit Bench(const DeviceSettings &settings = DeviceSettings()) : transmitter(settings)
+    {
+        resetCommState();
+        previousDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path());
+        if (!transmitter.start())
+            qFatal("no pseudo-terminal");
+    }
+    ~Bench() { QDir::setCurrent(previousDir); }
+
+    // Links at the transmitter's own rate and waits for the device-information reply.
+    bool linkAtDeviceRate()
+    {
+        const int rate = TransmitterModel::baudRateOfCode(transmitter.model().settings().baudCode);
+        link(window, transmitter.portPath(), QString::number(rate));
+        return QTest::qWaitFor([this] { return received(window).size() == 1; }, 5000);
+    }
+
+    // Clicks a button and returns the frame the transmitter received from it.
+    QByteArray requestFrom(const char *button)
+    {
+        const int before = transmitter.requests().size();
+        click(window, button);
+        if (!QTest::qWaitFor([&] { return transmitter.requests().size() > before; }, 5000))
+            return QByteArray();
+        return transmitter.requests().last();
+    }
+
+    QSerialPort *port() { return window.findChild<QSerialPort *>(); }
+    QTimer *timer(const char *name) { return child<QTimer>(&window, name); }
+    QString label(const char *name) { return child<QLabel>(&window, name)->text(); }
+    QLineEdit *edit(const char *name) { return child<QLineEdit>(&window, name); }
+    QComboBox *combo(const char *name) { return child<QComboBox>(&window, name); }
+
+    QTemporaryDir workDir;
+    QString previousDir;
+    VirtualTransmitter transmitter;
+    Widget window;
+};
+
+} // namespace TestSupport
