@@ -261,6 +261,11 @@ void MessageView::mouseMoveEvent(QMouseEvent *event)
     moveCursorTo(line, true);
 }
 
+void MessageView::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept(); // the selection was made on press and move
+}
+
 void MessageView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);

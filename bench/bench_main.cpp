@@ -1,0 +1,216 @@
+// Benchmarks: prints figures, asserts nothing. Run with scripts/bench.sh.
+//  - message view: memory and append cost per line up to 2M lines, beside a QTextBrowser;
+//  - receive path: recognising a 1024-byte buffer that arrives one byte at a time;
+//  - one poll cycle of the window against the virtual transmitter, in CPU time.
+#include "../sim/virtualtransmitter.h"
+#include "../src/comm/commstate.h"
+#include "../src/widget/messageview.h"
+#include "../src/widget/modbusreply.h"
+#include "../src/widget/widget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double micros(Clock::duration d)
+{
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+long rssKiB()
+{
+    std::ifstream status("/proc/self/statm");
+    long pages = 0, resident = 0;
+    status >> pages >> resident;
+    return resident * 4;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QString logLine(int i)
+{
+    static const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return stamp + (i % 2 ? QStringLiteral("->RX  010308092911d704410000cb08")
+                          : QStringLiteral("->TX  0103000000044409"));
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Median cost of appending and painting one line, sampled at the current size.
+double appendAndShowMicros(MessageView &view, int samples)
+{
+    std::vector<double> costs;
+    for (int i = 0; i < samples; ++i) {
+        const auto start = Clock::now();
+        view.appendLine(MessageView::Kind::Sent, logLine(i));
+        view.viewport()->repaint();
+        costs.push_back(micros(Clock::now() - start));
+    }
+    return median(costs);
+}
+
+void benchMessageView()
+{
+    std::printf("== Message view (MessageView), line like \"%s\"\n", qPrintable(logLine(1)));
+    std::printf("%10s %14s %14s %18s %18s\n", "lines", "store B/line", "RSS B/line",
+                "append+show us", "worst append us");
+    MessageView view;
+    view.resize(900, 300);
+    view.show();
+    const long rssBefore = rssKiB();
+    const int checkpoints[] = {10000, 100000, 1000000, 2000000};
+    int lines = 0;
+    double worst = 0;
+    int worstAt = 0;
+    double at10k = 0, at2M = 0;
+    for (int target : checkpoints) {
+        for (; lines < target; ++lines) {
+            const auto start = Clock::now();
+            view.appendLine(lines % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent, logLine(lines));
+            const double cost = micros(Clock::now() - start);
+            if (cost > worst) {
+                worst = cost;
+                worstAt = lines;
+            }
+            if (lines % 64 == 0) // the event loop runs between frames in the tool
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        const double show = appendAndShowMicros(view, 201);
+        lines += 201;
+        if (target == 10000)
+            at10k = show;
+        at2M = show;
+        std::printf("%10d %14.1f %14.1f %18.2f %18.1f\n", lines, double(view.memoryBytes()) / lines,
+                    (rssKiB() - rssBefore) * 1024.0 / lines, show, worst);
+    }
+    std::printf("append+show at 2M / at 10k: %.2fx; worst single append at line %d\n\n",
+                at2M / at10k, worstAt);
+}
+
+void benchTextBrowser()
+{
+    std::printf("== For comparison: QTextBrowser with rich-text paragraphs\n");
+    std::printf("%10s %14s %18s\n", "lines", "RSS B/line", "append us (median)");
+    QTextBrowser browser;
+    browser.resize(900, 300);
+    browser.show();
+    const long rssBefore = rssKiB();
+    int lines = 0;
+    for (int target : {10000, 100000}) {
+        for (; lines < target; ++lines) {
+            browser.append(QStringLiteral("<font color=red>") + logLine(lines) + QStringLiteral("</font>"));
+            if (lines % 64 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        std::vector<double> costs;
+        for (int i = 0; i < 201; ++i, ++lines) {
+            const auto start = Clock::now();
+            browser.append(QStringLiteral("<font color=green>") + logLine(i) + QStringLiteral("</font>"));
+            browser.viewport()->repaint();
+            costs.push_back(micros(Clock::now() - start));
+        }
+        std::printf("%10d %14.1f %18.2f\n", lines, (rssKiB() - rssBefore) * 1024.0 / lines, median(costs));
+    }
+    std::printf("\n");
+}
+
+void benchByteByByteRecognition()
+{
+    const int rounds = 200;
+    const auto start = Clock::now();
+    for (int round = 0; round < rounds; ++round) {
+        QByteArray buffer;
+        for (int i = 0; i < 1024; ++i) {
+            buffer.append(char(0x5A + (i % 3)));
+            if (ModbusReply::recognise(buffer) == ModbusReply::Verdict::Discard)
+                buffer.clear();
+        }
+    }
+    std::printf("== Receive path\nrecognising a 1024-byte buffer arriving byte by byte: %.1f us "
+                "(1024 evaluations)\n\n", micros(Clock::now() - start) / rounds);
+}
+
+void benchPollCycle()
+{
+    DeviceSettings settings;
+    VirtualTransmitter transmitter(settings);
+    transmitter.start();
+    CommState.portName = transmitter.portPath();
+    Widget window;
+    window.findChild<QLineEdit *>(QStringLiteral("lineEditAddress"))->setText(QStringLiteral("1"));
+    window.findChild<QLineEdit *>(QStringLiteral("lineEditPeriod"))->setText(QStringLiteral("100"));
+    // Link as a technician would: the dialog with the port typed in and 9600 chosen.
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxName"))->setCurrentText(transmitter.portPath());
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))->setCurrentText(QStringLiteral("9600"));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
+    });
+    window.findChild<QPushButton *>(QStringLiteral("pushButtonLink"))->click();
+    QTest::qWait(300);
+    const int cycles = 50;
+    transmitter.clearHistory();
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    window.findChild<QPushButton *>(QStringLiteral("pushButtonRead"))->click();
+    (void)QTest::qWaitFor([&] { return transmitter.replies().size() >= cycles; }, 30000);
+    const double cpu = cpuSeconds() - cpuBefore;
+    std::printf("== Poll cycle (request built and logged, reply received, recognised, decoded, "
+                "shown and logged;\n   the in-process virtual transmitter's share included)\n"
+                "%d cycles at 100 ms: %.3f ms CPU per cycle\n", cycles, cpu * 1000 / cycles);
+}
+} // namespace
+
+// Each benchmark runs in a process of its own (the script runs them in turn), so that one's
+// memory does not blur another's resident-size figures.
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
+    if (which == QLatin1String("receive"))
+        benchByteByByteRecognition();
+    else if (which == QLatin1String("poll"))
+        benchPollCycle();
+    else if (which == QLatin1String("view"))
+        benchMessageView();
+    else if (which == QLatin1String("browser"))
+        benchTextBrowser();
+    else {
+        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser\n");
+        return 2;
+    }
+    return 0;
+}
