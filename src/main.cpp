@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "startup.h"
 #include "widget/widget.h"
 
@@ -7,6 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(appIcon());
     // Installed before the window is built: the window translates its texts as it is built.
     QTranslator translator;
     installTranslation(app, translator);

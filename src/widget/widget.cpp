@@ -2,6 +2,7 @@
 #include "widget.h"
 
 #include "../comm/commstate.h"
+#include "../appicon.h"
 #include "../forms/widgetform.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     versionText = QStringLiteral(" V") + buildDate.toString(QStringLiteral("yyyy.MM.dd")) +
                   QStringLiteral(".") + buildTime.toString(QStringLiteral("hhmm"));
     setWindowTitle(tr("Tervin Test Tools") + QStringLiteral("  ") + versionText);
+    setWindowIcon(appIcon());
     form->comboBoxBaudRate->setCurrentIndex(BaudItem9600);
 
     serialPort = new QSerialPort(this);

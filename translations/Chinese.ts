@@ -1,0 +1,312 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>SerialportSettingDialog</name>
+    <message>
+        <source>Dialog</source>
+        <translation>对话框</translation>
+    </message>
+    <message>
+        <source>Serialport Settings</source>
+        <translation>串口设置</translation>
+    </message>
+    <message>
+        <source>Port Name:</source>
+        <translation>端口名：</translation>
+    </message>
+    <message>
+        <source>Baud Rate:</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>Data Bits:</source>
+        <translation>数据位：</translation>
+    </message>
+    <message>
+        <source>Parity:</source>
+        <translation>校验位：</translation>
+    </message>
+    <message>
+        <source>Stop Bits:</source>
+        <translation>停止位：</translation>
+    </message>
+    <message>
+        <source>AUTO</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>1200</source>
+        <translation>1200</translation>
+    </message>
+    <message>
+        <source>2400</source>
+        <translation>2400</translation>
+    </message>
+    <message>
+        <source>4800</source>
+        <translation>4800</translation>
+    </message>
+    <message>
+        <source>9600</source>
+        <translation>9600</translation>
+    </message>
+    <message>
+        <source>19200</source>
+        <translation>19200</translation>
+    </message>
+    <message>
+        <source>115200</source>
+        <translation>115200</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>NO</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>ODD</source>
+        <translation>奇校验</translation>
+    </message>
+    <message>
+        <source>EVEN</source>
+        <translation>偶校验</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Serial port</source>
+        <translation>串口</translation>
+    </message>
+</context>
+<context>
+    <name>Widget</name>
+    <message>
+        <source>Widget</source>
+        <translation>窗口</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Device type:</source>
+        <translation>设备类型：</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Baud rate:</source>
+        <translation>波特率：</translation>
+    </message>
+    <message>
+        <source>1200</source>
+        <translation>1200</translation>
+    </message>
+    <message>
+        <source>2400</source>
+        <translation>2400</translation>
+    </message>
+    <message>
+        <source>4800</source>
+        <translation>4800</translation>
+    </message>
+    <message>
+        <source>9600</source>
+        <translation>9600</translation>
+    </message>
+    <message>
+        <source>19200</source>
+        <translation>19200</translation>
+    </message>
+    <message>
+        <source>115200</source>
+        <translation>115200</translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>Sensor type:</source>
+        <translation>传感器类型：</translation>
+    </message>
+    <message>
+        <source>SHT2X/3X</source>
+        <translation>SHT2X/3X</translation>
+    </message>
+    <message>
+        <source>SHT3X/4X</source>
+        <translation>SHT3X/4X</translation>
+    </message>
+    <message>
+        <source>Real time data</source>
+        <translation>实时数据</translation>
+    </message>
+    <message>
+        <source>Temperature:</source>
+        <translation>温度：</translation>
+    </message>
+    <message>
+        <source>Humidity:</source>
+        <translation>湿度：</translation>
+    </message>
+    <message>
+        <source>DewTemp:</source>
+        <translation>露点：</translation>
+    </message>
+    <message>
+        <source>Magnification:</source>
+        <translation>倍率：</translation>
+    </message>
+    <message>
+        <source>ALL</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Humidity</source>
+        <translation>湿度</translation>
+    </message>
+    <message>
+        <source>DewTemp</source>
+        <translation>露点</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Period:</source>
+        <translation>周期：</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>毫秒</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>报文</translation>
+    </message>
+    <message>
+        <source>Save to file</source>
+        <translation>保存到文件</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>The address is empty!</source>
+        <translation>地址为空！</translation>
+    </message>
+    <message>
+        <source>The address is between 1 and 247!</source>
+        <translation>地址范围为 1 到 247！</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Firmware version:</source>
+        <translation>固件版本：</translation>
+    </message>
+    <message>
+        <source>V</source>
+        <translation>V</translation>
+    </message>
+    <message>
+        <source>Temperature:---</source>
+        <translation>温度：---</translation>
+    </message>
+    <message>
+        <source>Humidity:---</source>
+        <translation>湿度：---</translation>
+    </message>
+    <message>
+        <source>DewTemp:---</source>
+        <translation>露点：---</translation>
+    </message>
+    <message>
+        <source>port closed</source>
+        <translation>端口已关闭</translation>
+    </message>
+    <message>
+        <source>(not sent: %1)</source>
+        <translation>（未发送：%1）</translation>
+    </message>
+    <message>
+        <source>Communication error!</source>
+        <translation>通信错误！</translation>
+    </message>
+    <message>
+        <source>Your account needs access to the serial device (on Linux, membership of the dialout group).</source>
+        <translation>您的账户需要串口设备的访问权限（在 Linux 上需加入 dialout 组）。</translation>
+    </message>
+    <message>
+        <source>No serial port was chosen.</source>
+        <translation>未选择串口。</translation>
+    </message>
+    <message>
+        <source>Cannot open the serial port %1: %2</source>
+        <translation>无法打开串口 %1：%2</translation>
+    </message>
+    <message>
+        <source>USB device error, please reconnect USB device!</source>
+        <translation>USB 设备错误，请重新连接 USB 设备！</translation>
+    </message>
+    <message>
+        <source>Cannot write the capture file %1: %2</source>
+        <translation>无法写入记录文件 %1：%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new line(s) below - press End to follow</source>
+        <translation>
+            <numerusform>下方有 %n 行新报文 - 按 End 键跟随</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>Tervin Test Tools</source>
+        <translation>泰尔文测试工具</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+</context>
+</TS>
