@@ -11,11 +11,17 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFOR
     exit 1
 fi
 
-link="${TERVIN_SIM_LINK:-/tmp/tervin-sim}"
-"$top/build/sim/tervin-sim" --link "$link" >/dev/null &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
-echo "Virtual transmitter running. In the tool, click Link and type this port name: $link"
+if compgen -G "/dev/ttyUSB*" >/dev/null || compgen -G "/dev/ttyACM*" >/dev/null; then
+    echo "USB serial adapter found: click Link in the tool and choose it."
+else
+    link="${TERVIN_SIM_LINK:-/tmp/tervin-sim}"
+    "$top/build/sim/tervin-sim" --link "$link" >/dev/null &
+    sim=$!
+    trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
+    echo "No transmitter attached: the virtual transmitter is running."
+    echo "In the tool, click Link, type this port name and press OK: $link"
+fi
 
-cd "$top/build/src"   # the tool loads Qm/Chinese.qm from its current directory
-"$top/build/src/tervin-test-tools" "$@"
+# Capture files go to build/run/Data; a Chinese locale gets the Chinese texts.
+TERVIN_TOOL_DIR="$top/build/src" TERVIN_WORK_DIR="$top/build/run" \
+    "$top/packaging/tervin-test-tools-launch" "$@"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the .deb into a scratch folder and checks that it carries the tool, its translation
+# beside it, the launcher, the simulator, the desktop entry and the icons.
+set -euo pipefail
+build="$1"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+(cd "$build" && cpack -G DEB -B "$scratch" >/dev/null)
+deb="$(ls "$scratch"/*.deb)"
+listing="$(dpkg-deb -c "$deb")"
+failed=0
+checks=0
+for path in ./usr/lib/tervin-test-tools/tervin-test-tools ./usr/lib/tervin-test-tools/Qm/Chinese.qm \
+            ./usr/bin/tervin-test-tools ./usr/bin/tervin-test-tools-launch ./usr/bin/tervin-sim \
+            ./usr/share/applications/tervin-test-tools.desktop \
+            ./usr/share/icons/hicolor/256x256/apps/tervin-test-tools.png; do
+    checks=$((checks+1))
+    if grep -q " $path\( \|$\)" <<<"$listing"; then echo "ok: $path"; else echo "missing: $path"; failed=$((failed+1)); fi
+done
+checks=$((checks+1))
+dpkg-deb -f "$deb" Depends | grep -q libqt5serialport5 || { echo "missing: Qt Serial Port dependency"; failed=$((failed+1)); }
+echo "$((checks - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ]
