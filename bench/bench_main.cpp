@@ -12,12 +12,12 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
-#include <QTimer>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -94,7 +94,8 @@ void benchMessageView()
     for (int target : checkpoints) {
         for (; lines < target; ++lines) {
             const auto start = Clock::now();
-            view.appendLine(lines % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent, logLine(lines));
+            view.appendLine(lines % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent,
+                            logLine(lines));
             const double cost = micros(Clock::now() - start);
             if (cost > worst) {
                 worst = cost;
@@ -127,7 +128,8 @@ void benchTextBrowser()
     int lines = 0;
     for (int target : {10000, 100000}) {
         for (; lines < target; ++lines) {
-            browser.append(QStringLiteral("<font color=red>") + logLine(lines) + QStringLiteral("</font>"));
+            browser.append(QStringLiteral("<font color=red>") + logLine(lines) +
+                           QStringLiteral("</font>"));
             if (lines % 64 == 0)
                 QCoreApplication::processEvents();
         }
@@ -135,11 +137,13 @@ void benchTextBrowser()
         std::vector<double> costs;
         for (int i = 0; i < 201; ++i, ++lines) {
             const auto start = Clock::now();
-            browser.append(QStringLiteral("<font color=green>") + logLine(i) + QStringLiteral("</font>"));
+            browser.append(QStringLiteral("<font color=green>") + logLine(i) +
+                           QStringLiteral("</font>"));
             browser.viewport()->repaint();
             costs.push_back(micros(Clock::now() - start));
         }
-        std::printf("%10d %14.1f %18.2f\n", lines, (rssKiB() - rssBefore) * 1024.0 / lines, median(costs));
+        std::printf("%10d %14.1f %18.2f\n", lines, (rssKiB() - rssBefore) * 1024.0 / lines,
+                    median(costs));
     }
     std::printf("\n");
 }
@@ -157,7 +161,8 @@ void benchByteByByteRecognition()
         }
     }
     std::printf("== Receive path\nrecognising a 1024-byte buffer arriving byte by byte: %.1f us "
-                "(1024 evaluations)\n\n", micros(Clock::now() - start) / rounds);
+                "(1024 evaluations)\n\n",
+                micros(Clock::now() - start) / rounds);
 }
 
 void benchPollCycle()
@@ -172,8 +177,10 @@ void benchPollCycle()
     // Link as a technician would: the dialog with the port typed in and 9600 chosen.
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxName"))->setCurrentText(transmitter.portPath());
-        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))->setCurrentText(QStringLiteral("9600"));
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxName"))
+            ->setCurrentText(transmitter.portPath());
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))
+            ->setCurrentText(QStringLiteral("9600"));
         dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
     });
     window.findChild<QPushButton *>(QStringLiteral("pushButtonLink"))->click();
@@ -188,7 +195,8 @@ void benchPollCycle()
     const double cpu = cpuSeconds() - cpuBefore;
     std::printf("== Poll cycle (request built and logged, reply received, recognised, decoded, "
                 "shown and logged;\n   the in-process virtual transmitter's share included)\n"
-                "%d cycles at 100 ms: %.3f ms CPU per cycle\n", cycles, cpu * 1000 / cycles);
+                "%d cycles at 100 ms: %.3f ms CPU per cycle\n",
+                cycles, cpu * 1000 / cycles);
 }
 } // namespace
 

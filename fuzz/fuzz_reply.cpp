@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const quint16 reg = RequestRegisters[data[0] % (sizeof RequestRegisters / sizeof *RequestRegisters)];
+    const quint16 reg =
+        RequestRegisters[data[0] % (sizeof RequestRegisters / sizeof *RequestRegisters)];
     CommStateRecord state;
     state.deviceType = data[1] % 4;
     QByteArray buffer;
@@ -43,8 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         buffer.append(reinterpret_cast<const char *>(data + pos + 1), int(length));
         pos += 1 + length;
         switch (evaluate(buffer, reg, state)) {
-        case ModbusReply::Verdict::Wait: break;
-        default: buffer.clear(); break;
+        case ModbusReply::Verdict::Wait:
+            break;
+        default:
+            buffer.clear();
+            break;
         }
     }
     return 0;

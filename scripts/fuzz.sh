@@ -14,4 +14,4 @@ mkdir -p "$corpus"
 cp "$top"/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
 echo "Fuzzing the reply parser for ${seconds} s"
 "$top/build-fuzz/fuzz/fuzz_reply" -max_total_time="$seconds" -max_len=4096 \
-    -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+    -print_final_stats=1 -artifact_prefix="$top/build-fuzz/" "$corpus" 2>&1 | tail -n 12

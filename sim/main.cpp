@@ -58,7 +58,8 @@ DeviceSettings settingsFrom(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("address")))
         settings.address = quint8(intOption(parser, QStringLiteral("address"), 1, 247));
     if (parser.isSet(QStringLiteral("baud"))) {
-        const int code = TransmitterModel::baudCodeOfRate(parser.value(QStringLiteral("baud")).toInt());
+        const int code =
+            TransmitterModel::baudCodeOfRate(parser.value(QStringLiteral("baud")).toInt());
         if (code == 0)
             fail(QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 115200"));
         settings.baudCode = quint16(code);
@@ -96,7 +97,8 @@ Faults faultsFrom(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("delay")))
         faults.delayMs = intOption(parser, QStringLiteral("delay"), 0, 60000);
     if (parser.isSet(QStringLiteral("garbage"))) {
-        faults.garbageBefore = QByteArray::fromHex(parser.value(QStringLiteral("garbage")).toLatin1());
+        faults.garbageBefore =
+            QByteArray::fromHex(parser.value(QStringLiteral("garbage")).toLatin1());
         if (faults.garbageBefore.isEmpty())
             fail(QStringLiteral("--garbage wants hexadecimal bytes, as in a5a5"));
     }
@@ -117,27 +119,50 @@ void addOptions(QCommandLineParser &parser)
         "Prints the port path on its first line; open that path in the tool's Link dialog."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
-        {QStringLiteral("address"), QStringLiteral("Slave address, 1 to 247 (default 1)."), QStringLiteral("n")},
-        {QStringLiteral("baud"), QStringLiteral("Baud rate: 1200, 2400, 4800, 9600 (default), 19200 or 115200."), QStringLiteral("rate")},
-        {QStringLiteral("device-type"), QStringLiteral("0 Tervin-O (default), 1 Tervin-C, 2 Tervin-F (Fahrenheit)."), QStringLiteral("n")},
-        {QStringLiteral("sensor-type"), QStringLiteral("0 SHT2X/3X (default), 1 SHT3X/4X."), QStringLiteral("n")},
-        {QStringLiteral("firmware"), QStringLiteral("Firmware version as three digits (default 123, shown V1.2.3)."), QStringLiteral("n")},
-        {QStringLiteral("serial"), QStringLiteral("Serial number as three hex words (default 1234:5678:9abc)."), QStringLiteral("w:w:w")},
-        {QStringLiteral("temperature"), QStringLiteral("Temperature in degrees Celsius (default 23.5)."), QStringLiteral("c")},
-        {QStringLiteral("humidity"), QStringLiteral("Relative humidity in per cent (default 45)."), QStringLiteral("rh")},
-        {QStringLiteral("steady"), QStringLiteral("Keep the readings fixed instead of drifting slowly.")},
-        {QStringLiteral("link"), QStringLiteral("Also make a symlink to the port at this path."), QStringLiteral("path")},
+        {QStringLiteral("address"), QStringLiteral("Slave address, 1 to 247 (default 1)."),
+         QStringLiteral("n")},
+        {QStringLiteral("baud"),
+         QStringLiteral("Baud rate: 1200, 2400, 4800, 9600 (default), 19200 or 115200."),
+         QStringLiteral("rate")},
+        {QStringLiteral("device-type"),
+         QStringLiteral("0 Tervin-O (default), 1 Tervin-C, 2 Tervin-F (Fahrenheit)."),
+         QStringLiteral("n")},
+        {QStringLiteral("sensor-type"), QStringLiteral("0 SHT2X/3X (default), 1 SHT3X/4X."),
+         QStringLiteral("n")},
+        {QStringLiteral("firmware"),
+         QStringLiteral("Firmware version as three digits (default 123, shown V1.2.3)."),
+         QStringLiteral("n")},
+        {QStringLiteral("serial"),
+         QStringLiteral("Serial number as three hex words (default 1234:5678:9abc)."),
+         QStringLiteral("w:w:w")},
+        {QStringLiteral("temperature"),
+         QStringLiteral("Temperature in degrees Celsius (default 23.5)."), QStringLiteral("c")},
+        {QStringLiteral("humidity"), QStringLiteral("Relative humidity in per cent (default 45)."),
+         QStringLiteral("rh")},
+        {QStringLiteral("steady"),
+         QStringLiteral("Keep the readings fixed instead of drifting slowly.")},
+        {QStringLiteral("link"), QStringLiteral("Also make a symlink to the port at this path."),
+         QStringLiteral("path")},
         {QStringLiteral("verbose"), QStringLiteral("Log each request and reply to stderr.")},
-        {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."), QStringLiteral("n")},
-        {QStringLiteral("split-gap"), QStringLiteral("Fault: milliseconds between the pieces."), QStringLiteral("ms")},
+        {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."),
+         QStringLiteral("n")},
+        {QStringLiteral("split-gap"), QStringLiteral("Fault: milliseconds between the pieces."),
+         QStringLiteral("ms")},
         {QStringLiteral("corrupt-crc"), QStringLiteral("Fault: corrupt the CRC of every reply.")},
         {QStringLiteral("no-reply"), QStringLiteral("Fault: never reply.")},
-        {QStringLiteral("delay"), QStringLiteral("Fault: reply this many milliseconds late."), QStringLiteral("ms")},
-        {QStringLiteral("garbage"), QStringLiteral("Fault: send these hex bytes before each reply."), QStringLiteral("hex")},
-        {QStringLiteral("foreign-address"), QStringLiteral("Fault: reply as this slave address."), QStringLiteral("n")},
-        {QStringLiteral("exception"), QStringLiteral("Fault: answer every request with this exception code."), QStringLiteral("code")},
-        {QStringLiteral("double-reply"), QStringLiteral("Fault: send every reply twice, back to back.")},
-        {QStringLiteral("zero-burst"), QStringLiteral("Fault: send n 0x00 bytes instead of each reply."), QStringLiteral("n")},
+        {QStringLiteral("delay"), QStringLiteral("Fault: reply this many milliseconds late."),
+         QStringLiteral("ms")},
+        {QStringLiteral("garbage"),
+         QStringLiteral("Fault: send these hex bytes before each reply."), QStringLiteral("hex")},
+        {QStringLiteral("foreign-address"), QStringLiteral("Fault: reply as this slave address."),
+         QStringLiteral("n")},
+        {QStringLiteral("exception"),
+         QStringLiteral("Fault: answer every request with this exception code."),
+         QStringLiteral("code")},
+        {QStringLiteral("double-reply"),
+         QStringLiteral("Fault: send every reply twice, back to back.")},
+        {QStringLiteral("zero-burst"),
+         QStringLiteral("Fault: send n 0x00 bytes instead of each reply."), QStringLiteral("n")},
     };
     parser.addOptions(options);
 }
@@ -154,7 +179,8 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
     if (!parser.positionalArguments().isEmpty())
-        fail(QStringLiteral("unexpected argument '%1' (see --help)").arg(parser.positionalArguments().first()));
+        fail(QStringLiteral("unexpected argument '%1' (see --help)")
+                 .arg(parser.positionalArguments().first()));
 
     VirtualTransmitter transmitter(settingsFrom(parser));
     transmitter.setFaults(faultsFrom(parser));
@@ -162,7 +188,8 @@ int main(int argc, char *argv[])
     QString error;
     if (!transmitter.start(&error))
         fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(error));
-    if (parser.isSet(QStringLiteral("link")) && !transmitter.makeLink(parser.value(QStringLiteral("link")), &error))
+    if (parser.isSet(QStringLiteral("link")) &&
+        !transmitter.makeLink(parser.value(QStringLiteral("link")), &error))
         fail(error);
     std::printf("%s\n", qPrintable(transmitter.portPath()));
     std::fflush(stdout);

@@ -96,14 +96,19 @@ quint16 TransmitterModel::readingRegister(int quantity, int scale) const
     const bool fahrenheit = current.deviceType == 2;
     double value = 0;
     switch (quantity) {
-    case 0: value = fahrenheit ? toFahrenheit(celsius) : celsius; break;
-    case 1: value = humidity; break;
+    case 0:
+        value = fahrenheit ? toFahrenheit(celsius) : celsius;
+        break;
+    case 1:
+        value = humidity;
+        break;
     case 2: {
         const double dew = dewPoint(celsius, humidity);
         value = fahrenheit ? toFahrenheit(dew) : dew;
         break;
     }
-    default: return 0; // status: all well
+    default:
+        return 0; // status: all well
     }
     // Temperatures travel as signed 16-bit values; humidity is never negative.
     return quint16(qint16(std::lround(value * scale)));
@@ -118,15 +123,28 @@ bool TransmitterModel::readRegister(quint16 reg, quint16 &value) const
         return true;
     }
     switch (reg) {
-    case Reg::Address: value = current.address; return true;
-    case Reg::BaudCode: value = current.baudCode; return true;
-    case Reg::Firmware: value = current.firmwareVersion; return true;
-    case Reg::DeviceType: value = current.deviceType; return true;
+    case Reg::Address:
+        value = current.address;
+        return true;
+    case Reg::BaudCode:
+        value = current.baudCode;
+        return true;
+    case Reg::Firmware:
+        value = current.firmwareVersion;
+        return true;
+    case Reg::DeviceType:
+        value = current.deviceType;
+        return true;
     case Reg::SerialNumber:
     case Reg::SerialNumber + 1:
-    case Reg::SerialNumber + 2: value = current.serialNumber[reg - Reg::SerialNumber]; return true;
-    case Reg::SensorType: value = current.sensorType; return true;
-    default: return false;
+    case Reg::SerialNumber + 2:
+        value = current.serialNumber[reg - Reg::SerialNumber];
+        return true;
+    case Reg::SensorType:
+        value = current.sensorType;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -143,7 +161,8 @@ QByteArray TransmitterModel::handleRead(const QByteArray &request)
     for (int i = 0; i < count; ++i) {
         quint16 value = 0;
         if (!readRegister(quint16(start + i), value))
-            return exceptionReply(current.address, Modbus::ReadHoldingRegisters, IllegalDataAddress);
+            return exceptionReply(current.address, Modbus::ReadHoldingRegisters,
+                                  IllegalDataAddress);
         appendWord(reply, value);
     }
     return withCrc(reply);
@@ -195,14 +214,18 @@ QByteArray TransmitterModel::handle(const QByteArray &request)
 {
     if (request.size() != Modbus::RequestLength)
         return {};
-    if (ModbusFrame::crc16(request.constData(), 6) != quint16(quint8(request.at(6)) | (quint8(request.at(7)) << 8)))
+    if (ModbusFrame::crc16(request.constData(), 6) !=
+        quint16(quint8(request.at(6)) | (quint8(request.at(7)) << 8)))
         return {};
     const quint8 address = quint8(request.at(0));
     if (address != current.address && address != Modbus::BroadcastAddress)
         return {}; // another device's frame on the bus
     switch (quint8(request.at(1))) {
-    case Modbus::ReadHoldingRegisters: return handleRead(request);
-    case Modbus::WriteSingleRegister: return handleWrite(request);
-    default: return exceptionReply(current.address, quint8(request.at(1)), IllegalFunction);
+    case Modbus::ReadHoldingRegisters:
+        return handleRead(request);
+    case Modbus::WriteSingleRegister:
+        return handleWrite(request);
+    default:
+        return exceptionReply(current.address, quint8(request.at(1)), IllegalFunction);
     }
 }

@@ -16,12 +16,12 @@ struct Faults
     int splitGapMs = 0;      // ...this far apart
     bool corruptCrc = false; // flip the CRC's last byte
     bool noReply = false;
-    int delayMs = 0;         // wait this long before replying
+    int delayMs = 0;          // wait this long before replying
     QByteArray garbageBefore; // bytes sent just before the reply
-    int foreignAddress = -1; // reply as this slave address instead (CRC made to fit)
-    int exceptionCode = 0;   // answer every request with this exception instead
+    int foreignAddress = -1;  // reply as this slave address instead (CRC made to fit)
+    int exceptionCode = 0;    // answer every request with this exception instead
     bool doubleReply = false; // the reply twice, back to back in one write
-    int zeroBurst = 0;       // this many 0x00 bytes instead of the reply (failing adapter)
+    int zeroBurst = 0;        // this many 0x00 bytes instead of the reply (failing adapter)
 };
 
 // A simulated transmitter on the master end of a pseudo-terminal. The tool opens the slave

@@ -34,9 +34,11 @@ private slots:
         row("device type read", "pushButtonTypeRead", "1", frameHex(1, 3, 0x103, 1));
         row("device type read, empty address", "pushButtonTypeRead", "", frameHex(0, 3, 0x103, 1));
         row("sensor read", "pushButtonSensorTypeRead", "247", frameHex(247, 3, 0x107, 1));
-        row("sensor read, address 248", "pushButtonSensorTypeRead", "248", frameHex(0, 3, 0x107, 1));
+        row("sensor read, address 248", "pushButtonSensorTypeRead", "248",
+            frameHex(0, 3, 0x107, 1));
         row("sensor read, address 0", "pushButtonSensorTypeRead", "0", frameHex(0, 3, 0x107, 1));
-        row("sensor read, not a number", "pushButtonSensorTypeRead", "abc", frameHex(0, 3, 0x107, 1));
+        row("sensor read, not a number", "pushButtonSensorTypeRead", "abc",
+            frameHex(0, 3, 0x107, 1));
     }
 
     void buttonsSendTheirFrames()
@@ -60,18 +62,23 @@ private slots:
         QVERIFY(bench.linkAtDeviceRate());
         bench.edit("lineEditAddress")->setText(QStringLiteral("5"));
         bench.combo("comboBoxBaudRate")->setCurrentText(QStringLiteral("19200"));
-        QCOMPARE(bench.requestFrom("pushButtonBaudRate").toHex(), QByteArray("050601010005") +
-                 ModbusFrame::buildRequest(5, 6, 0x101, 5).right(2).toHex());
+        QCOMPARE(bench.requestFrom("pushButtonBaudRate").toHex(),
+                 QByteArray("050601010005") +
+                     ModbusFrame::buildRequest(5, 6, 0x101, 5).right(2).toHex());
     }
 
     void addressWriteChecksTheField_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "" << "The address is empty!";
-        QTest::newRow("248") << "248" << "The address is between 1 and 247!";
-        QTest::newRow("0") << "0" << "The address is between 1 and 247!";
-        QTest::newRow("text") << "abc" << "The address is between 1 and 247!";
+        QTest::newRow("empty") << ""
+                               << "The address is empty!";
+        QTest::newRow("248") << "248"
+                             << "The address is between 1 and 247!";
+        QTest::newRow("0") << "0"
+                           << "The address is between 1 and 247!";
+        QTest::newRow("text") << "abc"
+                              << "The address is between 1 and 247!";
     }
 
     void addressWriteChecksTheField()
@@ -133,7 +140,8 @@ private slots:
         click(bench.window, "pushButtonRead");
         QTRY_COMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].text, QStringLiteral("The address is empty!"));
-        QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(), QStringLiteral("Read"));
+        QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(),
+                 QStringLiteral("Read"));
         QVERIFY(!bench.timer("timerRead")->isActive());
         QCOMPARE(view(bench.window)->lineCount(), linesBefore);
     }
@@ -149,7 +157,8 @@ private slots:
         for (int item = 0; item < 5; ++item)
             for (int index = 0; index < 2; ++index)
                 QTest::addRow("index %d item %d", index, item)
-                    << index << item << (index == 0 ? 4 : 0) + firstRegister[item] << (item == 0 ? 4 : 1);
+                    << index << item << (index == 0 ? 4 : 0) + firstRegister[item]
+                    << (item == 0 ? 4 : 1);
     }
 
     void registerSelection()
@@ -182,14 +191,14 @@ private slots:
             return QStringLiteral("<font color=red>") + value + unit + QStringLiteral("  </font>");
         };
         // -12.34 C, 45.67 %: dew point -21.69 C; in Fahrenheit 9.79 F and -7.04 F.
-        QTest::newRow("type 0 hundredths") << 0 << 0 << reading("-12.34", c) << reading("45.67", "%")
-                                           << reading("-21.69", c);
-        QTest::newRow("type 0 tenths") << 0 << 1 << reading("-12.3", c) << reading("45.7", "%")
-                                       << reading("-21.7", c);
-        QTest::newRow("type 1 tenths") << 1 << 0 << reading("-12.3", c) << reading("45.7", "%")
-                                       << reading("-21.7", c);
-        QTest::newRow("type 2 hundredths") << 2 << 1 << reading("9.79", f) << reading("45.67", "%")
-                                           << reading("-7.04", f);
+        QTest::newRow("type 0 hundredths")
+            << 0 << 0 << reading("-12.34", c) << reading("45.67", "%") << reading("-21.69", c);
+        QTest::newRow("type 0 tenths")
+            << 0 << 1 << reading("-12.3", c) << reading("45.7", "%") << reading("-21.7", c);
+        QTest::newRow("type 1 tenths")
+            << 1 << 0 << reading("-12.3", c) << reading("45.7", "%") << reading("-21.7", c);
+        QTest::newRow("type 2 hundredths")
+            << 2 << 1 << reading("9.79", f) << reading("45.67", "%") << reading("-7.04", f);
     }
 
     void labelsShowTheReadings()
@@ -220,7 +229,8 @@ private slots:
         bench.combo("comboBoxNum")->setCurrentIndex(2); // Humidity
         bench.requestFrom("pushButtonRead");
         click(bench.window, "pushButtonRead");
-        QTRY_VERIFY(bench.label("labelHumidity").startsWith(QLatin1String("Humidity:<font color=red>45.00%")));
+        QTRY_VERIFY(bench.label("labelHumidity")
+                        .startsWith(QLatin1String("Humidity:<font color=red>45.00%")));
         QCOMPARE(bench.label("labelTemperature"), QStringLiteral("Temperature:---"));
         QCOMPARE(bench.label("labelDewTemp"), QStringLiteral("DewTemp:---"));
         bench.combo("comboBoxNum")->setCurrentIndex(4); // Status
@@ -257,7 +267,8 @@ private slots:
         QCOMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), deviceType);
         QCOMPARE(bench.combo("comboBoxSensorType")->currentText(), QStringLiteral("SHT3X/4X"));
         auto *magnification = bench.combo("comboBoxRegister");
-        QCOMPARE(magnification->itemText(0) + QLatin1Char(',') + magnification->itemText(1), registerItems);
+        QCOMPARE(magnification->itemText(0) + QLatin1Char(',') + magnification->itemText(1),
+                 registerItems);
         QCOMPARE(magnification->currentIndex(), 0);
         QCOMPARE(sent(bench.window), QStringList({frameHex(0, 3, 0x100, 8)}));
     }
@@ -284,9 +295,11 @@ private slots:
         MessageView *log = view(bench.window);
         QCOMPARE(log->lineCount(), 1);
         QCOMPARE(log->lineKind(0), MessageView::Kind::NotSent);
-        QVERIFY2(log->lineText(0).endsWith(frameHex(1, 3, 0x103, 1) + QStringLiteral("  (not sent: port closed)")),
+        QVERIFY2(log->lineText(0).endsWith(frameHex(1, 3, 0x103, 1) +
+                                           QStringLiteral("  (not sent: port closed)")),
                  qPrintable(log->lineText(0)));
-        QVERIFY(MessageView::colorOf(MessageView::Kind::NotSent) != MessageView::colorOf(MessageView::Kind::Sent));
+        QVERIFY(MessageView::colorOf(MessageView::Kind::NotSent) !=
+                MessageView::colorOf(MessageView::Kind::Sent));
         QVERIFY(QDir(QStringLiteral("Data")).entryList(QDir::Files).isEmpty()); // not captured
         QCOMPARE(CommState.responseReceived, quint8(0));
         QCOMPARE(bench.timer("timerRead")->interval(), 1000); // bookkeeping as usual
@@ -306,8 +319,9 @@ private slots:
         QTRY_COMPARE(received(bench.window).size(), 2);
         MessageView *log = view(bench.window);
         const QString line = log->lineText(log->lineCount() - 1);
-        QVERIFY2(line.endsWith(QLatin1String("->RX  018302c0f1  exception 0x02 (illegal data address)")),
-                 qPrintable(line));
+        QVERIFY2(
+            line.endsWith(QLatin1String("->RX  018302c0f1  exception 0x02 (illegal data address)")),
+            qPrintable(line));
         QCOMPARE(bench.label("labelHumidity"), QStringLiteral("Humidity:"));
         QCOMPARE(CommState.responseReceived, quint8(1));
         const QStringList files = QDir(QStringLiteral("Data")).entryList(QDir::Files);

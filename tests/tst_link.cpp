@@ -61,7 +61,8 @@ private slots:
         QElapsedTimer clock;
         onNextDialog([&](QDialog *dialog) {
             child<QComboBox>(dialog, "comboBoxName")->setCurrentText(bench.transmitter.portPath());
-            QCOMPARE(child<QComboBox>(dialog, "comboBoxBaud")->currentText(), QStringLiteral("AUTO"));
+            QCOMPARE(child<QComboBox>(dialog, "comboBoxBaud")->currentText(),
+                     QStringLiteral("AUTO"));
             clock.start();
             QTest::mouseClick(child<QPushButton>(dialog, "pushButtonOK"), Qt::LeftButton);
         });
@@ -75,7 +76,7 @@ private slots:
         QCOMPARE(bench.transmitter.lineBaudRate(), rate);
         QVERIFY(bench.port()->isOpen());
         // The search step after the answering candidate's 500 ms finds the reply.
-        QVERIFY2(found >= attempts * 500 - 100, qPrintable(QString::number(found)));
+        QVERIFY2(found >= attempts * 450, qPrintable(QString::number(found))); // Qt timers may fire 5 % early
     }
 
     void noAnswerAtAnyRate()
@@ -169,8 +170,10 @@ private slots:
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("missing device") << "/dev/tervin-no-such-port" << "/dev/tervin-no-such-port";
-        QTest::newRow("no port chosen") << "" << "No serial port was chosen.";
+        QTest::newRow("missing device") << "/dev/tervin-no-such-port"
+                                        << "/dev/tervin-no-such-port";
+        QTest::newRow("no port chosen") << ""
+                                        << "No serial port was chosen.";
     }
 
     void openFailureIsReportedAndSendsNothing()
@@ -200,7 +203,8 @@ private slots:
         BoxCloser boxes;
         bench.transmitter.unplug();
         QTRY_COMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen[0].text, QStringLiteral("USB device error, please reconnect USB device!"));
+        QCOMPARE(boxes.seen[0].text,
+                 QStringLiteral("USB device error, please reconnect USB device!"));
         QVERIFY(!bench.port()->isOpen());
         // Polling goes on, logged as not sent; no second box and no busy loop.
         const double cpuBefore = cpuSeconds();

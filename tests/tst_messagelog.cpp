@@ -95,7 +95,8 @@ private slots:
         const QByteArray content = captured(name);
         QVERIFY(!content.contains('\r'));
         QVERIFY(content.endsWith('\n'));
-        const QStringList lines = QString::fromLatin1(content).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(content).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines, QStringList({view(window)->lineText(1), view(window)->lineText(2)}));
     }
 
@@ -139,7 +140,8 @@ private slots:
         QCOMPARE(view(window)->lineCount(), 2); // the view keeps every line
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].title, QStringLiteral("Error"));
-        QVERIFY2(boxes.seen[0].text.contains(QLatin1String("/Data/Log")), qPrintable(boxes.seen[0].text));
+        QVERIFY2(boxes.seen[0].text.contains(QLatin1String("/Data/Log")),
+                 qPrintable(boxes.seen[0].text));
         // A new capture period reports again; once the folder can be made, lines get through.
         setCapture(window, false);
         setCapture(window, true);

@@ -19,7 +19,8 @@ QString lineNumber(int i)
 void fill(MessageView &view, int lines)
 {
     for (int i = 0; i < lines; ++i)
-        view.appendLine(i % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent, lineNumber(i));
+        view.appendLine(i % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent,
+                        lineNumber(i));
 }
 
 // Counts the pixels of a colour within the band of one visible line.
@@ -70,10 +71,12 @@ private slots:
         fill(*view, 5);
         const int height = view->fontMetrics().lineSpacing();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, height + 2));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 3 * height + 2));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          QPoint(10, 3 * height + 2));
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(),
-                 lineNumber(1) + QLatin1Char('\n') + lineNumber(2) + QLatin1Char('\n') + lineNumber(3));
+        QCOMPARE(QApplication::clipboard()->text(), lineNumber(1) + QLatin1Char('\n') +
+                                                        lineNumber(2) + QLatin1Char('\n') +
+                                                        lineNumber(3));
         QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier); // keyboard extends it too
         QCOMPARE(view->selectedText(), lineNumber(1) + QLatin1Char('\n') + lineNumber(2));
     }
@@ -83,7 +86,8 @@ private slots:
         fill(*view, 5);
         const int height = view->fontMetrics().lineSpacing();
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(10, 2));
-        QMouseEvent move(QEvent::MouseMove, QPoint(10, 2 * height + 2), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPoint(10, 2 * height + 2), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(view->viewport(), &move);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(10, 2 * height + 2));
         QCOMPARE(view->selectionStart(), 0);
@@ -102,9 +106,11 @@ private slots:
             menu->actions().at(1)->trigger();
             menu->close();
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), view->mapToGlobal(QPoint(10, 10)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
+                                view->mapToGlobal(QPoint(10, 10)));
         QApplication::sendEvent(view->viewport(), &event);
-        QCOMPARE(offered, QStringList({QStringLiteral("Copy (disabled)"), QStringLiteral("Select All")}));
+        QCOMPARE(offered,
+                 QStringList({QStringLiteral("Copy (disabled)"), QStringLiteral("Select All")}));
         QCOMPARE(view->selectedText(), view->plainText());
         view->copy();
         QCOMPARE(QApplication::clipboard()->text().count(QLatin1Char('\n')), 2);
@@ -173,10 +179,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(received(bench.window).size() >= 30, 15000);
         click(bench.window, "pushButtonRead");
         QTRY_COMPARE(sent(bench.window).size(), received(bench.window).size());
-        QFile file(QStringLiteral("Data/") + QDir(QStringLiteral("Data")).entryList(QDir::Files).value(0));
+        QFile file(QStringLiteral("Data/") +
+                   QDir(QStringLiteral("Data")).entryList(QDir::Files).value(0));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromLatin1(file.readAll()), TestSupport::view(bench.window)->plainText() + QLatin1Char('\n'));
-        QCOMPARE(TestSupport::view(bench.window)->property("lineCount").toInt(), 2 * received(bench.window).size());
+        QCOMPARE(QString::fromLatin1(file.readAll()),
+                 TestSupport::view(bench.window)->plainText() + QLatin1Char('\n'));
+        QCOMPARE(TestSupport::view(bench.window)->property("lineCount").toInt(),
+                 2 * received(bench.window).size());
     }
 };
 

@@ -45,8 +45,8 @@ private slots:
         QFETCH(int, reg);
         QFETCH(int, value);
         QFETCH(QString, hex);
-        const QByteArray frame =
-            ModbusFrame::buildRequest(quint8(slave), quint8(function), quint16(reg), quint16(value));
+        const QByteArray frame = ModbusFrame::buildRequest(quint8(slave), quint8(function),
+                                                           quint16(reg), quint16(value));
         QCOMPARE(frame.size(), 8);
         QCOMPARE(ModbusFrame::hexText(frame), hex);
     }
@@ -71,8 +71,8 @@ private slots:
         QVERIFY2(match.hasMatch(), qPrintable(what));
         const quint8 function = match.captured(1) == QLatin1String("read") ? 0x03 : 0x06;
         const QByteArray frame = ModbusFrame::buildRequest(
-            quint8(match.captured(2).toInt()), function, quint16(match.captured(3).toInt(nullptr, 16)),
-            quint16(match.captured(5).toInt()));
+            quint8(match.captured(2).toInt()), function,
+            quint16(match.captured(3).toInt(nullptr, 16)), quint16(match.captured(5).toInt()));
         QCOMPARE(frame.toHex(), expected.toHex());
     }
 
@@ -91,7 +91,8 @@ private slots:
 
     void hexTextIsLowerCaseWithoutSeparators()
     {
-        const QString text = ModbusFrame::hexText(ModbusFrame::buildRequest(0xF7, 3, 0xABCD, 0xEF01));
+        const QString text =
+            ModbusFrame::hexText(ModbusFrame::buildRequest(0xF7, 3, 0xABCD, 0xEF01));
         QCOMPARE(text.size(), 16);
         QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")).match(text).hasMatch());
         QVERIFY(text.startsWith(QLatin1String("f703abcdef01")));

@@ -103,8 +103,8 @@ private slots:
         QFETCH(int, deviceType);
         QFETCH(int, display);
         state.deviceType = quint16(deviceType);
-        const auto effect =
-            ModbusReply::decode(QByteArray::fromHex("010308ff38ff38ff9c000026e0"), quint16(reg), state);
+        const auto effect = ModbusReply::decode(QByteArray::fromHex("010308ff38ff38ff9c000026e0"),
+                                                quint16(reg), state);
         QCOMPARE(int(effect.display), display);
         QCOMPARE(effect.selector, int(ModbusReply::AllReadings));
         QCOMPARE(state.temperatureRaw, -200);
@@ -128,8 +128,8 @@ private slots:
     {
         QFETCH(int, reg);
         QFETCH(int, selector);
-        const auto effect = ModbusReply::decode(withCrc(QByteArray::fromHex("01030211d7")),
-                                                quint16(reg), state);
+        const auto effect =
+            ModbusReply::decode(withCrc(QByteArray::fromHex("01030211d7")), quint16(reg), state);
         QCOMPARE(effect.selector, selector);
         const int stored = selector == ModbusReply::TemperatureOnly ? state.temperatureRaw
                            : selector == ModbusReply::HumidityOnly  ? state.humidityRaw
@@ -149,12 +149,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("reg");
-        QTest::newRow("block with byte count 6") << withCrc(QByteArray::fromHex("010306000100020003")) << 0;
+        QTest::newRow("block with byte count 6")
+            << withCrc(QByteArray::fromHex("010306000100020003")) << 0;
         QTest::newRow("humidity with byte count 0") << withCrc(QByteArray::fromHex("010300")) << 1;
-        QTest::newRow("dew point answered by block") << QByteArray::fromHex("010308092911d704410000cb08") << 2;
+        QTest::newRow("dew point answered by block")
+            << QByteArray::fromHex("010308092911d704410000cb08") << 2;
         QTest::newRow("humidity exception") << QByteArray::fromHex("018302c0f1") << 1;
         QTest::newRow("temperature by write echo") << QByteArray::fromHex("01060101000519f5") << 0;
-        QTest::newRow("serial number") << withCrc(QByteArray::fromHex("010306123456789abc")) << 0x104;
+        QTest::newRow("serial number")
+            << withCrc(QByteArray::fromHex("010306123456789abc")) << 0x104;
         QTest::newRow("address exception") << QByteArray::fromHex("0183030131") << 0x100;
     }
 
@@ -182,7 +185,8 @@ private slots:
         QCOMPARE(state.deviceAddress, quint16(1));
 
         // Byte count 8: address to device type; the sensor type stays as it was.
-        effect = ModbusReply::decode(withCrc(QByteArray::fromHex("0103080005000300e50002")), 0x100, state);
+        effect = ModbusReply::decode(withCrc(QByteArray::fromHex("0103080005000300e50002")), 0x100,
+                                     state);
         QCOMPARE(effect.display, Display::DeviceInfo);
         QCOMPARE(state.deviceAddress, quint16(5));
         QCOMPARE(state.deviceBaudCode, quint16(3));
@@ -190,8 +194,8 @@ private slots:
         QCOMPARE(state.deviceType, quint16(2));
         QCOMPARE(state.sensorType, quint16(1));
 
-        effect = ModbusReply::decode(QByteArray::fromHex("01031000010004007b0000123456789abc0001d3ee"),
-                                     0x100, state);
+        effect = ModbusReply::decode(
+            QByteArray::fromHex("01031000010004007b0000123456789abc0001d3ee"), 0x100, state);
         QCOMPARE(effect.display, Display::DeviceInfo);
         QCOMPARE(state.deviceAddress, quint16(1));
         QCOMPARE(state.deviceBaudCode, quint16(4));
@@ -239,9 +243,12 @@ private slots:
         QVERIFY(ModbusReply::isException(QByteArray::fromHex("018302c0f1")));
         QVERIFY(!ModbusReply::isException(QByteArray::fromHex("01030200017984")));
         QCOMPARE(ModbusReply::exceptionCode(QByteArray::fromHex("018302c0f1")), quint8(2));
-        QCOMPARE(ModbusReply::exceptionText(2), QStringLiteral("exception 0x02 (illegal data address)"));
-        QCOMPARE(ModbusReply::exceptionText(3), QStringLiteral("exception 0x03 (illegal data value)"));
-        QCOMPARE(ModbusReply::exceptionText(0x7f), QStringLiteral("exception 0x7f (unknown exception)"));
+        QCOMPARE(ModbusReply::exceptionText(2),
+                 QStringLiteral("exception 0x02 (illegal data address)"));
+        QCOMPARE(ModbusReply::exceptionText(3),
+                 QStringLiteral("exception 0x03 (illegal data value)"));
+        QCOMPARE(ModbusReply::exceptionText(0x7f),
+                 QStringLiteral("exception 0x7f (unknown exception)"));
     }
 };
 

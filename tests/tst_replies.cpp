@@ -75,7 +75,8 @@ private slots:
         QTest::newRow("two replies in one chunk") << good + good;
         QTest::newRow("oversize byte count") << QByteArray::fromHex("0103ff1194b5bb");
         QTest::newRow("byte count 0") << withCrc(QByteArray::fromHex("010300"));
-        QTest::newRow("block answers a single read") << withCrc(QByteArray::fromHex("01030800eb01c9006d0000"));
+        QTest::newRow("block answers a single read")
+            << withCrc(QByteArray::fromHex("01030800eb01c9006d0000"));
         QTest::newRow("write echo") << QByteArray::fromHex("01060101000519f5");
         QTest::newRow("exception") << QByteArray::fromHex("018302c0f1");
         QTest::newRow("oversize buffer") << QByteArray(1100, '\x5a');
@@ -132,7 +133,8 @@ private slots:
         pollHumidityOnce(bench);
         QTRY_COMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].title, QStringLiteral("Error"));
-        QCOMPARE(boxes.seen[0].text, QStringLiteral("USB device error, please reconnect USB device!"));
+        QCOMPARE(boxes.seen[0].text,
+                 QStringLiteral("USB device error, please reconnect USB device!"));
         QVERIFY(!bench.port()->isOpen());
         QVERIFY(CommState.rxBuffer.isEmpty());
         QCOMPARE(received(bench.window).size(), 1);

@@ -45,8 +45,10 @@ private slots:
         QCOMPARE(child<QGroupBox>(&window, "groupBoxDevice")->title(), QStringLiteral("设备"));
         QCOMPARE(child<QComboBox>(&window, "comboBoxNum")->itemText(0), QStringLiteral("全部"));
         // Device-type names and the scale items stay as they are.
-        QCOMPARE(child<QComboBox>(&window, "comboBoxDeviceType")->itemText(2), QStringLiteral("Tervin-F"));
-        QCOMPARE(child<QComboBox>(&window, "comboBoxRegister")->itemText(1), QStringLiteral("*100"));
+        QCOMPARE(child<QComboBox>(&window, "comboBoxDeviceType")->itemText(2),
+                 QStringLiteral("Tervin-F"));
+        QCOMPARE(child<QComboBox>(&window, "comboBoxRegister")->itemText(1),
+                 QStringLiteral("*100"));
     }
 
     void readStopWorksWithTranslatedCaptions()
@@ -87,9 +89,10 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TERVIN_SOURCE_DIR "/translations/Chinese.ts"), copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
-        lupdate.start(QStringLiteral(LUPDATE), {QStringLiteral("-no-obsolete"), QStringLiteral("-locations"),
-                                               QStringLiteral("none"), QStringLiteral(TERVIN_SOURCE_DIR "/src"),
-                                               QStringLiteral("-ts"), copy});
+        lupdate.start(QStringLiteral(LUPDATE),
+                      {QStringLiteral("-no-obsolete"), QStringLiteral("-locations"),
+                       QStringLiteral("none"), QStringLiteral(TERVIN_SOURCE_DIR "/src"),
+                       QStringLiteral("-ts"), copy});
         QVERIFY(lupdate.waitForFinished(60000));
         QCOMPARE(lupdate.exitCode(), 0);
         QFile file(copy);

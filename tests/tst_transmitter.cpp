@@ -41,10 +41,12 @@ public:
         port.write(request);
         QByteArray answer;
         // The transmitter runs on this thread's event loop: wait by spinning it.
-        (void)QTest::qWaitFor([&] {
-            answer += port.readAll();
-            return answer.size() >= expected;
-        }, 5000);
+        (void)QTest::qWaitFor(
+            [&] {
+                answer += port.readAll();
+                return answer.size() >= expected;
+            },
+            5000);
         return answer;
     }
     QSerialPort port;
@@ -68,8 +70,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("device information") << readRequest(1, 0x100, 8)
-                                            << hex("01031000010004007b0000123456789abc0001d3ee");
+        QTest::newRow("device information")
+            << readRequest(1, 0x100, 8) << hex("01031000010004007b0000123456789abc0001d3ee");
         QTest::newRow("address at slave 0") << readRequest(0, 0x100, 1) << hex("01030200017984");
         QTest::newRow("sensor type") << readRequest(1, 0x107, 1) << hex("01030200017984");
         QTest::newRow("baud code 5 echo") << writeRequest(1, 0x101, 5) << hex("01060101000519f5");
@@ -98,7 +100,8 @@ private slots:
         QCOMPARE(model.handle(readRequest(1, 0, 1)).mid(3, 2).toHex(), QByteArray("f830"));
         model.settings().deviceType = 2; // Fahrenheit: -20 C = -4 F
         QCOMPARE(model.handle(readRequest(1, 4, 1)).mid(3, 2).toHex(), QByteArray("ffd8"));
-        QCOMPARE(model.handle(readRequest(1, 3, 1)).mid(3, 2).toHex(), QByteArray("0000")); // status
+        QCOMPARE(model.handle(readRequest(1, 3, 1)).mid(3, 2).toHex(),
+                 QByteArray("0000")); // status
     }
 
     void dewPointFollowsMagnus_data()
@@ -130,7 +133,8 @@ private slots:
     void writesAreCheckedAndReadBack()
     {
         TransmitterModel model;
-        QCOMPARE(model.handle(writeRequest(0, 0x100, 17)).toHex(), writeRequest(1, 0x100, 17).toHex());
+        QCOMPARE(model.handle(writeRequest(0, 0x100, 17)).toHex(),
+                 writeRequest(1, 0x100, 17).toHex());
         QCOMPARE(model.handle(readRequest(17, 0x100, 1)).mid(3, 2).toHex(), QByteArray("0011"));
         QCOMPARE(model.handle(writeRequest(17, 0x103, 2)).size(), 8);
         QCOMPARE(model.settings().deviceType, quint16(2));
@@ -139,7 +143,8 @@ private slots:
         QCOMPARE(quint8(model.handle(writeRequest(17, 0x107, 2)).at(2)), quint8(3));
         QCOMPARE(quint8(model.handle(writeRequest(17, 0x102, 1)).at(2)), quint8(2)); // read-only
         const QByteArray unknownFunction = ModbusFrame::buildRequest(17, 0x04, 0, 1);
-        QCOMPARE(model.handle(unknownFunction).toHex(), TransmitterModel::exceptionReply(17, 4, 1).toHex());
+        QCOMPARE(model.handle(unknownFunction).toHex(),
+                 TransmitterModel::exceptionReply(17, 4, 1).toHex());
     }
 
     void silentForOtherSlavesAndBadFrames()
@@ -157,7 +162,8 @@ private slots:
     {
         QTest::addColumn<int>("code");
         for (int code = 1; code <= 6; ++code)
-            QTest::newRow(qPrintable(QString::number(TransmitterModel::baudRateOfCode(code)))) << code;
+            QTest::newRow(qPrintable(QString::number(TransmitterModel::baudRateOfCode(code))))
+                << code;
     }
 
     void answersOnlyAtItsOwnRate()
@@ -176,7 +182,8 @@ private slots:
         line.port.setBaudRate(rate);
         QCOMPARE(transmitter.lineBaudRate(), rate);
         const QByteArray expected = TransmitterModel(settings).handle(readRequest(1, 0x100, 8));
-        QCOMPARE(line.exchange(readRequest(1, 0x100, 8), expected.size()).toHex(), expected.toHex());
+        QCOMPARE(line.exchange(readRequest(1, 0x100, 8), expected.size()).toHex(),
+                 expected.toHex());
         QCOMPARE(line.exchange(readRequest(0, 0x100, 1), 7).toHex(), QByteArray("01030200017984"));
     }
 
@@ -212,7 +219,8 @@ private slots:
         VirtualTransmitter transmitter(factory());
         QVERIFY(transmitter.start());
         Line line(transmitter.portPath(), 9600);
-        QCOMPARE(line.exchange(writeRequest(1, 0x101, 5), 8).toHex(), QByteArray("01060101000519f5"));
+        QCOMPARE(line.exchange(writeRequest(1, 0x101, 5), 8).toHex(),
+                 QByteArray("01060101000519f5"));
         line.port.write(readRequest(1, 0x101, 1));
         QTRY_COMPARE(transmitter.requests().size(), 2);
         QCOMPARE(transmitter.replies().size(), 1); // 9600 is no longer heard
@@ -245,14 +253,31 @@ private slots:
         QFETCH(int, writes);
         Faults faults;
         switch (fault) {
-        case 0: faults.splitPieces = 3; faults.splitGapMs = 30; break;
-        case 1: faults.corruptCrc = true; break;
-        case 2: faults.delayMs = 150; break;
-        case 3: faults.garbageBefore = hex("a5a5"); break;
-        case 4: faults.foreignAddress = 9; break;
-        case 5: faults.exceptionCode = 4; break;
-        case 6: faults.doubleReply = true; break;
-        case 7: faults.zeroBurst = 300; break;
+        case 0:
+            faults.splitPieces = 3;
+            faults.splitGapMs = 30;
+            break;
+        case 1:
+            faults.corruptCrc = true;
+            break;
+        case 2:
+            faults.delayMs = 150;
+            break;
+        case 3:
+            faults.garbageBefore = hex("a5a5");
+            break;
+        case 4:
+            faults.foreignAddress = 9;
+            break;
+        case 5:
+            faults.exceptionCode = 4;
+            break;
+        case 6:
+            faults.doubleReply = true;
+            break;
+        case 7:
+            faults.zeroBurst = 300;
+            break;
         }
         VirtualTransmitter transmitter(factory());
         transmitter.setFaults(faults);
@@ -260,7 +285,8 @@ private slots:
         Line line(transmitter.portPath(), 9600);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(line.exchange(readRequest(1, 0x107, 1), expected.size()).toHex(), expected.toHex());
+        QCOMPARE(line.exchange(readRequest(1, 0x107, 1), expected.size()).toHex(),
+                 expected.toHex());
         QCOMPARE(transmitter.replies().size(), writes);
         if (fault == 2)
             QVERIFY(clock.elapsed() >= 150);
@@ -291,15 +317,17 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("port"));
         QProcess good;
-        good.start(sim, {QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--address"),
-                         QStringLiteral("7"), QStringLiteral("--link"), link});
+        good.start(sim,
+                   {QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--address"),
+                    QStringLiteral("7"), QStringLiteral("--link"), link});
         QVERIFY(good.waitForReadyRead(5000));
         const QString path = QString::fromLocal8Bit(good.readLine()).trimmed();
         QVERIFY(path.startsWith(QLatin1String("/dev/pts/")));
         QCOMPARE(QFileInfo(link).symLinkTarget(), path);
         {
             Line line(link, 19200);
-            QCOMPARE(line.exchange(readRequest(0, 0x100, 1), 7).mid(3, 2).toHex(), QByteArray("0007"));
+            QCOMPARE(line.exchange(readRequest(0, 0x100, 1), 7).mid(3, 2).toHex(),
+                     QByteArray("0007"));
         }
         good.terminate(); // SIGTERM: ends cleanly and removes the link
         QVERIFY(good.waitForFinished(5000));

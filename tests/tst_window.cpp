@@ -26,10 +26,11 @@ private slots:
     {
         Widget window;
         const QString expected = QStringLiteral("Tervin Test Tools   V") +
-                                 buildDate.toString(QStringLiteral("yyyy.MM.dd")) + QLatin1Char('.') +
-                                 buildTime.toString(QStringLiteral("hhmm"));
+                                 buildDate.toString(QStringLiteral("yyyy.MM.dd")) +
+                                 QLatin1Char('.') + buildTime.toString(QStringLiteral("hhmm"));
         QCOMPARE(window.windowTitle(), expected);
-        QVERIFY(QRegularExpression(QStringLiteral("^Tervin Test Tools   V\\d{4}\\.\\d\\d\\.\\d\\d\\.\\d{4}$"))
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^Tervin Test Tools   V\\d{4}\\.\\d\\d\\.\\d\\d\\.\\d{4}$"))
                     .match(window.windowTitle())
                     .hasMatch());
         QCOMPARE(window.objectName(), QStringLiteral("Widget"));
@@ -194,7 +195,8 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Qm")));
-        QVERIFY(QFile::copy(QStringLiteral(TINY_QM), dir.path() + QStringLiteral("/Qm/Chinese.qm")));
+        QVERIFY(
+            QFile::copy(QStringLiteral(TINY_QM), dir.path() + QStringLiteral("/Qm/Chinese.qm")));
         const QString previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
         QTranslator translator;

@@ -22,7 +22,8 @@ inline QList<Vector> loadVectors()
     QFile file(QStringLiteral(TERVIN_TEST_DATA "/modbus-rtu-frames.txt"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         qFatal("cannot read the test vectors");
-    const QRegularExpression pattern(QStringLiteral("^(request|reply)\\s+([0-9a-f]+)\\s+#\\s*(.*)$"));
+    const QRegularExpression pattern(
+        QStringLiteral("^(request|reply)\\s+([0-9a-f]+)\\s+#\\s*(.*)$"));
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         const auto match = pattern.match(line);

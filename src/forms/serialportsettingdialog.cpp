@@ -16,7 +16,8 @@ constexpr int AutoItem = 0;
 
 void loadBaudCandidates(CommStateRecord &state)
 {
-    static_assert(std::size(SearchOrder) == std::extent_v<decltype(CommStateRecord::baudCandidates)>);
+    static_assert(std::size(SearchOrder) ==
+                  std::extent_v<decltype(CommStateRecord::baudCandidates)>);
     std::copy(std::begin(SearchOrder), std::end(SearchOrder), state.baudCandidates);
     state.autoBaudIndex = 0;
     state.autoBaudCount = quint8(std::size(SearchOrder));
@@ -62,8 +63,9 @@ void SerialportSettingDialog::ClickedCancelSlots()
 void SerialportSettingDialog::ClickedOKSlots()
 {
     CommState.portName = form->comboBoxName->currentText().trimmed();
-    CommState.baudRate =
-        form->comboBoxBaud->currentIndex() == AutoItem ? 0 : form->comboBoxBaud->currentText().toInt();
+    CommState.baudRate = form->comboBoxBaud->currentIndex() == AutoItem
+                             ? 0
+                             : form->comboBoxBaud->currentText().toInt();
     CommState.parity = form->comboBoxParity->currentIndex();
     CommState.dataBits = form->comboBoxData->currentText().toInt();
     CommState.stopBits = form->comboBoxStop->currentText().toInt();

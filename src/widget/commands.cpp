@@ -46,7 +46,8 @@ void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value)
 
 void Widget::PushButtonAddressReadSlot()
 {
-    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1, true);
+    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1,
+                      true);
 }
 
 void Widget::PushButtonAddressSlot()

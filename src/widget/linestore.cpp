@@ -20,7 +20,8 @@ std::pair<int, int> LineStore::span(int line) const
     const Chunk &chunk = chunkOf(line);
     const int index = line % LinesPerChunk;
     const int begin = int(chunk.starts[size_t(index)]);
-    const int end = index + 1 < chunk.lines ? int(chunk.starts[size_t(index + 1)]) : chunk.bytes.size();
+    const int end =
+        index + 1 < chunk.lines ? int(chunk.starts[size_t(index + 1)]) : chunk.bytes.size();
     return {begin, end};
 }
 

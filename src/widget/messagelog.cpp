@@ -31,7 +31,8 @@ void Widget::LogLine(LineKind kind, const QString &frameText, const QString &not
     const auto viewKind = kind == LineKind::Sent       ? MessageView::Kind::Sent
                           : kind == LineKind::Received ? MessageView::Kind::Received
                                                        : MessageView::Kind::NotSent;
-    form->textBrowser->appendLine(viewKind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
+    form->textBrowser->appendLine(viewKind,
+                                  note.isEmpty() ? line : line + QStringLiteral("  ") + note);
     // The capture records what went over the wire, one plain line per frame.
     if (kind != LineKind::NotSent && !captureFileName.isEmpty())
         CaptureLine(line);

@@ -52,9 +52,12 @@ MessageView::Kind MessageView::lineKind(int line) const
 QColor MessageView::colorOf(Kind kind)
 {
     switch (kind) {
-    case Kind::Sent: return QColor(Qt::red);
-    case Kind::Received: return QColor(Qt::darkGreen);
-    case Kind::NotSent: return QColor(Qt::gray);
+    case Kind::Sent:
+        return QColor(Qt::red);
+    case Kind::Received:
+        return QColor(Qt::darkGreen);
+    case Kind::NotSent:
+        return QColor(Qt::gray);
     }
     return QColor(Qt::black);
 }
@@ -186,7 +189,8 @@ void MessageView::paintEvent(QPaintEvent *)
 
 void MessageView::paintUnseenBanner(QPainter &painter)
 {
-    const QString text = QCoreApplication::translate("Widget", "%n new line(s) below - press End to follow", nullptr, unseen);
+    const QString text = QCoreApplication::translate(
+        "Widget", "%n new line(s) below - press End to follow", nullptr, unseen);
     const QFontMetrics metrics = fontMetrics();
     QRect box(0, 0, metrics.horizontalAdvance(text) + 4 * TextMargin, lineHeight() + TextMargin);
     box.moveBottomRight(viewport()->rect().bottomRight() - QPoint(TextMargin, TextMargin));
@@ -229,17 +233,31 @@ void MessageView::keyPressEvent(QKeyEvent *event)
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const int current = cursorLine >= 0 ? cursorLine : firstVisibleLine();
     switch (event->key()) {
-    case Qt::Key_Up: moveCursorTo(current - 1, shift); break;
-    case Qt::Key_Down: moveCursorTo(current + 1, shift); break;
-    case Qt::Key_PageUp: moveCursorTo(current - visibleLineCount(), shift); break;
-    case Qt::Key_PageDown: moveCursorTo(current + visibleLineCount(), shift); break;
-    case Qt::Key_Home: moveCursorTo(0, shift); break;
+    case Qt::Key_Up:
+        moveCursorTo(current - 1, shift);
+        break;
+    case Qt::Key_Down:
+        moveCursorTo(current + 1, shift);
+        break;
+    case Qt::Key_PageUp:
+        moveCursorTo(current - visibleLineCount(), shift);
+        break;
+    case Qt::Key_PageDown:
+        moveCursorTo(current + visibleLineCount(), shift);
+        break;
+    case Qt::Key_Home:
+        moveCursorTo(0, shift);
+        break;
     case Qt::Key_End:
         moveCursorTo(store.size() - 1, shift);
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
         break;
-    case Qt::Key_Escape: clearSelection(); break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Escape:
+        clearSelection();
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     }
     event->accept();
 }
@@ -269,10 +287,12 @@ void MessageView::mouseReleaseEvent(QMouseEvent *event)
 void MessageView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    QAction *copyAction = menu.addAction(QCoreApplication::translate("Widget", "Copy"), this, &MessageView::copy, QKeySequence::Copy);
+    QAction *copyAction = menu.addAction(QCoreApplication::translate("Widget", "Copy"), this,
+                                         &MessageView::copy, QKeySequence::Copy);
     copyAction->setEnabled(hasSelection());
     QAction *selectAllAction =
-        menu.addAction(QCoreApplication::translate("Widget", "Select All"), this, &MessageView::selectAll, QKeySequence::SelectAll);
+        menu.addAction(QCoreApplication::translate("Widget", "Select All"), this,
+                       &MessageView::selectAll, QKeySequence::SelectAll);
     selectAllAction->setEnabled(store.size() > 0);
     menu.exec(event->globalPos());
 }

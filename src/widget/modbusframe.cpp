@@ -10,7 +10,8 @@ quint16 crc16(const char *data, int length)
     for (int i = 0; i < length; ++i) {
         crc ^= static_cast<quint8>(data[i]);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001) : static_cast<quint16>(crc >> 1);
+            crc = (crc & 1) ? static_cast<quint16>((crc >> 1) ^ 0xA001)
+                            : static_cast<quint16>(crc >> 1);
     }
     return crc;
 }

@@ -22,9 +22,8 @@ quint8 functionCode(const QByteArray &frame)
 
 bool isFailingAdapterNoise(const QByteArray &buffer)
 {
-    const int noise = int(std::count_if(buffer.cbegin(), buffer.cend(), [](char c) {
-        return c == '\x00' || c == '\xFF';
-    }));
+    const int noise = int(std::count_if(buffer.cbegin(), buffer.cend(),
+                                        [](char c) { return c == '\x00' || c == '\xFF'; }));
     return noise >= AdapterFailureBytes;
 }
 
@@ -155,7 +154,8 @@ Verdict recognise(const QByteArray &buffer)
     const int length = expectedLength(buffer);
     if (buffer.size() != length)
         return Verdict::Wait;
-    const quint16 received = quint16(byteAt(buffer, length - 2) | (byteAt(buffer, length - 1) << 8));
+    const quint16 received =
+        quint16(byteAt(buffer, length - 2) | (byteAt(buffer, length - 1) << 8));
     if (received != ModbusFrame::crc16(buffer.constData(), length - 2))
         return Verdict::Wait;
     return Verdict::Accept;
@@ -189,15 +189,33 @@ QString exceptionText(quint8 code)
 {
     const char *meaning = "unknown exception";
     switch (code) {
-    case 0x01: meaning = "illegal function"; break;
-    case 0x02: meaning = "illegal data address"; break;
-    case 0x03: meaning = "illegal data value"; break;
-    case 0x04: meaning = "server device failure"; break;
-    case 0x05: meaning = "acknowledge"; break;
-    case 0x06: meaning = "server device busy"; break;
-    case 0x08: meaning = "memory parity error"; break;
-    case 0x0A: meaning = "gateway path unavailable"; break;
-    case 0x0B: meaning = "gateway target device failed to respond"; break;
+    case 0x01:
+        meaning = "illegal function";
+        break;
+    case 0x02:
+        meaning = "illegal data address";
+        break;
+    case 0x03:
+        meaning = "illegal data value";
+        break;
+    case 0x04:
+        meaning = "server device failure";
+        break;
+    case 0x05:
+        meaning = "acknowledge";
+        break;
+    case 0x06:
+        meaning = "server device busy";
+        break;
+    case 0x08:
+        meaning = "memory parity error";
+        break;
+    case 0x0A:
+        meaning = "gateway path unavailable";
+        break;
+    case 0x0B:
+        meaning = "gateway target device failed to respond";
+        break;
     }
     return QStringLiteral("exception 0x%1 (%2)")
         .arg(code, 2, 16, QLatin1Char('0'))

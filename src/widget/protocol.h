@@ -44,8 +44,8 @@ constexpr quint16 DeviceInfoCount = 8; // 0x0100 to 0x0107
 
 namespace Timing {
 
-constexpr int ReceiveSilenceMs = 200; // unfinished bytes are dropped after this much silence
-constexpr int AutoBaudStepMs = 500;   // time each candidate rate gets to answer
+constexpr int ReceiveSilenceMs = 200;   // unfinished bytes are dropped after this much silence
+constexpr int AutoBaudStepMs = 500;     // time each candidate rate gets to answer
 constexpr int OneOffReadDelayMs = 1000; // next periodic read after a one-off request
 constexpr int MinPeriodMs = 100;
 constexpr int DisplayDelayMs = 100;

@@ -37,14 +37,29 @@ void Widget::AcceptReply(const QByteArray &frame)
     using ModbusReply::Display;
     const ModbusReply::Effect effect = ModbusReply::decode(frame, requestRegister, CommState);
     switch (effect.display) {
-    case Display::Nothing: break;
-    case Display::ReadingsX10: ShowHumitureX10(effect.selector); break;
-    case Display::ReadingsX100: ShowHumitureX100(effect.selector); break;
-    case Display::StatusDashes: ShowStatusDashes(); break;
-    case Display::Address: ShowAddress(); break;
-    case Display::BaudRate: ShowBaudRate(); break;
-    case Display::DeviceType: ShowDeviceType(); break;
-    case Display::SensorType: form->comboBoxSensorType->setCurrentIndex(CommState.sensorType); break;
+    case Display::Nothing:
+        break;
+    case Display::ReadingsX10:
+        ShowHumitureX10(effect.selector);
+        break;
+    case Display::ReadingsX100:
+        ShowHumitureX100(effect.selector);
+        break;
+    case Display::StatusDashes:
+        ShowStatusDashes();
+        break;
+    case Display::Address:
+        ShowAddress();
+        break;
+    case Display::BaudRate:
+        ShowBaudRate();
+        break;
+    case Display::DeviceType:
+        ShowDeviceType();
+        break;
+    case Display::SensorType:
+        form->comboBoxSensorType->setCurrentIndex(CommState.sensorType);
+        break;
     case Display::DeviceInfo:
         ShowDeviceInfo();
         qDebug() << "SenorType=" << CommState.sensorType;

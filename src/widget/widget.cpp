@@ -1,8 +1,8 @@
 // Construction, initial control state and signal connections of the main window.
 #include "widget.h"
 
-#include "../comm/commstate.h"
 #include "../appicon.h"
+#include "../comm/commstate.h"
 #include "../forms/widgetform.h"
 
 #include <QCoreApplication>
@@ -61,9 +61,11 @@ void Widget::connectSignals()
     connect(form->pushButtonRead, SIGNAL(clicked()), this, SLOT(PushButtonReadSlot()));
     connect(form->pushButtonAddress, SIGNAL(clicked()), this, SLOT(PushButtonAddressSlot()));
     connect(form->pushButtonBaudRate, SIGNAL(clicked()), this, SLOT(PushButtonBaudRateSlot()));
-    connect(form->pushButtonAddressRead, SIGNAL(clicked()), this, SLOT(PushButtonAddressReadSlot()));
+    connect(form->pushButtonAddressRead, SIGNAL(clicked()), this,
+            SLOT(PushButtonAddressReadSlot()));
     connect(form->pushButtonTypeRead, SIGNAL(clicked()), this, SLOT(PushButtonTypeReadSlot()));
-    connect(form->pushButtonTypeSetting, SIGNAL(clicked()), this, SLOT(PushButtonTypeSettingSlot()));
+    connect(form->pushButtonTypeSetting, SIGNAL(clicked()), this,
+            SLOT(PushButtonTypeSettingSlot()));
     connect(form->pushButtonSensorTypeRead, SIGNAL(clicked()), this,
             SLOT(PushButtonSensorTypeReadSlot()));
     connect(form->pushButtonSensorTypeSetting, SIGNAL(clicked()), this,

@@ -12,7 +12,8 @@ int main(int argc, char *argv[])
     const QString folder = QString::fromLocal8Bit(argv[1]);
     for (int i = 2; i < argc; ++i) {
         const int size = QString::fromLatin1(argv[i]).toInt();
-        if (!appIconImage(size).save(QStringLiteral("%1/tervin-test-tools-%2.png").arg(folder).arg(size)))
+        if (!appIconImage(size).save(
+                QStringLiteral("%1/tervin-test-tools-%2.png").arg(folder).arg(size)))
             return 1;
     }
     return 0;

@@ -55,4 +55,3 @@ int main(int argc, char *argv[])
     const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
     return saved ? 0 : 1;
 }
-
