@@ -54,21 +54,13 @@ double TransmitterModel::dewPoint(double celsius, double relativeHumidity)
     return b * gamma / (a - gamma);
 }
 
-QByteArray TransmitterModel::withCrc(QByteArray frame)
-{
-    const quint16 crc = ModbusFrame::crc16(frame);
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
-}
-
 QByteArray TransmitterModel::exceptionReply(quint8 address, quint8 function, quint8 code)
 {
     QByteArray frame;
     frame.append(char(address));
     frame.append(char(function | Modbus::ExceptionFlag));
     frame.append(char(code));
-    return withCrc(frame);
+    return ModbusFrame::withCrc(frame);
 }
 
 double TransmitterModel::temperatureNow() const
@@ -165,7 +157,7 @@ QByteArray TransmitterModel::handleRead(const QByteArray &request)
                                   IllegalDataAddress);
         appendWord(reply, value);
     }
-    return withCrc(reply);
+    return ModbusFrame::withCrc(reply);
 }
 
 QByteArray TransmitterModel::handleWrite(const QByteArray &request)
@@ -200,7 +192,7 @@ QByteArray TransmitterModel::handleWrite(const QByteArray &request)
     // The echo carries the address the device answered under, the old one for an address write.
     QByteArray echo = request.left(6);
     echo[0] = char(replyAddress);
-    return withCrc(echo);
+    return ModbusFrame::withCrc(echo);
 }
 
 void TransmitterModel::applyPendingBaudCode()

@@ -35,7 +35,6 @@ public:
     static int baudCodeOfRate(int rate); // 0 when the rate is not one of the six
     static double dewPoint(double celsius, double relativeHumidity); // Magnus formula
     static QByteArray exceptionReply(quint8 address, quint8 function, quint8 code);
-    static QByteArray withCrc(QByteArray frame);
 
     // Current readings, with drift applied when enabled.
     double temperatureNow() const;

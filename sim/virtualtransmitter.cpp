@@ -200,7 +200,7 @@ QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
                                                  quint8(fault.exceptionCode));
     if (fault.foreignAddress >= 0) {
         frame[0] = char(fault.foreignAddress);
-        frame = TransmitterModel::withCrc(frame.left(frame.size() - 2));
+        frame = ModbusFrame::withCrc(frame.left(frame.size() - 2));
     }
     if (fault.corruptCrc)
         frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);

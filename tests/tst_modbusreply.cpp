@@ -10,15 +10,7 @@
 using ModbusReply::Display;
 using ModbusReply::Verdict;
 
-namespace {
-QByteArray withCrc(QByteArray frame)
-{
-    const quint16 crc = ModbusFrame::crc16(frame);
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
-}
-} // namespace
+using ModbusFrame::withCrc;
 
 class TestModbusReply : public QObject
 {

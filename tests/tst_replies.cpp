@@ -7,15 +7,7 @@
 
 using namespace TestSupport;
 
-namespace {
-QByteArray withCrc(QByteArray frame)
-{
-    const quint16 crc = ModbusFrame::crc16(frame);
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
-}
-} // namespace
+using ModbusFrame::withCrc;
 
 class TestReplies : public QObject
 {

@@ -240,7 +240,7 @@ private slots:
         QTest::newRow("corrupt CRC") << 1 << corrupt << 1;
         QTest::newRow("delayed") << 2 << reply << 1;
         QTest::newRow("garbage before") << 3 << (hex("a5a5") + reply) << 1;
-        QTest::newRow("foreign address") << 4 << TransmitterModel::withCrc(hex("0903020001")) << 1;
+        QTest::newRow("foreign address") << 4 << ModbusFrame::withCrc(hex("0903020001")) << 1;
         QTest::newRow("exception") << 5 << TransmitterModel::exceptionReply(1, 3, 4) << 1;
         QTest::newRow("double reply") << 6 << (reply + reply) << 1;
         QTest::newRow("zero burst") << 7 << QByteArray(300, '\0') << 1;

@@ -21,6 +21,14 @@ quint16 crc16(const QByteArray &bytes)
     return crc16(bytes.constData(), bytes.size());
 }
 
+QByteArray withCrc(QByteArray frame)
+{
+    const quint16 crc = crc16(frame);
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
 QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 countOrValue)
 {
     QByteArray frame;
@@ -31,10 +39,7 @@ QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, qu
     frame.append(char(startRegister & 0xFF));
     frame.append(char(countOrValue >> 8));
     frame.append(char(countOrValue & 0xFF));
-    const quint16 crc = crc16(frame);
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
+    return withCrc(frame);
 }
 
 QString hexText(const QByteArray &frame)

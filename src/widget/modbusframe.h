@@ -11,6 +11,9 @@ namespace ModbusFrame {
 quint16 crc16(const char *data, int length);
 quint16 crc16(const QByteArray &bytes);
 
+// The frame followed by its CRC, low byte first.
+QByteArray withCrc(QByteArray frame);
+
 // The 8-byte request: slave, function, start register, count (0x03) or value (0x06), CRC.
 QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 countOrValue);
 
