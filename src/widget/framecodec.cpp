@@ -24,5 +24,5 @@ void Widget::SendFrame(const QByteArray &frame)
     if (failure.isEmpty())
         AppendMessage(text, false);
     else
-        LogLine(LineKind::NotSent, text, tr("(not sent: %1)").arg(failure));
+        LogLine(MessageView::Kind::NotSent, text, tr("(not sent: %1)").arg(failure));
 }

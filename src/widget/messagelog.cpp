@@ -18,23 +18,19 @@ QString captureFolder()
 
 void Widget::AppendMessage(const QString &frameText, bool received)
 {
-    LogLine(received ? LineKind::Received : LineKind::Sent, frameText);
+    LogLine(received ? MessageView::Kind::Received : MessageView::Kind::Sent, frameText);
 }
 
-void Widget::LogLine(LineKind kind, const QString &frameText, const QString &note)
+void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QString &note)
 {
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     const QString direction =
-        kind == LineKind::Received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
+        kind == MessageView::Kind::Received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
     const QString line = stamp + direction + frameText;
-    const auto viewKind = kind == LineKind::Sent       ? MessageView::Kind::Sent
-                          : kind == LineKind::Received ? MessageView::Kind::Received
-                                                       : MessageView::Kind::NotSent;
-    form->textBrowser->appendLine(viewKind,
-                                  note.isEmpty() ? line : line + QStringLiteral("  ") + note);
+    form->textBrowser->appendLine(kind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
     // The capture records what went over the wire, one plain line per frame.
-    if (kind != LineKind::NotSent && !captureFileName.isEmpty())
+    if (kind != MessageView::Kind::NotSent && !captureFileName.isEmpty())
         CaptureLine(line);
 }
 

@@ -68,7 +68,7 @@ void Widget::AcceptReply(const QByteArray &frame)
     CommState.responseReceived = 1;
     const QString text = ModbusFrame::hexText(frame);
     if (ModbusReply::isException(frame))
-        LogLine(LineKind::Received, text,
+        LogLine(MessageView::Kind::Received, text,
                 ModbusReply::exceptionText(ModbusReply::exceptionCode(frame)));
     else
         AppendMessage(text, true);

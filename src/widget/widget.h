@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messageview.h"
+
 #include <QSerialPort>
 #include <QString>
 #include <QWidget>
@@ -83,8 +85,7 @@ private:
     QString FormatReading(float value, int decimals, bool humidity) const;
 
     // message log
-    enum class LineKind { Sent, Received, NotSent };
-    void LogLine(LineKind kind, const QString &frameText, const QString &note = QString());
+    void LogLine(MessageView::Kind kind, const QString &frameText, const QString &note = QString());
     void CaptureLine(const QString &line);
 
     WidgetForm *form;
