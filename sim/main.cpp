@@ -25,16 +25,22 @@ void onSignal(int)
     std::exit(2);
 }
 
-int intOption(const QCommandLineParser &parser, const QString &name, int low, int high)
+void requireRange(bool ok, double value, const QCommandLineParser &parser, const QString &name,
+                  double low, double high)
 {
-    bool ok = false;
-    const int value = parser.value(name).toInt(&ok, 0);
     if (!ok || value < low || value > high)
-        fail(QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+        fail(QStringLiteral("--%1 wants a number from %2 to %3, not '%4'")
                  .arg(name)
                  .arg(low)
                  .arg(high)
                  .arg(parser.value(name)));
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name, int low, int high)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok, 0);
+    requireRange(ok, value, parser, name, low, high);
     return value;
 }
 
@@ -42,12 +48,7 @@ double realOption(const QCommandLineParser &parser, const QString &name, double 
 {
     bool ok = false;
     const double value = parser.value(name).toDouble(&ok);
-    if (!ok || value < low || value > high)
-        fail(QStringLiteral("--%1 wants a number from %2 to %3, not '%4'")
-                 .arg(name)
-                 .arg(low)
-                 .arg(high)
-                 .arg(parser.value(name)));
+    requireRange(ok, value, parser, name, low, high);
     return value;
 }
 
