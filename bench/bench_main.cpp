@@ -2,11 +2,11 @@
 //  - message view: memory and append cost per line up to 2M lines, beside a QTextBrowser;
 //  - receive path: recognising a 1024-byte buffer that arrives one byte at a time;
 //  - one poll cycle of the window against the virtual transmitter, in CPU time.
-#include "../sim/virtualtransmitter.h"
-#include "../src/comm/commstate.h"
-#include "../src/widget/messageview.h"
-#include "../src/widget/modbusreply.h"
-#include "../src/widget/widget.h"
+#include "comm/commstate.h"
+#include "protocol/modbusreply.h"
+#include "view/messageview.h"
+#include "virtualtransmitter.h"
+#include "widget/widget.h"
 
 #include <QApplication>
 #include <QComboBox>

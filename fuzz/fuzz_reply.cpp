@@ -3,8 +3,8 @@
 //
 // Input: byte 0 picks the request register, byte 1 the device type; then chunks, each a
 // length byte followed by that many bytes.
-#include "../src/comm/commstate.h"
-#include "modbusreply.h"
+#include "comm/commstate.h"
+#include "protocol/modbusreply.h"
 
 #include <cstdint>
 #include <cstring>

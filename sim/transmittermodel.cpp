@@ -1,7 +1,7 @@
 #include "transmittermodel.h"
 
-#include "modbusframe.h"
-#include "protocol.h"
+#include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
 
 #include <cmath>
 

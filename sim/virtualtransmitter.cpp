@@ -1,6 +1,6 @@
 #include "virtualtransmitter.h"
 
-#include "modbusframe.h"
+#include "protocol/modbusframe.h"
 
 #include <QFile>
 #include <QSocketNotifier>

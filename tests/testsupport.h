@@ -2,9 +2,9 @@
 
 // Shared helpers of the window tests: modal boxes, the Link dialog and the frame log.
 
-#include "../src/comm/commstate.h"
-#include "../src/widget/messageview.h"
-#include "../src/widget/widget.h"
+#include "comm/commstate.h"
+#include "view/messageview.h"
+#include "widget/widget.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -128,7 +128,7 @@ inline void resetCommState()
 
 } // namespace TestSupport
 
-#include "../sim/virtualtransmitter.h"
+#include "virtualtransmitter.h"
 
 #include <QDir>
 #include <QLabel>

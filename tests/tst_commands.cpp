@@ -1,6 +1,6 @@
 // The command set driven through the real window against the virtual transmitter: frames
 // byte for byte, address checks, Read/Stop, register selection and what the labels show.
-#include "../src/widget/modbusframe.h"
+#include "protocol/modbusframe.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 // The shared record's start values and the build stamps.
-#include "../src/comm/commstate.h"
+#include "comm/commstate.h"
 
 #include <QLocale>
 #include <QtTest>

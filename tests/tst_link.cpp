@@ -1,7 +1,7 @@
 // Link end to end: the settings dialog, port opening, the automatic baud search, open
 // failures and an unplugged adapter.
-#include "../src/forms/serialportsettingdialog.h"
-#include "../src/widget/modbusframe.h"
+#include "forms/serialportsettingdialog.h"
+#include "protocol/modbusframe.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -76,7 +76,8 @@ private slots:
         QCOMPARE(bench.transmitter.lineBaudRate(), rate);
         QVERIFY(bench.port()->isOpen());
         // The search step after the answering candidate's 500 ms finds the reply.
-        QVERIFY2(found >= attempts * 450, qPrintable(QString::number(found))); // Qt timers may fire 5 % early
+        QVERIFY2(found >= attempts * 450,
+                 qPrintable(QString::number(found))); // Qt timers may fire 5 % early
     }
 
     void noAnswerAtAnyRate()

@@ -1,7 +1,7 @@
 // CRC and request frames, against the check value, the worked frames and the vectors.
-#include "../src/widget/modbusframe.h"
-#include "../src/widget/widget.h"
+#include "protocol/modbusframe.h"
 #include "vectors.h"
+#include "widget/widget.h"
 
 #include <QRegularExpression>
 #include <QtTest>

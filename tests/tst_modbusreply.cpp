@@ -1,8 +1,8 @@
 // Reply recognition and decoding, without a window.
-#include "../src/comm/commstate.h"
-#include "../src/widget/modbusframe.h"
-#include "../src/widget/modbusreply.h"
-#include "../src/widget/protocol.h"
+#include "comm/commstate.h"
+#include "protocol/modbusframe.h"
+#include "protocol/modbusreply.h"
+#include "protocol/protocol.h"
 #include "vectors.h"
 
 #include <QtTest>

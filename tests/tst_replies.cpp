@@ -1,6 +1,6 @@
 // Reception through the real window: replies in pieces, pauses, and every kind of bad input.
 // Whatever arrives, no value is shown that did not come from a valid reply to the request.
-#include "../src/widget/modbusframe.h"
+#include "protocol/modbusframe.h"
 #include "testsupport.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The Chinese translation: the window and its boxes in Chinese when Qm/Chinese.qm is in the
 // current directory, and every text of the code translated.
-#include "../src/forms/serialportsettingdialog.h"
-#include "../src/startup.h"
+#include "forms/serialportsettingdialog.h"
+#include "startup.h"
 #include "testsupport.h"
 
 #include <QGroupBox>

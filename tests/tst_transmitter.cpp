@@ -1,8 +1,8 @@
 // The virtual transmitter: its register map and replies, its baud-rate discipline on the
 // pseudo-terminal, and every fault it can inject.
-#include "../sim/virtualtransmitter.h"
-#include "../src/widget/modbusframe.h"
+#include "protocol/modbusframe.h"
 #include "vectors.h"
+#include "virtualtransmitter.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The main window as it stands after construction, start-up with and without a translation,
 // and Close.
-#include "../src/startup.h"
+#include "startup.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -164,19 +164,23 @@ private slots:
         QTemporaryDir dir;
         const auto window = startIn(dir.path());
         QVERIFY(window->windowTitle().startsWith(QLatin1String("Tervin Test Tools   V")));
-        QCOMPARE(child<QPushButton>(window.get(), "pushButtonLink")->text(), QStringLiteral("Link"));
+        QCOMPARE(child<QPushButton>(window.get(), "pushButtonLink")->text(),
+                 QStringLiteral("Link"));
     }
 
     void startsTranslatedFromTheCurrentDirectory()
     {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Qm")));
-        QVERIFY(QFile::copy(QStringLiteral(TINY_QM), dir.path() + QStringLiteral("/Qm/Chinese.qm")));
+        QVERIFY(
+            QFile::copy(QStringLiteral(TINY_QM), dir.path() + QStringLiteral("/Qm/Chinese.qm")));
         const auto window = startIn(dir.path());
         QVERIFY2(window->windowTitle().startsWith(QStringLiteral("泰尔文测试工具   V")),
                  qPrintable(window->windowTitle()));
-        QCOMPARE(child<QPushButton>(window.get(), "pushButtonLink")->text(), QStringLiteral("连接"));
-        QCOMPARE(child<QPushButton>(window.get(), "pushButtonClose")->text(), QStringLiteral("Close"));
+        QCOMPARE(child<QPushButton>(window.get(), "pushButtonLink")->text(),
+                 QStringLiteral("连接"));
+        QCOMPARE(child<QPushButton>(window.get(), "pushButtonClose")->text(),
+                 QStringLiteral("Close"));
     }
 
 private:

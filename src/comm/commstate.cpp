@@ -1,4 +1,4 @@
-#include "commstate.h"
+#include "comm/commstate.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
-#include "serialportsettingdialog.h"
+#include "forms/serialportsettingdialog.h"
 
-#include "../comm/commstate.h"
-#include "settingdialogform.h"
+#include "comm/commstate.h"
+#include "forms/settingdialogform.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>

@@ -1,10 +1,10 @@
 // The command set: the requests of the Device group, Read/Stop and the periodic read.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../comm/commstate.h"
-#include "../forms/widgetform.h"
-#include "modbusframe.h"
-#include "protocol.h"
+#include "comm/commstate.h"
+#include "forms/widgetform.h"
+#include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
 
 #include <QTimer>
 

@@ -1,9 +1,9 @@
 // Displays of decoded values: readings, address, baud rate, device type and information.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../comm/commstate.h"
-#include "../forms/widgetform.h"
-#include "protocol.h"
+#include "comm/commstate.h"
+#include "forms/widgetform.h"
+#include "protocol/protocol.h"
 
 #include <QTimer>
 

@@ -1,8 +1,8 @@
 // Frame codec of the window: the CRC routine and the emission of request frames.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../comm/commstate.h"
-#include "modbusframe.h"
+#include "comm/commstate.h"
+#include "protocol/modbusframe.h"
 
 quint16 Widget::ModbusCrc16(const quint8 *data, quint16 length)
 {

@@ -1,10 +1,10 @@
 // The link: the Link button, port opening and the automatic baud search.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../comm/commstate.h"
-#include "../forms/serialportsettingdialog.h"
-#include "../forms/widgetform.h"
-#include "protocol.h"
+#include "comm/commstate.h"
+#include "forms/serialportsettingdialog.h"
+#include "forms/widgetform.h"
+#include "protocol/protocol.h"
 
 #include <QTimer>
 

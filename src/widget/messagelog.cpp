@@ -1,8 +1,8 @@
 // The frame log: time-stamped lines in the message view and, while capturing, in a file.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../forms/widgetform.h"
-#include "messageview.h"
+#include "forms/widgetform.h"
+#include "view/messageview.h"
 
 #include <QDateTime>
 #include <QDir>

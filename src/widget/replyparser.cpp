@@ -1,11 +1,11 @@
 // Reception: gathers the arriving bytes and hands complete replies to the decoder.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../comm/commstate.h"
-#include "../forms/widgetform.h"
-#include "modbusframe.h"
-#include "modbusreply.h"
-#include "protocol.h"
+#include "comm/commstate.h"
+#include "forms/widgetform.h"
+#include "protocol/modbusframe.h"
+#include "protocol/modbusreply.h"
+#include "protocol/protocol.h"
 
 #include <QDebug>
 #include <QTimer>

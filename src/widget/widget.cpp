@@ -1,9 +1,9 @@
 // Construction, initial control state and signal connections of the main window.
-#include "widget.h"
+#include "widget/widget.h"
 
-#include "../appicon.h"
-#include "../comm/commstate.h"
-#include "../forms/widgetform.h"
+#include "appicon.h"
+#include "comm/commstate.h"
+#include "forms/widgetform.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

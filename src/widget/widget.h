@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messageview.h"
+#include "view/messageview.h"
 
 #include <QSerialPort>
 #include <QString>

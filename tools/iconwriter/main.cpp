@@ -1,5 +1,5 @@
 // Writes the application icon as PNG files for the desktop: iconwriter OUTDIR SIZE...
-#include "../../src/appicon.h"
+#include "appicon.h"
 
 #include <QGuiApplication>
 

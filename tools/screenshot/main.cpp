@@ -1,8 +1,8 @@
 // Takes the README's screenshot: the window linked to a virtual transmitter, polling live
 // readings. Usage: screenshot OUTPUT.png (run it under a display, e.g. xvfb-run).
-#include "../../sim/virtualtransmitter.h"
-#include "../../src/appicon.h"
-#include "../../src/widget/widget.h"
+#include "appicon.h"
+#include "virtualtransmitter.h"
+#include "widget/widget.h"
 
 #include <QApplication>
 #include <QComboBox>

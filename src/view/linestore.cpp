@@ -1,4 +1,4 @@
-#include "linestore.h"
+#include "view/linestore.h"
 
 void LineStore::append(quint8 tag, const QByteArray &utf8)
 {

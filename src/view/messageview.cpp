@@ -1,4 +1,4 @@
-#include "messageview.h"
+#include "view/messageview.h"
 
 #include <QApplication>
 #include <QClipboard>

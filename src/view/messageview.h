@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linestore.h"
+#include "view/linestore.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>

@@ -1,8 +1,8 @@
-#include "modbusreply.h"
+#include "protocol/modbusreply.h"
 
-#include "../comm/commstate.h"
-#include "modbusframe.h"
-#include "protocol.h"
+#include "comm/commstate.h"
+#include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
 
 #include <algorithm>
 

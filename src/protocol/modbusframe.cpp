@@ -1,6 +1,6 @@
-#include "modbusframe.h"
+#include "protocol/modbusframe.h"
 
-#include "protocol.h"
+#include "protocol/protocol.h"
 
 namespace ModbusFrame {
 
