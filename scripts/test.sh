@@ -6,7 +6,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/setup.sh" clang libclang-rt-14-dev
 
 cd "$top/build"
-ctest --output-on-failure --timeout 600 -j 2 | tee "$top/build/ctest-summary.log"
+ctest --output-on-failure --timeout 120 -j 2 | tee "$top/build/ctest-summary.log"
 total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$top/build/ctest-summary.log")
 
 "$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"

@@ -1,0 +1,163 @@
+// The protocol core without a window: CRC and requests against an independent implementation's
+// frames, reply recognition, decoding against every request register, and the build stamps.
+#include "comm/commstate.h"
+#include "protocol/modbusframe.h"
+#include "protocol/modbusreply.h"
+#include "testsupport.h"
+
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QtTest>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+using ModbusReply::Display;
+using ModbusReply::Verdict;
+using TestSupport::loadVectors;
+
+namespace {
+QString changes(const CommStateRecord &a, const CommStateRecord &b)
+{
+    const qint64 before[] = {a.deviceAddress, a.deviceBaudCode, a.firmwareVersion, a.deviceType,
+                             a.sensorType,    a.temperatureRaw, a.humidityRaw,     a.dewPointRaw};
+    const qint64 after[] = {b.deviceAddress, b.deviceBaudCode, b.firmwareVersion, b.deviceType,
+                            b.sensorType,    b.temperatureRaw, b.humidityRaw,     b.dewPointRaw};
+    const char *names[] = {"addr", "baud", "fw", "type", "sensor", "t", "h", "d"};
+    QStringList changed;
+    for (int i = 0; i < 8; ++i)
+        if (before[i] != after[i])
+            changed << QString("%1 %2").arg(names[i]).arg(after[i]);
+    return changed.join(' ');
+}
+} // namespace
+
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void crc()
+    {
+        QCOMPARE(ModbusFrame::crc16("123456789", 9), quint16(0x4B37));
+        QCOMPARE(Widget::ModbusCrc16(reinterpret_cast<const quint8 *>("123456789"), 9),
+                 quint16(0x374B)); // the window's routine returns it byte-exchanged
+        QCOMPARE(Widget::ModbusCrc16(nullptr, 0), quint16(0xFFFF));
+        for (const QStringList &vector : loadVectors()) // every frame's CRC, request or reply
+            QCOMPARE(ModbusFrame::hexText(ModbusFrame::withCrc(
+                         QByteArray::fromHex(vector[1].toLatin1()).chopped(2))),
+                     vector[1]);
+    }
+
+    // "read slave 5 reg 0x0001 count 1", "write slave 9 reg 0x0100 value 247", ...
+    void requestsMatchTheVectors()
+    {
+        const QRegularExpression request("(read|write) slave (\\d+) reg 0x(\\w+) \\w+ (\\d+)");
+        int checked = 0;
+        for (const QStringList &vector : loadVectors()) {
+            const auto field = request.match(vector[2]);
+            if (vector[0] != "request" || !field.hasMatch())
+                continue;
+            const QByteArray frame = ModbusFrame::buildRequest(
+                quint8(field.captured(2).toInt()), field.captured(1) == "read" ? 0x03 : 0x06,
+                quint16(field.captured(3).toInt(nullptr, 16)), quint16(field.captured(4).toInt()));
+            QCOMPARE(ModbusFrame::hexText(frame), vector[1]);
+            ++checked;
+        }
+        QCOMPARE(checked, 16);
+    }
+
+    void recognition()
+    {
+        for (const QStringList &vector : loadVectors()) {
+            const QByteArray reply = QByteArray::fromHex(vector[1].toLatin1());
+            if (vector[0] != "reply")
+                continue;
+            QCOMPARE(ModbusReply::recognise(reply), Verdict::Accept);
+            for (int n = 0; n < reply.size(); ++n)
+                QCOMPARE(ModbusReply::recognise(reply.left(n)), Verdict::Wait);
+            for (const QByteArray &bad : {reply + '\x01', '\x55' + reply, reply + reply})
+                QCOMPARE(ModbusReply::recognise(bad), Verdict::Wait);
+            QByteArray corrupt = reply;
+            corrupt[corrupt.size() - 2] = char(corrupt.at(corrupt.size() - 2) ^ 0x01);
+            QCOMPARE(ModbusReply::recognise(corrupt), Verdict::Wait);
+        }
+        QCOMPARE(ModbusReply::expectedLength(QByteArray::fromHex("0110")), 8);
+        // The receive cap, and the failing adapter's storm: 1023 of 0x00/0xFF, at most 1024.
+        QByteArray noise(1024, '\0');
+        noise[10] = 'x';
+        QCOMPARE(ModbusReply::recognise(noise), Verdict::AdapterFailure);
+        noise[11] = 'y';
+        noise[12] = '\xFF';
+        QCOMPARE(ModbusReply::recognise(noise), Verdict::Wait);
+        QCOMPARE(ModbusReply::recognise(QByteArray(1023, '\xFF')), Verdict::AdapterFailure);
+        QCOMPARE(ModbusReply::recognise(QByteArray(1022, '\0')), Verdict::Wait);
+        QCOMPARE(ModbusReply::recognise(QByteArray(1024, '\x12')), Verdict::Wait);
+        QCOMPARE(ModbusReply::recognise(QByteArray(1025, '\0')), Verdict::Discard);
+    }
+
+    void fieldsAndExceptionTexts()
+    {
+        const QByteArray frame = QByteArray::fromHex("0103ff38");
+        QCOMPARE(ModbusReply::signedField(frame, 2), -200);
+        QCOMPARE(ModbusReply::field(frame, 3), quint16(0x38)); // only the first byte present
+        QCOMPARE(ModbusReply::field(frame, 4), quint16(0));
+        QCOMPARE(ModbusReply::exceptionText(2), "exception 0x02 (illegal data address)");
+        QCOMPARE(ModbusReply::exceptionText(0x7f), "exception 0x7f (unknown exception)");
+    }
+
+    // The replies of decode-vectors.txt, decoded from a record holding recognisable values.
+    void decode_data()
+    {
+        QTest::addColumn<QStringList>("row");
+        for (const QString &line : TestSupport::linesOf(TERVIN_TEST_DATA "/decode-vectors.txt"))
+            if (!line.startsWith('#'))
+                QTest::newRow(qPrintable(line.section('|', 0, 0).trimmed())) << line.split('|');
+    }
+
+    void decode()
+    {
+        QFETCH(QStringList, row);
+        QByteArray reply = QByteArray::fromHex(row[1].trimmed().toLatin1());
+        if (ModbusReply::recognise(reply) != Verdict::Accept)
+            reply = ModbusFrame::withCrc(reply);
+        const CommStateRecord initial{
+            {}, {}, 44, 4, 123, quint16(row[3].toInt()), 1, 0, 0, 0, 0, {}, 0, 0, 0, 11, 22, 33};
+        CommStateRecord state = initial;
+        const auto effect = ModbusReply::decode(reply, quint16(row[2].toInt(nullptr, 16)), state);
+        const QStringList displays = {"nothing", "x10",  "x100", "dashes", "address",
+                                      "info",    "baud", "type", "sensor"};
+        const bool reading =
+            effect.display == Display::ReadingsX10 || effect.display == Display::ReadingsX100;
+        QCOMPARE(displays.value(int(effect.display)) +
+                     (reading ? QString("/%1").arg(effect.selector) : ""),
+                 row[4].trimmed());
+        QCOMPARE(changes(initial, state), row[5].trimmed());
+    }
+
+    // The fuzz target's seeds and every input that ever crashed it, run again.
+    void fuzzInputs()
+    {
+        int count = 0;
+        for (QDirIterator it(TERVIN_SOURCE_DIR "/fuzz", {"seeds", "regressions"}, QDir::Dirs);
+             it.hasNext();)
+            for (const QFileInfo &input : QDir(it.next()).entryInfoList(QDir::Files, QDir::Name)) {
+                const QByteArray bytes = TestSupport::readAll(input.filePath());
+                LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()),
+                                       size_t(bytes.size()));
+                ++count;
+            }
+        QVERIFY(count >= 9);
+    }
+
+    void buildStamps()
+    {
+        QLocale::setDefault(QLocale(QLocale::German)); // month names are read in English
+        QCOMPARE(parseBuildDate("Aug  1 2024"), QDate(2024, 8, 1));
+        QCOMPARE(parseBuildDate("Dec 11 2026"), QDate(2026, 12, 11));
+        QCOMPARE(parseBuildTime("10:13:21"), QTime(10, 13, 21));
+        QVERIFY(buildDate.isValid() && buildTime.isValid());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"

@@ -1,0 +1,205 @@
+#pragma once
+
+// Shared fixtures of the tests: the reference frames, a GUI main that closes every modal box,
+// the Link dialog, the frame log, and a window beside a virtual transmitter.
+
+#include "comm/commstate.h"
+#include "view/messageview.h"
+#include "virtualtransmitter.h"
+#include "widget/widget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace TestSupport {
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+inline QStringList linesOf(const QString &path)
+{
+    return QString::fromUtf8(readAll(path)).split('\n', Qt::SkipEmptyParts);
+}
+
+// Frames from an independent Modbus implementation, as (kind, bytes, what): "request
+// 0003010000018427  # read slave 0 reg 0x0100 count 1".
+inline QList<QStringList> loadVectors()
+{
+    QList<QStringList> vectors;
+    for (const QString &line : linesOf(TERVIN_TEST_DATA "/modbus-rtu-frames.txt"))
+        if (!line.startsWith('#'))
+            vectors << line.section('#', 0, 0).simplified().split(' ') +
+                           QStringList(line.section("# ", 1));
+    return vectors;
+}
+
+// Every modal message box is closed with its Yes or OK button and recorded as "title/text".
+// nextBox() takes the oldest, waiting up to ten seconds; a box no test took fails the run.
+inline QStringList boxesSeen;
+
+inline QString nextBox()
+{
+    QTest::qWaitFor([] { return !boxesSeen.isEmpty(); }, 10000);
+    return boxesSeen.isEmpty() ? QString() : boxesSeen.takeFirst();
+}
+
+inline int runGuiTest(QObject &test, int argc, char *argv[])
+{
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxesSeen << box->windowTitle() + '/' + box->text();
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        }
+    });
+    closer.start(10);
+    const int failures = QTest::qExec(&test, argc, argv);
+    for (const QString &box : boxesSeen)
+        qWarning("a box no test took: %s", qPrintable(box));
+    return failures + boxesSeen.size();
+}
+#define TERVIN_GUI_TEST_MAIN(TestObject)                                                           \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QApplication app(argc, argv);                                                              \
+        TestObject test;                                                                           \
+        return TestSupport::runGuiTest(test, argc, argv);                                          \
+    }
+
+template <typename T> T *child(QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(name);
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+inline void click(QWidget &window, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(&window, button), Qt::LeftButton);
+}
+
+// Runs `action` on the next modal dialog that opens (from a timer, while exec() runs).
+template <typename Action> void onNextDialog(Action action)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, action] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (dialog && !qobject_cast<QMessageBox *>(dialog)) {
+            poll->disconnect();
+            poll->deleteLater();
+            action(dialog);
+        }
+    });
+    poll->start(10);
+}
+
+// Clicks Link and fills the settings dialog with this port and baud item ("AUTO" or a rate).
+inline void link(Widget &window, const QString &port, const QString &baud)
+{
+    onNextDialog([port, baud](QDialog *dialog) {
+        child<QComboBox>(dialog, "comboBoxName")->setCurrentText(port);
+        child<QComboBox>(dialog, "comboBoxBaud")->setCurrentText(baud);
+        click(*dialog, "pushButtonOK");
+    });
+    click(window, "pushButtonLink");
+}
+
+// A combo box's items, in order.
+inline QStringList itemsOf(QComboBox *combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+inline MessageView *view(Widget &window)
+{
+    return child<MessageView>(&window, "textBrowser");
+}
+
+// The frames of the sent ("TX") or received ("RX") log lines; lines not sent are left out.
+inline QStringList frames(Widget &window, const char *direction)
+{
+    QStringList frames;
+    MessageView *log = view(window);
+    for (int i = 0; i < log->lineCount(); ++i)
+        if (log->lineText(i).mid(21, 4) == direction + QString("  ") &&
+            log->lineKind(i) != MessageView::Kind::NotSent)
+            frames << log->lineText(i).mid(25).section(' ', 0, 0);
+    return frames;
+}
+
+// A window beside a virtual transmitter, run from a scratch current directory so capture files
+// land there, polling at the shortest period. Build one per test.
+struct Bench
+{
+    explicit Bench(const DeviceSettings &settings = DeviceSettings()) : transmitter(settings)
+    {
+        CommState = CommStateRecord();
+        QDir::setCurrent(workDir.path());
+        if (!transmitter.start())
+            qFatal("no pseudo-terminal");
+        edit("lineEditPeriod")->setText("100");
+    }
+    ~Bench() { QDir::setCurrent(previousDir); }
+
+    // Links at the transmitter's own rate and waits for the device-information reply.
+    bool linkAtDeviceRate()
+    {
+        const int before = frames(window, "RX").size();
+        link(window, transmitter.portPath(),
+             QString::number(
+                 TransmitterModel::baudRateOfCode(transmitter.model().settings().baudCode)));
+        return QTest::qWaitFor([&] { return frames(window, "RX").size() == before + 1; }, 5000);
+    }
+    // Clicks a button and returns the frame the transmitter received from it.
+    QByteArray requestFrom(const char *button)
+    {
+        const int before = transmitter.requests().size();
+        click(window, button);
+        QTest::qWaitFor([&] { return transmitter.requests().size() > before; }, 5000);
+        return transmitter.requests().value(before);
+    }
+    // One periodic read of this "ALL"/"Temperature"/... item; returns its frame.
+    QByteArray pollOnce(int measurementItem)
+    {
+        combo("comboBoxNum")->setCurrentIndex(measurementItem);
+        const QByteArray request = requestFrom("pushButtonRead");
+        click(window, "pushButtonRead");
+        return request;
+    }
+    // The lines of the one capture file.
+    QStringList captured()
+    {
+        const QStringList files = QDir("Data").entryList(QDir::Files);
+        return files.size() == 1 ? linesOf("Data/" + files[0]) : QStringList();
+    }
+    QSerialPort *port() { return window.findChild<QSerialPort *>(); }
+    QTimer *timer(const char *name) { return child<QTimer>(&window, name); }
+    QString label(const char *name) { return child<QLabel>(&window, name)->text(); }
+    QLineEdit *edit(const char *name) { return child<QLineEdit>(&window, name); }
+    QComboBox *combo(const char *name) { return child<QComboBox>(&window, name); }
+
+    const QString previousDir = QDir::currentPath();
+    QTemporaryDir workDir;
+    VirtualTransmitter transmitter;
+    Widget window;
+};
+
+} // namespace TestSupport

@@ -1,0 +1,122 @@
+// The message view: colours, selection and copy by mouse, keyboard and menu, following the
+// newest line, and a long run.
+#include "view/messageview.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QScrollBar>
+#include <QtTest>
+
+namespace {
+QString line(int i)
+{
+    return QString("2026-12-06 10:00:00->TX  %1").arg(i, 8, 10, QLatin1Char('0'));
+}
+
+QString lines(int first, int last)
+{
+    QStringList text;
+    for (int i = first; i <= last; ++i)
+        text << line(i);
+    return text.join('\n');
+}
+} // namespace
+
+class TestMessageView : public QObject
+{
+    Q_OBJECT
+
+    MessageView *view = nullptr;
+    int height = 0;
+
+    void fill(int count)
+    {
+        for (int i = view->lineCount(), end = i + count; i < end; ++i)
+            view->appendLine(i % 2 ? MessageView::Kind::Received : MessageView::Kind::Sent,
+                             line(i));
+    }
+    QPoint at(int row) const { return QPoint(10, row * height + 2); }
+
+private slots:
+    void init()
+    {
+        view = new MessageView;
+        view->resize(500, 200);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        height = view->fontMetrics().lineSpacing();
+    }
+
+    void cleanup() { delete view; }
+
+    // Each line is painted in its colour alone: red sent, green received, grey not sent.
+    void linesArePaintedInTheirColours()
+    {
+        const QColor colours[] = {Qt::red, QColor(0, 128, 0), Qt::gray};
+        for (auto kind :
+             {MessageView::Kind::Sent, MessageView::Kind::Received, MessageView::Kind::NotSent})
+            view->appendLine(kind, line(0));
+        const QImage image = view->viewport()->grab().toImage();
+        for (int row = 0; row < 3; ++row) {
+            QSet<QRgb> painted;
+            for (int y = row * height; y < (row + 1) * height; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    painted << image.pixel(x, y);
+            for (int colour = 0; colour < 3; ++colour)
+                QCOMPARE(painted.contains(colours[colour].rgb()), row == colour);
+        }
+    }
+
+    void selectionAndCopy()
+    {
+        fill(5);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(3));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), lines(1, 3));
+        QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(view->selectedText(), lines(1, 2));
+        QTest::keyClick(view, Qt::Key_Escape);
+        QStringList offered; // the context menu, with nothing selected
+        QTimer::singleShot(50, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            for (QAction *action : menu->actions())
+                offered << action->text() + (action->isEnabled() ? "" : " (disabled)");
+            menu->actions().at(1)->trigger();
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at(0), view->mapToGlobal(at(0)));
+        QApplication::sendEvent(view->viewport(), &event);
+        QCOMPARE(offered.join(','), "Copy (disabled),Select All");
+        QCOMPARE(view->selectedText(), lines(0, 4));
+        QCOMPARE(view->plainText(), lines(0, 4));
+    }
+
+    // Beyond the first chunk of the store too, every line is kept and found again.
+    void keyboardAndFollowing()
+    {
+        fill(5000);
+        QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5000);
+        const int page = view->visibleLineCount();
+        QTest::keyClick(view, Qt::Key_Home);
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(view->selectionStart(), page + 1);
+        QVERIFY(view->firstVisibleLine() > 0 && view->firstVisibleLine() <= page + 1);
+        fill(10);
+        QVERIFY(view->firstVisibleLine() <= page + 1); // no jump while reading
+        QCOMPARE(view->unseenLines(), 10);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->selectedText(), line(5009));
+        QCOMPARE(view->unseenLines(), 0);
+        fill(1);
+        QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5011);
+        QCOMPARE(view->lineKind(4097), MessageView::Kind::Received);
+    }
+};
+
+QTEST_MAIN(TestMessageView)
+#include "tst_messageview.moc"

@@ -1,0 +1,273 @@
+// The command set and reception through the real window against the virtual transmitter:
+// frames byte for byte, the address checks, Read/Stop, register selection, what the window
+// shows, and every kind of bad reply.
+#include "protocol/modbusframe.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+// The frame a button sends for an address field, or the box it shows instead.
+struct ButtonRow
+{
+    const char *button, *address, *expected;
+} const buttonRows[] = {
+    {"pushButtonAddressRead", "5", "0003010000018427"}, // always to slave 0
+    {"pushButtonAddress", "5", "00060100000549e4"},
+    {"pushButtonAddress", "", "The address is empty!"},
+    {"pushButtonAddress", "248", "The address is between 1 and 247!"},
+    {"pushButtonAddress", "0", "The address is between 1 and 247!"},
+    {"pushButtonAddress", "x", "The address is between 1 and 247!"},
+    {"pushButtonBaudRate", "5", "050601010004d9b1"},
+    {"pushButtonTypeRead", "", "0003010300017427"},
+    {"pushButtonSensorTypeRead", "247", "f7030107000120a1"},
+    {"pushButtonSensorTypeRead", "248", "00030107000135e6"},
+    {"pushButtonSensorTypeRead", "1", "0103010700013437"},
+};
+
+} // namespace
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A one-off request also moves the next periodic read one second away.
+    void buttons()
+    {
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        for (const ButtonRow &row : buttonRows) {
+            const QString expected = row.expected, before = row.button + QString(" ") + row.address;
+            bench.edit("lineEditAddress")->setText(row.address);
+            bench.timer("timerRead")->stop();
+            const int lines = view(bench.window)->lineCount();
+            const int requests = bench.transmitter.requests().size();
+            click(bench.window, row.button);
+            if (expected.endsWith('!')) {
+                QCOMPARE(before + " " + nextBox(), before + " Error/" + expected);
+                QCOMPARE(view(bench.window)->lineCount(), lines); // nothing sent
+                continue;
+            }
+            QTRY_COMPARE(bench.transmitter.requests().size(), requests + 1);
+            QCOMPARE(before + " " + bench.transmitter.requests().last().toHex(),
+                     before + " " + expected);
+            QCOMPARE(frames(bench.window, "TX").last(), expected);
+            QCOMPARE(bench.timer("timerRead")->isActive() ? bench.timer("timerRead")->interval()
+                                                          : 0,
+                     1000);
+        }
+    }
+
+    void readStopWithTheShortestPeriod()
+    {
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        bench.edit("lineEditPeriod")->setText("50");
+        auto *read = child<QPushButton>(&bench.window, "pushButtonRead");
+        click(bench.window, "pushButtonRead");
+        QCOMPARE(bench.edit("lineEditPeriod")->text() + read->text(), "100Stop");
+        QCOMPARE(bench.timer("timerRead")->interval(), 100);
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(bench.transmitter.requests().size() >= 6, 10000);
+        QVERIFY(clock.elapsed() >= 450);
+        QCOMPARE(bench.transmitter.requests().last().toHex(), "01030004000405c8");
+        // A one-off request puts the next poll a second away; later ones follow the period.
+        click(bench.window, "pushButtonTypeRead");
+        QCOMPARE(bench.timer("timerRead")->interval(), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.timer("timerRead")->interval(), 100, 3000);
+        click(bench.window, "pushButtonRead");
+        QCOMPARE(read->text(), "Read");
+        QVERIFY(!bench.timer("timerRead")->isActive());
+        // With the address field empty, the next poll stops reading instead.
+        QTRY_COMPARE(frames(bench.window, "TX").size(), frames(bench.window, "RX").size());
+        bench.edit("lineEditAddress")->clear();
+        const int linesBefore = view(bench.window)->lineCount();
+        click(bench.window, "pushButtonRead");
+        QCOMPARE(nextBox(), "Error/The address is empty!");
+        QCOMPARE(read->text(), "Read");
+        QVERIFY(!bench.timer("timerRead")->isActive());
+        QCOMPARE(view(bench.window)->lineCount(), linesBefore);
+    }
+
+    // At each device type: the device information, the "Magnification:" items, the request each
+    // item sends, and the labels of both blocks at -12.34 C and 45.67 %RH (a single reading
+    // dashes the other two, Status all three); then the reads that update the Device group.
+    void eachDeviceType_data()
+    {
+        QTest::addColumn<int>("type");
+        for (int type : {0, 1, 2})
+            QTest::addRow("type %d", type) << type;
+    }
+
+    void eachDeviceType()
+    {
+        QFETCH(int, type);
+        DeviceSettings settings;
+        settings.address = 17;
+        settings.baudCode = 5;
+        settings.firmwareVersion = 204;
+        settings.deviceType = quint16(type);
+        settings.sensorType = 1;
+        settings.temperature = -12.34;
+        settings.humidity = 45.67;
+        Bench bench(settings);
+        auto *scale = bench.combo("comboBoxRegister");
+        scale->setCurrentIndex(1);
+        QVERIFY(bench.linkAtDeviceRate());
+        QCOMPARE(frames(bench.window, "TX"), QStringList{"0003010000084421"});
+        QCOMPARE(bench.edit("lineEditAddress")->text() +
+                     bench.combo("comboBoxBaudRate")->currentText() + bench.label("labelVersions") +
+                     bench.combo("comboBoxSensorType")->currentText(),
+                 "1719200Firmware version:V2.0.4SHT3X/4X");
+        QCOMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), type);
+        QCOMPARE(scale->currentIndex(), 0);
+        QCOMPARE(itemsOf(scale).join(','), type == 0 ? "*100,*10" : "*10,*100");
+        const char *values[2][2][3] = {{{"-12.3", "45.7", "-21.7"}, {"-12.34", "45.67", "-21.69"}},
+                                       {{"9.8", "45.7", "-7.0"}, {"9.79", "45.67", "-7.04"}}};
+        const QString unit = QString(QChar(type == 2 ? 0x2109 : 0x2103)) + "  </font>";
+        for (int index : {0, 1}) {
+            scale->setCurrentIndex(index);
+            const int firstRegister[] = {0, 0, 1, 2, 3};
+            for (int item = 0; item < 5; ++item)
+                QCOMPARE(bench.pollOnce(item),
+                         ModbusFrame::buildRequest(
+                             17, 3, quint16((index ? 0 : 4) + firstRegister[item]), item ? 1 : 4));
+            QTRY_COMPARE(bench.label("labelTemperature") + bench.label("labelHumidity") +
+                             bench.label("labelDewTemp"),
+                         "Temperature:---Humidity:---DewTemp:---");
+            const char *const *shown = values[type == 2][scale->currentText() == "*100"];
+            const QString humidity = QString("Humidity:<font color=red>") + shown[1] + "%  </font>";
+            bench.pollOnce(2);
+            QTRY_COMPARE(bench.label("labelHumidity") + bench.label("labelTemperature") +
+                             bench.label("labelDewTemp"),
+                         humidity + "Temperature:---DewTemp:---");
+            bench.pollOnce(0);
+            QTRY_COMPARE(bench.label("labelTemperature"),
+                         QString("Temperature:<font color=red>") + shown[0] + unit);
+            QCOMPARE(bench.label("labelHumidity") + bench.label("labelDewTemp"),
+                     humidity + "DewTemp:<font color=red>" + shown[2] + unit);
+        }
+        bench.transmitter.model().settings().deviceType = quint16((type + 1) % 3);
+        bench.transmitter.model().settings().sensorType = 0;
+        bench.requestFrom("pushButtonTypeRead");
+        QTRY_COMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), (type + 1) % 3);
+        bench.requestFrom("pushButtonSensorTypeRead");
+        QTRY_COMPARE(bench.combo("comboBoxSensorType")->currentIndex(), 0);
+        bench.edit("lineEditAddress")->clear();
+        bench.requestFrom("pushButtonAddressRead");
+        QTRY_COMPARE(bench.edit("lineEditAddress")->text(), "17");
+    }
+
+    // The log never claims traffic that did not reach the wire, and the capture holds only what
+    // did. A reply in pieces is accepted once whole, from any slave address; an exception is
+    // shown with its meaning and decoded as nothing; a late reply is read against the last
+    // request. A 0x00 storm past the receive cap is dropped; one that fills it is a failing
+    // adapter.
+    void replyHandling()
+    {
+        Bench bench;
+        bench.edit("lineEditAddress")->setText("1");
+        child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
+        click(bench.window, "pushButtonTypeRead");
+        MessageView *log = view(bench.window);
+        QCOMPARE(log->lineKind(0), MessageView::Kind::NotSent);
+        QVERIFY(log->lineText(0).endsWith("->TX  01030103000175f6  (not sent: port closed)"));
+        QCOMPARE(bench.timer("timerRead")->interval(), 1000); // bookkeeping as usual
+        QVERIFY(bench.linkAtDeviceRate());
+        Faults faults;
+        faults.splitPieces = 4;
+        faults.splitGapMs = 40;
+        faults.foreignAddress = 9;
+        bench.transmitter.setFaults(faults);
+        bench.pollOnce(2);
+        QTRY_COMPARE(frames(bench.window, "RX").last(), "0903021194547a");
+        QCOMPARE(bench.transmitter.replies().size(), 1 + 4);
+        QVERIFY(bench.label("labelHumidity").contains("45.00%"));
+        faults = Faults();
+        faults.exceptionCode = 2;
+        bench.transmitter.setFaults(faults);
+        bench.pollOnce(1);
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 3);
+        QVERIFY(log->lineText(log->lineCount() - 1)
+                    .endsWith("->RX  018302c0f1  exception 0x02 (illegal data address)"));
+        QCOMPARE(bench.label("labelTemperature"), "Temperature:---");
+        QCOMPARE(CommState.responseReceived, quint8(1));
+        QCOMPARE(bench.captured().size(), 6);
+        QVERIFY(bench.captured().last().endsWith("->RX  018302c0f1"));
+        faults = Faults();
+        faults.delayMs = 150;
+        bench.transmitter.setFaults(faults);
+        bench.pollOnce(1);
+        bench.transmitter.setFaults(Faults());
+        click(bench.window, "pushButtonTypeRead"); // goes out before the temperature reply
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 5);
+        QCOMPARE(bench.label("labelTemperature"), "Temperature:---"); // not taken as a temperature
+        QTRY_VERIFY(!bench.timer("timerClear")->isActive());
+        QSignalSpy dropped(bench.timer("timerClear"), &QTimer::timeout);
+        bench.transmitter.sendRaw(QByteArray(1100, '\0'));
+        QVERIFY(dropped.wait(2000));
+        QVERIFY(bench.port()->isOpen());
+        faults.zeroBurst = 1024;
+        faults.splitPieces = 8;
+        bench.transmitter.setFaults(faults);
+        bench.pollOnce(2);
+        QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+        QVERIFY(!bench.port()->isOpen() && CommState.rxBuffer.isEmpty());
+        QCOMPARE(frames(bench.window, "RX").size(), 5);
+    }
+
+    // Each of these arrives as the answer to a humidity read and must change nothing shown.
+    // The test waits until the window has read them, and dropped or taken them.
+    void badInputShowsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = QByteArray::fromHex("0103021194b5bb");
+        QTest::newRow("junk") << QByteArray::fromHex("5a5a5a5a5a5a5a");
+        QTest::newRow("junk before a reply") << QByteArray::fromHex("a5") + good;
+        QTest::newRow("truncated") << good.left(5);
+        QTest::newRow("bad CRC") << good.left(6) + char(good[6] ^ 0x10);
+        QTest::newRow("two replies in one chunk") << good + good;
+        QTest::newRow("byte count 0") << QByteArray::fromHex("01030020f0");
+        QTest::newRow("block answers a single read")
+            << QByteArray::fromHex("010308092911d704410000cb08");
+        QTest::newRow("write echo") << QByteArray::fromHex("01060101000519f5");
+        QTest::newRow("oversize buffer") << QByteArray(1100, '\x5a');
+        QTest::newRow("split by a long pause") << QByteArray(); // the reply itself, in two halves
+    }
+
+    void badInputShowsNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        Faults faults;
+        faults.noReply = !bytes.isEmpty();
+        faults.splitPieces = 2;
+        faults.splitGapMs = 400; // longer than the 200 ms of silence that drops a partial reply
+        bench.transmitter.setFaults(faults);
+        const int writes = bench.transmitter.replies().size() + (bytes.isEmpty() ? 2 : 1);
+        bench.pollOnce(2);
+        QTRY_VERIFY(!bench.timer("timerClear")->isActive());
+        if (!bytes.isEmpty())
+            bench.transmitter.sendRaw(bytes);
+        QTRY_COMPARE(bench.transmitter.replies().size(), writes);
+        QSignalSpy dropped(bench.timer("timerClear"), &QTimer::timeout);
+        QVERIFY(dropped.wait(2000)); // read, then dropped or taken by the window
+        QVERIFY(CommState.rxBuffer.isEmpty() && bench.port()->isOpen());
+        QCOMPARE(bench.label("labelHumidity") + bench.label("labelTemperature"),
+                 "Humidity:Temperature:");
+        QCOMPARE(CommState.humidityRaw, quint16(0));
+        bench.transmitter.setFaults(Faults()); // still listening: the next good reply is shown
+        bench.pollOnce(2);
+        QTRY_VERIFY(bench.label("labelHumidity").contains("45.00%"));
+    }
+};
+
+TERVIN_GUI_TEST_MAIN(TestCommands)
+#include "tst_commands.moc"

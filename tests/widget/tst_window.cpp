@@ -1,0 +1,165 @@
+// The main window after construction, Close, start-up with and without the Chinese translation,
+// and the frame log with its capture file.
+#include "forms/serialportsettingdialog.h"
+#include "startup.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+// Start-up as the program does it, from the given current directory.
+std::unique_ptr<Widget> startIn(const QString &folder, QTranslator &translator)
+{
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    installTranslation(*QCoreApplication::instance(), translator);
+    auto window = std::make_unique<Widget>();
+    QDir::setCurrent(previous);
+    return window;
+}
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The title, the initial control state, and what the form sets up that no text check sees
+    // (every text of the form is checked by the translation test below); Close quits.
+    void titleAndInitialState()
+    {
+        Widget window;
+        QCOMPARE(window.windowTitle(), "Tervin Test Tools   V" + buildDate.toString("yyyy.MM.dd.") +
+                                           buildTime.toString("hhmm"));
+        QCOMPARE(window.objectName() + window.font().family(), "WidgetArial");
+        QCOMPARE(window.size(), QSize(1112, 620));
+        QCOMPARE(window.font().pointSize(), 10);
+        QStringList combos;
+        for (const char *name : {"comboBoxDeviceType", "comboBoxBaudRate", "comboBoxSensorType",
+                                 "comboBoxRegister", "comboBoxNum"})
+            combos << child<QComboBox>(&window, name)->currentText() + '|' +
+                          itemsOf(child<QComboBox>(&window, name)).join(',');
+        QCOMPARE(combos.join(' '), "Tervin-O|Tervin-O,Tervin-C,Tervin-F 9600|1200,2400,4800,9600,"
+                                   "19200,115200 SHT2X/3X|SHT2X/3X,SHT3X/4X *10|*10,*100 "
+                                   "ALL|ALL,Temperature,Humidity,DewTemp,Status");
+        QCOMPARE(child<QLineEdit>(&window, "lineEditPeriod")->text(), "1000");
+        QVERIFY(!child<QPushButton>(&window, "pushButtonTypeSetting")->isEnabled());
+        QVERIFY(!child<QPushButton>(&window, "pushButtonSensorTypeSetting")->isEnabled());
+        QVERIFY(!window.findChild<QSerialPort *>()->isOpen());
+        const auto timers = window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(timers.size(), 4);
+        for (QTimer *timer : timers)
+            QVERIFY(!timer->isActive() && !timer->isSingleShot());
+        QCOMPARE(child<QLabel>(&window, "label_3")->alignment(), Qt::AlignRight | Qt::AlignVCenter);
+        for (const char *centred : {"labelVersions", "lineEditAddress", "lineEditPeriod"})
+            QCOMPARE(child<QWidget>(&window, centred)->property("alignment").toInt(),
+                     int(Qt::AlignCenter));
+        QTimer::singleShot(0, [&window] { click(window, "pushButtonClose"); });
+        QTimer::singleShot(10000, [] { QCoreApplication::exit(99); }); // never hang the suite
+        QCOMPARE(QCoreApplication::exec(), 0);                         // Close quits with code 0
+    }
+
+    // Qm/Chinese.qm in the current directory: the window, its boxes and the dialog in Chinese,
+    // Read/Stop still working, device names as they are.
+    void startsInChineseFromTheCurrentDirectory()
+    {
+        QTemporaryDir dir;
+        QTranslator chinese;
+        QVERIFY(QDir(dir.path()).mkdir("Qm"));
+        QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
+        const auto window = startIn(dir.path(), chinese);
+        QVERIFY(window->windowTitle().startsWith("泰尔文测试工具   V"));
+        QCOMPARE(child<QGroupBox>(window.get(), "groupBoxDevice")->title(), "设备");
+        QCOMPARE(child<QComboBox>(window.get(), "comboBoxDeviceType")->currentText(), "Tervin-O");
+        auto *read = child<QPushButton>(window.get(), "pushButtonRead");
+        click(*window, "pushButtonRead");
+        QCOMPARE(read->text(), "停止");
+        click(*window, "pushButtonRead");
+        QCOMPARE(read->text(), "读取");
+        QVERIFY(!child<QTimer>(window.get(), "timerRead")->isActive());
+        click(*window, "pushButtonAddress");
+        QCOMPARE(nextBox(), "错误/地址为空！");
+        SerialportSettingDialog dialog;
+        QCOMPARE(dialog.windowTitle() + child<QComboBox>(&dialog, "comboBoxBaud")->currentText(),
+                 "串口自动");
+        QCoreApplication::removeTranslator(&chinese);
+    }
+
+    // lupdate over the sources, into a copy of the translation: nothing may come out unfinished.
+    void everySourceTextIsTranslated()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("check.ts");
+        QVERIFY(QFile::copy(TERVIN_SOURCE_DIR "/translations/Chinese.ts", copy));
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+        QProcess lupdate;
+        lupdate.start(LUPDATE, {"-no-obsolete", TERVIN_SOURCE_DIR "/src", "-ts", copy});
+        QVERIFY(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0);
+        const QString ts = linesOf(copy).join('\n');
+        QVERIFY(ts.count("<source>") >= 70);
+        QCOMPARE(ts.count("type=\"unfinished\""), 0);
+    }
+
+    // "2026-12-06 20:36:10->TX  0003010000018427" in the view and, while capturing, in
+    // Data/LogYYYYMMDDhhmmss.txt, a file per capture period. A file that cannot be written is
+    // reported once a period, the view keeps every line, and once writing works lines get through.
+    void capture()
+    {
+        Bench bench;
+        auto *save = child<QCheckBox>(&bench.window, "checkBoxSaveToFile");
+        const QDateTime now = QDateTime::currentDateTime();
+        bench.window.AppendMessage("aa", false); // before capture: not in the file
+        save->setChecked(true);
+        bench.window.AppendMessage("0003010000018427", false);
+        bench.window.AppendMessage("01030200017984", true);
+        save->setChecked(false);
+        bench.window.AppendMessage("bb", false); // after capture: not in the file either
+        MessageView *log = view(bench.window);
+        QVERIFY(qAbs(QDateTime::fromString(log->lineText(1).left(19), "yyyy-MM-dd hh:mm:ss")
+                         .secsTo(now)) < 3);
+        QCOMPARE(log->lineText(1).mid(19) + log->lineText(2).mid(19),
+                 "->TX  0003010000018427->RX  01030200017984");
+        QVERIFY(log->lineKind(1) == MessageView::Kind::Sent &&
+                log->lineKind(2) == MessageView::Kind::Received);
+        const QString name = QDir("Data").entryList(QDir::Files).value(0);
+        QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
+        QCOMPARE(QString(readAll("Data/" + name)),
+                 log->lineText(1) + '\n' + log->lineText(2) + '\n');
+        QVERIFY(QDir("Data").removeRecursively() && QFile("Data").open(QIODevice::WriteOnly));
+        save->setChecked(true); // a file where the folder should be
+        bench.window.AppendMessage("01", false);
+        bench.window.AppendMessage("02", true);
+        QCOMPARE(log->lineCount(), 6);
+        const QString box = nextBox();
+        QVERIFY2(box.startsWith("Error/") && box.contains("/Data/Log"), qPrintable(box));
+        save->setChecked(false);
+        save->setChecked(true);
+        bench.window.AppendMessage("03", false);
+        QVERIFY(nextBox().startsWith("Error/"));
+        QVERIFY(QFile::remove("Data"));
+        bench.window.AppendMessage("04", false);
+        QVERIFY(bench.captured().value(0).endsWith("04"));
+        const QTime first = QTime::currentTime(); // a new period, a second later: a new file
+        QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().second() != first.second(), 3000);
+        save->setChecked(false);
+        save->setChecked(true);
+        bench.window.AppendMessage("05", false);
+        const QStringList files = QDir("Data").entryList(QDir::Files);
+        QCOMPARE(files.size(), 2);
+        QVERIFY(QFile::remove("Data/" + files[1]) && QFile::link("/dev/full", "Data/" + files[1]));
+        bench.window.AppendMessage("06", false); // a full disk
+        QVERIFY(nextBox().contains(files[1]));
+    }
+};
+
+TERVIN_GUI_TEST_MAIN(TestWindow)
+#include "tst_window.moc"
