@@ -1,9 +1,11 @@
 // Benchmarks: prints figures, asserts nothing. Run with scripts/bench.sh.
 //  - message view: memory and append cost per line up to 2M lines, beside a QTextBrowser;
 //  - receive path: recognising a 1024-byte buffer that arrives one byte at a time;
-//  - one poll cycle of the window against the virtual transmitter, in CPU time.
+//  - one poll cycle of the window against the virtual transmitter, in CPU time;
+//  - polls a second at each rate against a transmitter with RS-485 timing.
 #include "comm/commstate.h"
 #include "protocol/modbusreply.h"
+#include "protocol/requestline.h"
 #include "view/messageview.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
@@ -13,6 +15,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -198,6 +201,74 @@ void benchPollCycle()
                 "%d cycles at 100 ms: %.3f ms CPU per cycle\n",
                 cycles, cpu * 1000 / cycles);
 }
+// Runs the event loop as the tool does (QTest::qWait sleeps between its passes, which would delay
+// the timers being measured).
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Links the window to the transmitter at its rate through the Link dialog, as a technician would.
+void linkThroughTheDialog(Widget &window, const QString &port, int rate)
+{
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxName"))->setCurrentText(port);
+        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))
+            ->setCurrentText(QString::number(rate));
+        dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
+    });
+    window.findChild<QPushButton *>(QStringLiteral("pushButtonLink"))->click();
+}
+
+// Polling at a 100 ms period against a transmitter with RS-485 timing, at each rate: the polls
+// a second reached, beside the lower of 10 a second and what the line allows.
+void benchWirePolling()
+{
+    constexpr int TurnaroundMs = 5, RequestBytes = 8, ReplyBytes = 13, Seconds = 5;
+    std::printf("== Polling \"ALL\" at 100 ms with --wire (turnaround %d ms), %d s per rate\n",
+                TurnaroundMs, Seconds);
+    std::printf("%8s %12s %12s %8s %10s %10s\n", "baud", "polls/s", "limit/s", "share", "skipped",
+                "collisions");
+    for (int code = 1; code <= 6; ++code) {
+        DeviceSettings settings;
+        settings.baudCode = quint16(code);
+        VirtualTransmitter transmitter(settings);
+        transmitter.setWire(true, TurnaroundMs);
+        transmitter.start();
+        const int rate = TransmitterModel::baudRateOfCode(code);
+        Widget window;
+        window.findChild<QLineEdit *>(QStringLiteral("lineEditPeriod"))
+            ->setText(QStringLiteral("100"));
+        linkThroughTheDialog(window, transmitter.portPath(), rate);
+        runFor(1000);
+        auto *line = window.findChild<RequestLine *>(QStringLiteral("requestLine"));
+        // The polls a second between the first and the last reply of the run.
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<qint64> replyTimes;
+        QObject::connect(line, &RequestLine::statisticsChanged, [&] {
+            if (line->statistics().replies > int(replyTimes.size()))
+                replyTimes.push_back(clock.elapsed());
+        });
+        replyTimes.assign(size_t(line->statistics().replies), 0);
+        const std::size_t first = replyTimes.size();
+        const int skippedBefore = line->statistics().skipped;
+        window.findChild<QPushButton *>(QStringLiteral("pushButtonRead"))->click();
+        runFor(Seconds * 1000);
+        window.findChild<QPushButton *>(QStringLiteral("pushButtonRead"))->click();
+        const double polls = double(replyTimes.size() - first - 1) * 1000 /
+                             double(replyTimes.back() - replyTimes[first]);
+        const double lineMs =
+            (RequestBytes + ReplyBytes) * 10 * 1000.0 / rate + TurnaroundMs; // 10 bits a byte
+        const double limit = std::min(10.0, 1000.0 / lineMs);
+        std::printf("%8d %12.2f %12.2f %7.0f%% %10d %10d\n", rate, polls, limit,
+                    100 * polls / limit, line->statistics().skipped - skippedBefore,
+                    transmitter.collisions());
+    }
+}
 } // namespace
 
 // Each benchmark runs in a process of its own (the script runs them in turn), so that one's
@@ -216,8 +287,10 @@ int main(int argc, char *argv[])
         benchMessageView();
     else if (which == QLatin1String("browser"))
         benchTextBrowser();
+    else if (which == QLatin1String("wire"))
+        benchWirePolling();
     else {
-        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser\n");
+        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire\n");
         return 2;
     }
     return 0;

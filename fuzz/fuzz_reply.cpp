@@ -4,7 +4,9 @@
 // Input: byte 0 picks the request register, byte 1 the device type; then chunks, each a
 // length byte followed by that many bytes.
 #include "comm/commstate.h"
+#include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
+#include "protocol/transaction.h"
 
 #include <cstdint>
 #include <cstring>
@@ -15,12 +17,14 @@ const quint16 RequestRegisters[] = {0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x00
                                     0x0007, 0x0100, 0x0101, 0x0103, 0x0104, 0x0107, 0x1234};
 
 // The parser sees an exact-size copy, so a read past the end trips AddressSanitizer.
-ModbusReply::Verdict evaluate(const QByteArray &buffer, quint16 reg, CommStateRecord &state)
+ModbusReply::Verdict evaluate(const QByteArray &buffer, const QByteArray &request, quint16 reg,
+                              CommStateRecord &state)
 {
     std::vector<char> exact(buffer.constBegin(), buffer.constEnd());
     const QByteArray frame = QByteArray::fromRawData(exact.data(), int(exact.size()));
     const ModbusReply::Verdict verdict = ModbusReply::recognise(frame);
     if (verdict == ModbusReply::Verdict::Accept) {
+        (void)Transaction::fit(request, frame);
         ModbusReply::decode(frame, reg, state);
         if (ModbusReply::isException(frame))
             (void)ModbusReply::exceptionText(ModbusReply::exceptionCode(frame));
@@ -37,13 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         RequestRegisters[data[0] % (sizeof RequestRegisters / sizeof *RequestRegisters)];
     CommStateRecord state;
     state.deviceType = data[1] % 4;
+    const QByteArray request = ModbusFrame::buildRequest(1, data[1] & 0x80 ? 6 : 3, reg, data[1]);
     QByteArray buffer;
     size_t pos = 2;
     while (pos < size) {
         const size_t length = std::min<size_t>(data[pos], size - pos - 1);
         buffer.append(reinterpret_cast<const char *>(data + pos + 1), int(length));
         pos += 1 + length;
-        if (evaluate(buffer, reg, state) != ModbusReply::Verdict::Wait)
+        if (evaluate(buffer, request, reg, state) != ModbusReply::Verdict::Wait)
             buffer.clear(); // accepted or dropped, as the window does
     }
     return 0;

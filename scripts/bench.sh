@@ -5,6 +5,6 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/setup.sh"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
-for which in receive poll view browser; do
+for which in receive poll view browser wire; do
     "$top/build/bench/tervin_bench" "$which"
 done

@@ -15,7 +15,7 @@ if compgen -G "/dev/ttyUSB*" >/dev/null || compgen -G "/dev/ttyACM*" >/dev/null;
     echo "USB serial adapter found: click Link in the tool and choose it."
 else
     link="${TERVIN_SIM_LINK:-/tmp/tervin-sim}"
-    "$top/build/sim/tervin-sim" --link "$link" >/dev/null &
+    "$top/build/sim/tervin-sim" --wire --link "$link" >/dev/null &
     sim=$!
     trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
     echo "No transmitter attached: the virtual transmitter is running."

@@ -145,6 +145,12 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("link"), QStringLiteral("Also make a symlink to the port at this path."),
          QStringLiteral("path")},
         {QStringLiteral("verbose"), QStringLiteral("Log each request and reply to stderr.")},
+        {QStringLiteral("wire"),
+         QStringLiteral("RS-485 timing: requests take their wire time, replies are paced at the "
+                        "baud rate after the turnaround, and talking over a reply collides.")},
+        {QStringLiteral("turnaround"),
+         QStringLiteral("With --wire: milliseconds from a request's end to the reply (default 5)."),
+         QStringLiteral("ms")},
         {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."),
          QStringLiteral("n")},
         {QStringLiteral("split-gap"), QStringLiteral("Fault: milliseconds between the pieces."),
@@ -186,6 +192,12 @@ int main(int argc, char *argv[])
     VirtualTransmitter transmitter(settingsFrom(parser));
     transmitter.setFaults(faultsFrom(parser));
     transmitter.setVerbose(parser.isSet(QStringLiteral("verbose")));
+    if (parser.isSet(QStringLiteral("turnaround")) && !parser.isSet(QStringLiteral("wire")))
+        fail(QStringLiteral("--turnaround goes with --wire"));
+    transmitter.setWire(parser.isSet(QStringLiteral("wire")),
+                        parser.isSet(QStringLiteral("turnaround"))
+                            ? intOption(parser, QStringLiteral("turnaround"), 0, 10000)
+                            : 5);
     QString error;
     if (!transmitter.start(&error))
         fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(error));
@@ -202,5 +214,8 @@ int main(int argc, char *argv[])
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    return app.exec();
+    const int status = app.exec();
+    if (parser.isSet(QStringLiteral("wire")))
+        std::printf("collisions: %d\n", transmitter.collisions());
+    return status;
 }

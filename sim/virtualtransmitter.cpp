@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+
 #include <QTimer>
+#include <algorithm>
 
 #include <cerrno>
 #include <cmath>
@@ -46,6 +48,19 @@ int rateOfSpeed(speed_t speed)
 VirtualTransmitter::VirtualTransmitter(const DeviceSettings &settings, QObject *parent)
     : QObject(parent), device(settings)
 {
+    clock.start();
+}
+
+void VirtualTransmitter::setWire(bool on, int turnaround)
+{
+    wire = on;
+    turnaroundMs = turnaround;
+}
+
+double VirtualTransmitter::byteTimeMs() const
+{
+    const int rate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    return rate > 0 ? 10 * 1000.0 / rate : 0; // 10 bits a byte
 }
 
 VirtualTransmitter::~VirtualTransmitter()
@@ -82,6 +97,9 @@ bool VirtualTransmitter::start(QString *error)
     silence->setSingleShot(true);
     silence->setTimerType(Qt::PreciseTimer);
     connect(silence, &QTimer::timeout, this, &VirtualTransmitter::frameEnded);
+    pacer = new QTimer(this);
+    pacer->setTimerType(Qt::PreciseTimer);
+    connect(pacer, &QTimer::timeout, this, &VirtualTransmitter::paceOut);
     retry = new QTimer(this);
     retry->setSingleShot(true);
     connect(retry, &QTimer::timeout, this, [this] {
@@ -136,11 +154,12 @@ int VirtualTransmitter::silentIntervalMs() const
 
 void VirtualTransmitter::readMaster()
 {
+    QByteArray arrived;
     char chunk[512];
     for (;;) {
         const ssize_t n = ::read(masterFd, chunk, sizeof chunk);
         if (n > 0) {
-            incoming.append(chunk, int(n));
+            arrived.append(chunk, int(n));
             continue;
         }
         if (n < 0 && errno == EAGAIN)
@@ -150,8 +169,24 @@ void VirtualTransmitter::readMaster()
         retry->start(ClosedSlavePollMs);
         break;
     }
-    if (!incoming.isEmpty())
+    if (arrived.isEmpty())
+        return;
+    if (!wire) {
+        incoming.append(arrived);
         silence->start(silentIntervalMs());
+        return;
+    }
+    const qint64 now = clock.elapsed();
+    if (now < answeringUntil) {
+        // Two talkers on a two-wire line: the device hears nothing, its reply breaks up.
+        ++collisionCount;
+        garbled = true;
+        return;
+    }
+    // The request is on the wire for its bytes' time; the frame ends with its last byte.
+    incoming.append(arrived);
+    arrivalEnd = std::max(now, arrivalEnd) + qint64(std::ceil(arrived.size() * byteTimeMs()));
+    silence->start(int(arrivalEnd - now));
 }
 
 void VirtualTransmitter::frameEnded()
@@ -182,10 +217,16 @@ void VirtualTransmitter::respond(const QByteArray &request)
         return;
     }
     const QByteArray bytes = applyFaults(reply);
-    if (fault.delayMs > 0)
+    if (wire) {
+        const int wait = turnaroundMs + fault.delayMs;
+        answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteTimeMs());
+        garbled = false;
+        QTimer::singleShot(wait, this, [this, bytes] { transmit(bytes); });
+    } else if (fault.delayMs > 0) {
         QTimer::singleShot(fault.delayMs, this, [this, bytes] { sendPieces(bytes); });
-    else
+    } else {
         sendPieces(bytes);
+    }
     // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
     device.applyPendingBaudCode();
 }
@@ -222,11 +263,41 @@ void VirtualTransmitter::sendPieces(const QByteArray &bytes)
     }
 }
 
-void VirtualTransmitter::writeMaster(const QByteArray &bytes)
+// The reply goes out a byte time per byte, as a UART at the device's rate sends it.
+void VirtualTransmitter::transmit(const QByteArray &bytes)
+{
+    sent.append(bytes);
+    emit replySent(bytes);
+    outgoing = bytes;
+    outgoingSent = 0;
+    outgoingStart = clock.elapsed();
+    outgoingByteMs = byteTimeMs();
+    paceOut();
+    if (outgoingSent < outgoing.size())
+        pacer->start(1);
+}
+
+// Each byte reaches the other end when its last bit is on the wire.
+void VirtualTransmitter::paceOut()
+{
+    const qint64 elapsed = clock.elapsed() - outgoingStart;
+    const int due = std::min(int(outgoing.size()), int(elapsed / outgoingByteMs));
+    QByteArray piece = outgoing.mid(outgoingSent, due - outgoingSent);
+    if (garbled) // what follows a collision is noise to the receiver
+        for (char &byte : piece)
+            byte = char(~byte);
+    if (!piece.isEmpty())
+        writeMaster(piece, false);
+    outgoingSent = due;
+    if (outgoingSent >= outgoing.size())
+        pacer->stop();
+}
+
+void VirtualTransmitter::writeMaster(const QByteArray &bytes, bool record)
 {
     if (masterFd < 0)
         return;
-    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size() || !record)
         return;
     sent.append(bytes);
     emit replySent(bytes);

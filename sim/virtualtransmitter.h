@@ -50,6 +50,12 @@ public:
     const Faults &faults() const { return fault; }
     void setVerbose(bool on) { verbose = on; }
 
+    // RS-485 timing: a request takes its wire time to arrive, the reply starts after the
+    // turnaround and goes out paced at the baud rate. Bytes that arrive while the device is
+    // answering collide: it never hears them, and the rest of its reply is garbled.
+    void setWire(bool on, int turnaroundMs = 5);
+    int collisions() const { return collisionCount; }
+
     // Frames received (answered or not) and bytes written, in order.
     QList<QByteArray> requests() const { return received; }
     QList<QByteArray> replies() const { return sent; }
@@ -68,8 +74,11 @@ private:
     void respond(const QByteArray &request);
     QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
-    void writeMaster(const QByteArray &bytes);
+    void transmit(const QByteArray &bytes);
+    void paceOut();
+    void writeMaster(const QByteArray &bytes, bool record = true);
     int silentIntervalMs() const;
+    double byteTimeMs() const;
 
     TransmitterModel device;
     Faults fault;
@@ -83,4 +92,17 @@ private:
     QList<QByteArray> received;
     QList<QByteArray> sent;
     bool verbose = false;
+
+    bool wire = false;
+    int turnaroundMs = 5;
+    QElapsedTimer clock;
+    qint64 arrivalEnd = 0;     // when the last byte of the request on its way has arrived
+    qint64 answeringUntil = 0; // the device answers from a request's end to its reply's last byte
+    QTimer *pacer = nullptr;
+    QByteArray outgoing; // the reply on the wire, and how much of it has gone
+    int outgoingSent = 0;
+    qint64 outgoingStart = 0;
+    double outgoingByteMs = 0;
+    bool garbled = false;
+    int collisionCount = 0;
 };

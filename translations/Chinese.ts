@@ -308,5 +308,21 @@
         <source>Error</source>
         <translation>错误</translation>
     </message>
+    <message>
+        <source>Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, skipped %7, response %8 ms (mean %9 ms)</source>
+        <translation>已发送 %1，应答 %2，超时 %3，坏帧 %4，异常 %5，迟到 %6，跳过 %7，响应 %8 ms（平均 %9 ms）</translation>
+    </message>
+    <message>
+        <source>, no reply since %1</source>
+        <translation>，自 %1 起无应答</translation>
+    </message>
+    <message>
+        <source>(late, ignored)</source>
+        <translation>（迟到，已忽略）</translation>
+    </message>
+    <message>
+        <source>no reply within %1 ms</source>
+        <translation>%1 ms 内无应答</translation>
+    </message>
 </context>
 </TS>

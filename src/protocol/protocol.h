@@ -50,6 +50,13 @@ constexpr int OneOffReadDelayMs = 1000; // next periodic read after a one-off re
 constexpr int MinPeriodMs = 100;
 constexpr int DisplayDelayMs = 100;
 
+// A byte on the line is 10 bits: start, 8 data, stop.
+constexpr int BitsPerByte = 10;
+// How long a device may take to turn the line around before its reply starts. The virtual
+// transmitter needs 5 ms; these transmitters answer within about 50 ms, slower RS-485 devices
+// within 100 ms; the rest is room for a busy PC to notice the reply.
+constexpr int TurnaroundAllowanceMs = 150;
+
 } // namespace Timing
 
 // Receive buffer limits: more than this is discarded unseen; a buffer this full (less one)

@@ -21,15 +21,12 @@ quint16 Widget::GetDeviceAddress() const
     return valid ? quint16(address) : 0;
 }
 
+// A one-off request goes out now, or once the line is free.
 void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
                                bool clearsRxBuffer)
 {
-    requestRegister = startRegister;
-    SendFrame(ModbusFrame::buildRequest(slave, function, startRegister, value));
-    // The next periodic read comes one second after a one-off request.
-    timerRead->start(Timing::OneOffReadDelayMs);
-    if (clearsRxBuffer)
-        CommState.rxBuffer.clear();
+    line->submit({ModbusFrame::buildRequest(slave, function, startRegister, value),
+                  clearsRxBuffer ? OneOffRequest : AddressWriteRequest});
 }
 
 void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
@@ -139,17 +136,39 @@ void Widget::ReadHumitureOrder()
         form->comboBoxRegister->currentIndex() == SecondBlockItem ? Reg::SecondBlock : 0;
     const int item = form->comboBoxNum->currentIndex();
     const bool single = item >= TemperatureItem && item <= StatusItem;
-    requestRegister = quint16(block + (single ? item - TemperatureItem : 0));
+    const quint16 startRegister = quint16(block + (single ? item - TemperatureItem : 0));
     const quint16 count = single ? 1 : Reg::BlockSize;
     CommState.deviceAddress = GetDeviceAddress();
-    SendFrame(ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
-                                        Modbus::ReadHoldingRegisters, requestRegister, count));
-    CommState.rxBuffer.clear();
+    // While a request is outstanding this tick sends nothing; the line sends it when it frees.
+    line->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
+                                          Modbus::ReadHoldingRegisters, startRegister, count),
+                PollRequest});
+}
+
+// Puts a request of the line on the wire, with the bookkeeping of its kind.
+bool Widget::Transmit(const RequestLine::Request &request)
+{
+    requestRegister = quint16(quint8(request.frame.at(2)) << 8 | quint8(request.frame.at(3)));
+    const bool written = SendFrame(request.frame);
+    // The next periodic read comes one second after a one-off request.
+    if (request.kind != PollRequest)
+        timerRead->start(Timing::OneOffReadDelayMs);
+    if (request.kind != AddressWriteRequest)
+        DropReceivedBytes();
+    return written;
 }
 
 void Widget::TimerClearSlot()
 {
     timerClear->stop();
+    DropReceivedBytes();
+}
+
+// Bytes that never became an accepted reply are dropped, and counted as a bad frame.
+void Widget::DropReceivedBytes()
+{
+    if (!CommState.rxBuffer.isEmpty())
+        line->countBadFrame();
     CommState.rxBuffer.clear();
 }
 

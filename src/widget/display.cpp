@@ -78,16 +78,55 @@ void Widget::ShowHumiture(int selector, double divisor, int decimals)
     if (selector == 0 || selector == 3)
         dewPoint =
             tr("DewTemp:") + FormatReading(float(CommState.dewPointRaw / divisor), decimals, false);
-    form->labelTemperature->setText(temperature);
-    form->labelHumidity->setText(humidity);
-    form->labelDewTemp->setText(dewPoint);
+    ShowReadingLabels(temperature, humidity, dewPoint);
 }
 
 void Widget::ShowStatusDashes()
 {
-    form->labelTemperature->setText(tr("Temperature:---"));
-    form->labelHumidity->setText(tr("Humidity:---"));
-    form->labelDewTemp->setText(tr("DewTemp:---"));
+    ShowReadingLabels(tr("Temperature:---"), tr("Humidity:---"), tr("DewTemp:---"));
+}
+
+// A reading is fresh again: the three labels get its texts and the stale mark goes.
+void Widget::ShowReadingLabels(const QString &temperature, const QString &humidity,
+                               const QString &dewPoint)
+{
+    form->labelTemperature->setText(temperature);
+    form->labelHumidity->setText(humidity);
+    form->labelDewTemp->setText(dewPoint);
+    if (!staleSince.isNull()) {
+        staleSince = QTime();
+        ShowStatistics();
+    }
+}
+
+// A poll went unanswered: the readings on screen turn grey until the next one arrives.
+void Widget::MarkReadingsStale()
+{
+    if (staleSince.isNull())
+        staleSince = QTime::currentTime();
+    for (QLabel *label : {form->labelTemperature, form->labelHumidity, form->labelDewTemp})
+        label->setText(label->text().replace(QStringLiteral("<font color=red>"),
+                                             QStringLiteral("<font color=gray>")));
+    ShowStatistics();
+}
+
+void Widget::ShowStatistics()
+{
+    const LinkStatistics &s = line->statistics();
+    auto ms = [](int value) { return value < 0 ? QStringLiteral("-") : QString::number(value); };
+    QString text = tr("Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, "
+                      "skipped %7, response %8 ms (mean %9 ms)")
+                       .arg(s.requests)
+                       .arg(s.replies)
+                       .arg(s.timeouts)
+                       .arg(s.badFrames)
+                       .arg(s.exceptions)
+                       .arg(s.late)
+                       .arg(s.skipped)
+                       .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
+    if (!staleSince.isNull())
+        text += tr(", no reply since %1").arg(staleSince.toString(QStringLiteral("hh:mm:ss")));
+    form->labelStatistics->setText(text);
 }
 
 QString Widget::FormatReading(float value, int decimals, bool humidity) const

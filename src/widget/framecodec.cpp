@@ -12,7 +12,7 @@ quint16 Widget::ModbusCrc16(const quint8 *data, quint16 length)
 
 // Writes the frame, marks the exchange as waiting for its reply and logs the frame. A frame
 // that did not reach the port is logged as not sent and kept out of the capture file.
-void Widget::SendFrame(const QByteArray &frame)
+bool Widget::SendFrame(const QByteArray &frame)
 {
     QString failure;
     if (!serialPort->isOpen())
@@ -25,4 +25,5 @@ void Widget::SendFrame(const QByteArray &frame)
         AppendMessage(text, false);
     else
         LogLine(MessageView::Kind::NotSent, text, tr("(not sent: %1)").arg(failure));
+    return failure.isEmpty();
 }

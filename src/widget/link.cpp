@@ -4,6 +4,7 @@
 #include "comm/commstate.h"
 #include "forms/serialportsettingdialog.h"
 #include "forms/widgetform.h"
+#include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
 #include <QTimer>
@@ -14,6 +15,8 @@ void Widget::PushButtonLinkSlot()
     SerialportSettingDialog dialog;
     if (dialog.exec() != QDialog::Accepted)
         return;
+    line->resetStatistics();
+    staleSince = QTime();
     if (CommState.baudRate != 0)
         OpenSerialPort();
     else
@@ -66,7 +69,14 @@ bool Widget::OpenSerialPort()
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     CommState.rxBuffer.clear();
-    ReadRegisterOrder(Reg::Address, Reg::DeviceInfoCount);
+    // A new opening starts a new exchange: the device-information read goes first.
+    line->abandon();
+    line->setBaudRate(CommState.baudRate);
+    line->submit(
+        {ModbusFrame::buildRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters,
+                                   Reg::Address, Reg::DeviceInfoCount),
+         OneOffRequest},
+        RequestLine::First);
     return true;
 }
 

@@ -34,6 +34,15 @@ void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QSt
         CaptureLine(line);
 }
 
+// A line of the tool's own (a timeout, a lost adapter): in the view only, for the capture file
+// holds only frames that crossed the wire.
+void Widget::LogNote(const QString &note)
+{
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    form->textBrowser->appendLine(MessageView::Kind::NotSent, stamp + QStringLiteral("  ") + note);
+}
+
 void Widget::CaptureLine(const QString &line)
 {
     QDir().mkpath(captureFolder());

@@ -19,7 +19,7 @@ void Widget::my_readuart()
 
     switch (ModbusReply::recognise(frame)) {
     case ModbusReply::Verdict::Discard:
-        CommState.rxBuffer.clear();
+        DropReceivedBytes();
         return;
     case ModbusReply::Verdict::AdapterFailure:
         ReportAdapterFailure();
@@ -27,7 +27,14 @@ void Widget::my_readuart()
     case ModbusReply::Verdict::Wait:
         return;
     case ModbusReply::Verdict::Accept:
-        AcceptReply(frame);
+        if (line->offer(frame) == Transaction::Fit::Answer) {
+            AcceptReply(frame);
+        } else {
+            // It answers a request that is no longer outstanding: shown, never decoded.
+            LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame),
+                    tr("(late, ignored)"));
+            CommState.rxBuffer.clear();
+        }
         return;
     }
 }

@@ -32,6 +32,9 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     timerRead->setObjectName(QStringLiteral("timerRead"));
     timerAuto->setObjectName(QStringLiteral("timerAuto"));
     timerDelay->setObjectName(QStringLiteral("timerDelay"));
+    line = new RequestLine(
+        [this](const RequestLine::Request &request) { return Transmit(request); }, this);
+    line->setObjectName(QStringLiteral("requestLine"));
 
     setInitialControlState();
     connectSignals();
@@ -78,6 +81,16 @@ void Widget::connectSignals()
     connect(serialPort, SIGNAL(readyRead()), this, SLOT(my_readuart()));
     // Unplugging an adapter shows up only as an error on the open port.
     connect(serialPort, &QSerialPort::errorOccurred, this, &Widget::handlePortError);
+    connect(line, &RequestLine::timedOut, this, &Widget::ReportTimeout);
+    connect(line, &RequestLine::statisticsChanged, this, &Widget::ShowStatistics);
+}
+
+// Nothing came back in time: said in the view, and a poll's readings turn stale.
+void Widget::ReportTimeout(const RequestLine::Request &request, int timeoutMs)
+{
+    LogNote(tr("no reply within %1 ms").arg(timeoutMs));
+    if (request.kind == PollRequest)
+        MarkReadingsStale();
 }
 
 void Widget::PushButtonCloseSlot()

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "protocol/requestline.h"
 #include "view/messageview.h"
 
 #include <QSerialPort>
 #include <QString>
+#include <QTime>
 #include <QWidget>
 
 class QTimer;
@@ -58,7 +60,14 @@ private:
     void showError(const QString &text);
 
     // frame codec
-    void SendFrame(const QByteArray &frame);
+    bool SendFrame(const QByteArray &frame);
+
+    // the line: one request at a time
+    enum RequestKind { PollRequest, OneOffRequest, AddressWriteRequest };
+    bool Transmit(const RequestLine::Request &request);
+    void ReportTimeout(const RequestLine::Request &request, int timeoutMs);
+    void DropReceivedBytes();
+    void ShowStatistics();
 
     // command set
     quint16 GetDeviceAddress() const;
@@ -82,10 +91,14 @@ private:
     void ShowHumitureX10(int selector);
     void ShowHumiture(int selector, double divisor, int decimals);
     void ShowStatusDashes();
+    void ShowReadingLabels(const QString &temperature, const QString &humidity,
+                           const QString &dewPoint);
+    void MarkReadingsStale();
     QString FormatReading(float value, int decimals, bool humidity) const;
 
     // message log
     void LogLine(MessageView::Kind kind, const QString &frameText, const QString &note = QString());
+    void LogNote(const QString &note);
     void CaptureLine(const QString &line);
 
     WidgetForm *form;
@@ -98,4 +111,6 @@ private:
     QString versionText;
     QString captureFileName;
     bool captureErrorShown = false; // one box per capture period
+    RequestLine *line;
+    QTime staleSince; // the first poll without a reply since the last reading; null when fresh
 };

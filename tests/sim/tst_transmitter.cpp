@@ -23,7 +23,7 @@ QByteArray exchange(QSerialPort &line, const QByteArray &request, int expected)
 {
     line.write(request);
     QByteArray answer;
-    QTest::qWaitFor([&] { return (answer += line.readAll()).size() >= expected; }, 5000);
+    (void)QTest::qWaitFor([&] { return (answer += line.readAll()).size() >= expected; }, 5000);
     return answer;
 }
 } // namespace
@@ -88,6 +88,31 @@ private slots:
         }
     }
 
+    // RS-485 timing at 1200: the request takes its wire time to arrive, the reply comes after the
+    // turnaround, paced; talking over the reply collides, and the rest of the reply is garbled.
+    void wireTiming()
+    {
+        DeviceSettings settings;
+        settings.baudCode = 1;
+        VirtualTransmitter transmitter(settings);
+        transmitter.setWire(true, 20);
+        QVERIFY(transmitter.start());
+        QSerialPort line(transmitter.portPath());
+        QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(1200));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(exchange(line, request(3, 1, 0x100, 1), 7), reply("0103020001"));
+        QVERIFY(clock.elapsed() >= 66 + 20 + 58); // 8 bytes in, the turnaround, 7 bytes out
+        QCOMPARE(transmitter.collisions(), 0);
+        line.write(request(3, 1, 0x100, 8)); // a reply of 21 bytes, 175 ms on the wire
+        QVERIFY(QTest::qWaitFor([&] { return line.bytesAvailable() > 0; })); // the reply has begun
+        line.write(request(3, 1, 0x100, 1));
+        QVERIFY(exchange(line, QByteArray(), 21) !=
+                reply("01031000010004007b0000123456789abc0000"));
+        QCOMPARE(transmitter.collisions(), 1);
+        QCOMPARE(transmitter.requests().size(), 2); // the device never heard the third
+    }
+
     void commandLineAndLink()
     {
         const QString sim = TERVIN_BUILD_DIR "/sim/tervin-sim";
@@ -98,7 +123,7 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath("port");
         QProcess good;
-        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link});
+        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link, "--wire"});
         QVERIFY(good.waitForReadyRead(5000));
         QCOMPARE(QFileInfo(link).symLinkTarget(), QString(good.readLine().trimmed()));
         QSerialPort line(link);
@@ -109,6 +134,7 @@ private slots:
         good.terminate(); // SIGTERM: ends cleanly and removes the link
         QVERIFY(good.waitForFinished(5000));
         QVERIFY(good.exitStatus() == QProcess::NormalExit && good.exitCode() == 0);
+        QCOMPARE(good.readAllStandardOutput(), "collisions: 0\n");
         QVERIFY(!QFileInfo(link).isSymLink());
     }
 };

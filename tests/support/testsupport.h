@@ -52,7 +52,7 @@ inline QStringList boxesSeen;
 
 inline QString nextBox()
 {
-    QTest::qWaitFor([] { return !boxesSeen.isEmpty(); }, 10000);
+    (void)QTest::qWaitFor([] { return !boxesSeen.isEmpty(); }, 10000);
     return boxesSeen.isEmpty() ? QString() : boxesSeen.takeFirst();
 }
 
@@ -173,7 +173,7 @@ struct Bench
     {
         const int before = transmitter.requests().size();
         click(window, button);
-        QTest::qWaitFor([&] { return transmitter.requests().size() > before; }, 5000);
+        (void)QTest::qWaitFor([&] { return transmitter.requests().size() > before; }, 5000);
         return transmitter.requests().value(before);
     }
     // One periodic read of this "ALL"/"Temperature"/... item; returns its frame.

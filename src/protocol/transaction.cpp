@@ -1,0 +1,58 @@
+#include "protocol/transaction.h"
+
+#include "protocol/protocol.h"
+
+namespace Transaction {
+
+namespace {
+quint8 byteAt(const QByteArray &frame, int pos)
+{
+    return pos < frame.size() ? quint8(frame.at(pos)) : 0;
+}
+
+quint16 wordAt(const QByteArray &frame, int pos)
+{
+    return quint16(byteAt(frame, pos) << 8 | byteAt(frame, pos + 1));
+}
+} // namespace
+
+int wireTimeMs(int bytes, int baudRate)
+{
+    if (baudRate <= 0)
+        return 0;
+    const qint64 bits = qint64(bytes) * Timing::BitsPerByte * 1000;
+    return int((bits + baudRate - 1) / baudRate);
+}
+
+int longestReplyLength(const QByteArray &request)
+{
+    switch (byteAt(request, 1)) {
+    case Modbus::ReadHoldingRegisters:
+        return Modbus::ReplyOverhead + 2 * wordAt(request, 4);
+    case Modbus::WriteSingleRegister:
+        return Modbus::RequestLength;
+    default:
+        return Modbus::ReplyOverhead;
+    }
+}
+
+int responseTimeoutMs(const QByteArray &request, int baudRate)
+{
+    return wireTimeMs(request.size() + longestReplyLength(request), baudRate) +
+           Timing::TurnaroundAllowanceMs;
+}
+
+Fit fit(const QByteArray &request, const QByteArray &reply)
+{
+    const quint8 function = byteAt(request, 1);
+    if (byteAt(reply, 1) == (function | Modbus::ExceptionFlag))
+        return Fit::Answer;
+    if (byteAt(reply, 1) != function)
+        return Fit::OtherRequest;
+    if (function == Modbus::ReadHoldingRegisters)
+        return byteAt(reply, 2) == 2 * wordAt(request, 4) ? Fit::Answer : Fit::OtherRequest;
+    // A write is answered by the echo of its register and value.
+    return reply.mid(2, 4) == request.mid(2, 4) ? Fit::Answer : Fit::OtherRequest;
+}
+
+} // namespace Transaction

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+
+// One Modbus RTU transaction on a serial line: how long it may take, and whether a reply
+// answers the request. No widgets, no timers.
+namespace Transaction {
+
+// Time the bytes take on the wire at this rate, 10 bits a byte (start, 8 data, stop), in whole
+// milliseconds rounded up.
+int wireTimeMs(int bytes, int baudRate);
+
+// The longest reply a request can get: a read of N registers is N * 2 + 5 bytes, a write echo
+// 8, anything else the 5 bytes of an exception.
+int longestReplyLength(const QByteArray &request);
+
+// How long to wait for the reply: the request and its longest reply on the wire, plus the time
+// a device may take to turn the line around.
+int responseTimeoutMs(const QByteArray &request, int baudRate);
+
+enum class Fit {
+    Answer,       // the reply (or exception) to this request
+    OtherRequest, // a valid frame that answers something else: a late reply
+};
+
+// Whether an accepted reply answers the request: the same function (or its exception), the
+// byte count a read of that many registers gives, or the echo of the register and value written.
+Fit fit(const QByteArray &request, const QByteArray &reply);
+
+} // namespace Transaction
