@@ -5,6 +5,7 @@
 //  - polls a second at each rate against a transmitter with RS-485 timing.
 #include "comm/commstate.h"
 #include "protocol/modbusreply.h"
+#include "protocol/protocol.h"
 #include "protocol/requestline.h"
 #include "view/messageview.h"
 #include "virtualtransmitter.h"
@@ -238,7 +239,7 @@ void benchWirePolling()
         VirtualTransmitter transmitter(settings);
         transmitter.setWire(true, TurnaroundMs);
         transmitter.start();
-        const int rate = TransmitterModel::baudRateOfCode(code);
+        const int rate = Modbus::baudRateOfCode(code);
         Widget window;
         window.findChild<QLineEdit *>(QStringLiteral("lineEditPeriod"))
             ->setText(QStringLiteral("100"));

@@ -2,9 +2,12 @@
 // hardware. Prints the port path on its first line, then answers until SIGINT or SIGTERM.
 #include "virtualtransmitter.h"
 
+#include "protocol/protocol.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -59,8 +62,7 @@ DeviceSettings settingsFrom(const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("address")))
         settings.address = quint8(intOption(parser, QStringLiteral("address"), 1, 247));
     if (parser.isSet(QStringLiteral("baud"))) {
-        const int code =
-            TransmitterModel::baudCodeOfRate(parser.value(QStringLiteral("baud")).toInt());
+        const int code = Modbus::baudCodeOfRate(parser.value(QStringLiteral("baud")).toInt());
         if (code == 0)
             fail(QStringLiteral("--baud wants one of 1200, 2400, 4800, 9600, 19200, 115200"));
         settings.baudCode = quint16(code);
@@ -110,7 +112,31 @@ Faults faultsFrom(const QCommandLineParser &parser)
     faults.doubleReply = parser.isSet(QStringLiteral("double-reply"));
     if (parser.isSet(QStringLiteral("zero-burst")))
         faults.zeroBurst = intOption(parser, QStringLiteral("zero-burst"), 1, 4096);
+    faults.ignoreWrites = parser.isSet(QStringLiteral("ignore-writes"));
     return faults;
+}
+
+// --unplug-after and --replug-after: the adapter pulled out and plugged in again, once. The new
+// port path is printed on a line of its own.
+void scheduleReplug(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
+{
+    if (parser.isSet(QStringLiteral("replug-after")) &&
+        !parser.isSet(QStringLiteral("unplug-after")))
+        fail(QStringLiteral("--replug-after goes with --unplug-after"));
+    if (!parser.isSet(QStringLiteral("unplug-after")))
+        return;
+    const int unplugMs = intOption(parser, QStringLiteral("unplug-after"), 0, 86400000);
+    QTimer::singleShot(unplugMs, &transmitter, [&transmitter] { transmitter.unplug(); });
+    if (!parser.isSet(QStringLiteral("replug-after")))
+        return;
+    const int replugMs = intOption(parser, QStringLiteral("replug-after"), 0, 86400000);
+    QTimer::singleShot(unplugMs + replugMs, &transmitter, [&transmitter] {
+        QString error;
+        if (!transmitter.replug(&error))
+            fail(QStringLiteral("cannot plug in again: %1").arg(error));
+        std::printf("%s\n", qPrintable(transmitter.portPath()));
+        std::fflush(stdout);
+    });
 }
 
 void addOptions(QCommandLineParser &parser)
@@ -170,6 +196,16 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Fault: send every reply twice, back to back.")},
         {QStringLiteral("zero-burst"),
          QStringLiteral("Fault: send n 0x00 bytes instead of each reply."), QStringLiteral("n")},
+        {QStringLiteral("ignore-writes"),
+         QStringLiteral("Fault: answer writes but keep the old address and baud rate.")},
+        {QStringLiteral("unplug-after"),
+         QStringLiteral("Drop the line this many milliseconds after the start, as an unplugged "
+                        "adapter."),
+         QStringLiteral("ms")},
+        {QStringLiteral("replug-after"),
+         QStringLiteral("With --unplug-after: bring it back this many milliseconds later, on a new "
+                        "pseudo-terminal (the --link follows it)."),
+         QStringLiteral("ms")},
     };
     parser.addOptions(options);
 }
@@ -206,6 +242,7 @@ int main(int argc, char *argv[])
         fail(error);
     std::printf("%s\n", qPrintable(transmitter.portPath()));
     std::fflush(stdout);
+    scheduleReplug(parser, transmitter);
 
     // Signals end the event loop, so the destructors remove the link and close the pty.
     if (pipe(signalPipe) != 0)

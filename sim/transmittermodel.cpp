@@ -6,7 +6,6 @@
 #include <cmath>
 
 namespace {
-constexpr int BaudRates[] = {1200, 2400, 4800, 9600, 19200, 115200};
 constexpr int MaxReadCount = 125; // Modbus limit for one read of holding registers
 
 enum Exception : quint8 { IllegalFunction = 1, IllegalDataAddress = 2, IllegalDataValue = 3 };
@@ -31,19 +30,6 @@ double toFahrenheit(double celsius)
 TransmitterModel::TransmitterModel(const DeviceSettings &settings) : current(settings)
 {
     clock.start();
-}
-
-int TransmitterModel::baudRateOfCode(int code)
-{
-    return code >= 1 && code <= 6 ? BaudRates[code - 1] : 0;
-}
-
-int TransmitterModel::baudCodeOfRate(int rate)
-{
-    for (int code = 1; code <= 6; ++code)
-        if (BaudRates[code - 1] == rate)
-            return code;
-    return 0;
 }
 
 double TransmitterModel::dewPoint(double celsius, double relativeHumidity)

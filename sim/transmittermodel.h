@@ -31,8 +31,6 @@ public:
     // A baud-rate write takes effect after its reply has gone out.
     void applyPendingBaudCode();
 
-    static int baudRateOfCode(int code); // 0 when the code is not 1 to 6
-    static int baudCodeOfRate(int rate); // 0 when the rate is not one of the six
     static double dewPoint(double celsius, double relativeHumidity); // Magnus formula
     static QByteArray exceptionReply(quint8 address, quint8 function, quint8 code);
 

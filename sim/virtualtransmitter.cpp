@@ -1,5 +1,7 @@
 #include "virtualtransmitter.h"
 
+#include "protocol/protocol.h"
+
 #include "protocol/modbusframe.h"
 
 #include <QFile>
@@ -46,9 +48,20 @@ int rateOfSpeed(speed_t speed)
 } // namespace
 
 VirtualTransmitter::VirtualTransmitter(const DeviceSettings &settings, QObject *parent)
-    : QObject(parent), device(settings)
+    : QObject(parent), device(settings), silence(new QTimer(this)), retry(new QTimer(this)),
+      pacer(new QTimer(this))
 {
     clock.start();
+    silence->setSingleShot(true);
+    silence->setTimerType(Qt::PreciseTimer);
+    connect(silence, &QTimer::timeout, this, &VirtualTransmitter::frameEnded);
+    pacer->setTimerType(Qt::PreciseTimer);
+    connect(pacer, &QTimer::timeout, this, &VirtualTransmitter::paceOut);
+    retry->setSingleShot(true);
+    connect(retry, &QTimer::timeout, this, [this] {
+        if (notifier)
+            notifier->setEnabled(true);
+    });
 }
 
 void VirtualTransmitter::setWire(bool on, int turnaround)
@@ -59,7 +72,7 @@ void VirtualTransmitter::setWire(bool on, int turnaround)
 
 double VirtualTransmitter::byteTimeMs() const
 {
-    const int rate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    const int rate = Modbus::baudRateOfCode(device.settings().baudCode);
     return rate > 0 ? 10 * 1000.0 / rate : 0; // 10 bits a byte
 }
 
@@ -93,19 +106,6 @@ bool VirtualTransmitter::start(QString *error)
 
     notifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &VirtualTransmitter::readMaster);
-    silence = new QTimer(this);
-    silence->setSingleShot(true);
-    silence->setTimerType(Qt::PreciseTimer);
-    connect(silence, &QTimer::timeout, this, &VirtualTransmitter::frameEnded);
-    pacer = new QTimer(this);
-    pacer->setTimerType(Qt::PreciseTimer);
-    connect(pacer, &QTimer::timeout, this, &VirtualTransmitter::paceOut);
-    retry = new QTimer(this);
-    retry->setSingleShot(true);
-    connect(retry, &QTimer::timeout, this, [this] {
-        if (notifier)
-            notifier->setEnabled(true);
-    });
     return true;
 }
 
@@ -121,13 +121,27 @@ bool VirtualTransmitter::makeLink(const QString &path, QString *error)
     return true;
 }
 
+// A USB adapter's device node goes with it: so does the link.
 void VirtualTransmitter::unplug()
 {
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    silence->stop();
+    pacer->stop();
+    incoming.clear();
     delete notifier;
     notifier = nullptr;
     if (masterFd >= 0)
         ::close(masterFd);
     masterFd = -1;
+}
+
+bool VirtualTransmitter::replug(QString *error)
+{
+    unplug();
+    if (!start(error))
+        return false;
+    return linkPath.isEmpty() || makeLink(linkPath, error);
 }
 
 void VirtualTransmitter::clearHistory()
@@ -147,7 +161,7 @@ int VirtualTransmitter::lineBaudRate() const
 // 3.5 character times at the device's rate (11 bits a character), at least 1.75 ms.
 int VirtualTransmitter::silentIntervalMs() const
 {
-    const int rate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    const int rate = Modbus::baudRateOfCode(device.settings().baudCode);
     const double ms = rate > 0 ? 3.5 * 11 * 1000.0 / rate : 1.75;
     return std::max(2, int(std::ceil(ms)));
 }
@@ -196,7 +210,7 @@ void VirtualTransmitter::frameEnded()
     received.append(frame);
     emit requestReceived(frame);
     const int lineRate = lineBaudRate();
-    const int ownRate = TransmitterModel::baudRateOfCode(device.settings().baudCode);
+    const int ownRate = Modbus::baudRateOfCode(device.settings().baudCode);
     if (lineRate != ownRate) {
         if (verbose)
             std::fprintf(stderr, "ignored %s (line at %d bit/s, device at %d)\n",
@@ -208,7 +222,13 @@ void VirtualTransmitter::frameEnded()
 
 void VirtualTransmitter::respond(const QByteArray &request)
 {
+    const DeviceSettings before = device.settings();
+    const double byteMs = byteTimeMs(); // the reply goes out at the rate the request came in
     const QByteArray reply = device.handle(request);
+    if (fault.ignoreWrites) {
+        device.applyPendingBaudCode();
+        device.settings() = before;
+    }
     if (verbose)
         std::fprintf(stderr, "request %s -> reply %s\n", request.toHex().constData(),
                      reply.isEmpty() ? "(none)" : reply.toHex().constData());
@@ -219,9 +239,9 @@ void VirtualTransmitter::respond(const QByteArray &request)
     const QByteArray bytes = applyFaults(reply);
     if (wire) {
         const int wait = turnaroundMs + fault.delayMs;
-        answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteTimeMs());
+        answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteMs);
         garbled = false;
-        QTimer::singleShot(wait, this, [this, bytes] { transmit(bytes); });
+        QTimer::singleShot(wait, this, [this, bytes, byteMs] { transmit(bytes, byteMs); });
     } else if (fault.delayMs > 0) {
         QTimer::singleShot(fault.delayMs, this, [this, bytes] { sendPieces(bytes); });
     } else {
@@ -264,14 +284,16 @@ void VirtualTransmitter::sendPieces(const QByteArray &bytes)
 }
 
 // The reply goes out a byte time per byte, as a UART at the device's rate sends it.
-void VirtualTransmitter::transmit(const QByteArray &bytes)
+void VirtualTransmitter::transmit(const QByteArray &bytes, double byteMs)
 {
+    if (masterFd < 0)
+        return;
     sent.append(bytes);
     emit replySent(bytes);
     outgoing = bytes;
     outgoingSent = 0;
     outgoingStart = clock.elapsed();
-    outgoingByteMs = byteTimeMs();
+    outgoingByteMs = byteMs;
     paceOut();
     if (outgoingSent < outgoing.size())
         pacer->start(1);

@@ -16,12 +16,13 @@ struct Faults
     int splitGapMs = 0;      // ...this far apart
     bool corruptCrc = false; // flip the CRC's last byte
     bool noReply = false;
-    int delayMs = 0;          // wait this long before replying
-    QByteArray garbageBefore; // bytes sent just before the reply
-    int foreignAddress = -1;  // reply as this slave address instead (CRC made to fit)
-    int exceptionCode = 0;    // answer every request with this exception instead
-    bool doubleReply = false; // the reply twice, back to back in one write
-    int zeroBurst = 0;        // this many 0x00 bytes instead of the reply (failing adapter)
+    int delayMs = 0;           // wait this long before replying
+    QByteArray garbageBefore;  // bytes sent just before the reply
+    int foreignAddress = -1;   // reply as this slave address instead (CRC made to fit)
+    int exceptionCode = 0;     // answer every request with this exception instead
+    bool doubleReply = false;  // the reply twice, back to back in one write
+    int zeroBurst = 0;         // this many 0x00 bytes instead of the reply (failing adapter)
+    bool ignoreWrites = false; // echo writes but keep the settings (a change that does not take)
 };
 
 // A simulated transmitter on the master end of a pseudo-terminal. The tool opens the slave
@@ -42,8 +43,12 @@ public:
     bool makeLink(const QString &path, QString *error = nullptr);
     // Writes these bytes to the tool as they are, outside any exchange.
     void sendRaw(const QByteArray &bytes) { writeMaster(bytes); }
-    // Closes the master end, as if the adapter had been unplugged.
+    // Closes the master end and removes the link, as if the adapter had been unplugged.
     void unplug();
+    // A new pseudo-terminal, as the adapter plugged in again; the link follows it, as a USB
+    // adapter comes back under its old name.
+    bool replug(QString *error = nullptr);
+    bool isPlugged() const { return masterFd >= 0; }
 
     TransmitterModel &model() { return device; }
     void setFaults(const Faults &faults) { fault = faults; }
@@ -74,7 +79,7 @@ private:
     void respond(const QByteArray &request);
     QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
-    void transmit(const QByteArray &bytes);
+    void transmit(const QByteArray &bytes, double byteMs);
     void paceOut();
     void writeMaster(const QByteArray &bytes, bool record = true);
     int silentIntervalMs() const;

@@ -91,6 +91,18 @@
         <source>Serial port</source>
         <translation>串口</translation>
     </message>
+    <message>
+        <source>permission denied (add your account to the dialout group)</source>
+        <translation>权限不足（请将您的账户加入 dialout 组）</translation>
+    </message>
+    <message>
+        <source>in use</source>
+        <translation>被占用</translation>
+    </message>
+    <message>
+        <source>No serial port found. Is the adapter plugged in?</source>
+        <translation>未找到串口。适配器是否已插入？</translation>
+    </message>
 </context>
 <context>
     <name>Widget</name>
@@ -267,10 +279,6 @@
         <translation>通信错误！</translation>
     </message>
     <message>
-        <source>Your account needs access to the serial device (on Linux, membership of the dialout group).</source>
-        <translation>您的账户需要串口设备的访问权限（在 Linux 上需加入 dialout 组）。</translation>
-    </message>
-    <message>
         <source>No serial port was chosen.</source>
         <translation>未选择串口。</translation>
     </message>
@@ -323,6 +331,98 @@
     <message>
         <source>no reply within %1 ms</source>
         <translation>%1 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>illegal function</source>
+        <translation>非法功能码</translation>
+    </message>
+    <message>
+        <source>illegal data address</source>
+        <translation>非法数据地址</translation>
+    </message>
+    <message>
+        <source>illegal data value</source>
+        <translation>非法数据值</translation>
+    </message>
+    <message>
+        <source>server device failure</source>
+        <translation>从站设备故障</translation>
+    </message>
+    <message>
+        <source>acknowledge</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>server device busy</source>
+        <translation>从站设备忙</translation>
+    </message>
+    <message>
+        <source>memory parity error</source>
+        <translation>存储奇偶校验错误</translation>
+    </message>
+    <message>
+        <source>gateway path unavailable</source>
+        <translation>网关路径不可用</translation>
+    </message>
+    <message>
+        <source>gateway target device failed to respond</source>
+        <translation>网关目标设备无响应</translation>
+    </message>
+    <message>
+        <source>unknown exception</source>
+        <translation>未知异常</translation>
+    </message>
+    <message>
+        <source>now at %1, verified</source>
+        <translation>现为 %1，已验证</translation>
+    </message>
+    <message>
+        <source>address %1, verified</source>
+        <translation>地址 %1，已验证</translation>
+    </message>
+    <message>
+        <source>The device did not answer at %1 after the change. Use Link with AUTO to find it.</source>
+        <translation>更改后设备在 %1 下无应答。请用“连接”并选择“自动”查找设备。</translation>
+    </message>
+    <message>
+        <source>The device did not answer at address %1 after the change.</source>
+        <translation>更改后设备在地址 %1 无应答。</translation>
+    </message>
+    <message>
+        <source>waiting for the adapter to come back</source>
+        <translation>正在等待适配器重新连接</translation>
+    </message>
+    <message>
+        <source>the adapter did not come back</source>
+        <translation>适配器未重新连接</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 did not come back within %n minute(s)</source>
+        <translation>
+            <numerusform>%1 在 %n 分钟内未重新连接</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The adapter did not come back within %n minute(s). Use Link once it is plugged in again.</source>
+        <translation>
+            <numerusform>适配器在 %n 分钟内未重新连接。请在重新插入后使用“连接”。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
+        <translation>%1 已重新连接</translation>
+    </message>
+    <message>
+        <source>%1 lost: %2</source>
+        <translation>%1 已断开：%2</translation>
+    </message>
+    <message>
+        <source>exception 0x%1 (%2)</source>
+        <translation>异常 0x%1（%2）</translation>
+    </message>
+    <message>
+        <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
+        <translation>大量 0x00/0xFF 字节，适配器故障的迹象</translation>
     </message>
 </context>
 </TS>

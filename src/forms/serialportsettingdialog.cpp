@@ -3,6 +3,8 @@
 #include "comm/commstate.h"
 #include "forms/settingdialogform.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -40,19 +42,42 @@ SerialportSettingDialog::~SerialportSettingDialog()
     delete form;
 }
 
-// Only ports that open now are offered: one held by another program would fail the link.
-// The box stays editable for paths the system does not list (pseudo-terminals, by-id links).
+QString portProblem(QSerialPort::SerialPortError error, bool deviceAccessible,
+                    const QString &systemReason)
+{
+    if (error == QSerialPort::PermissionError && !deviceAccessible)
+        return QCoreApplication::translate(
+            "SerialportSettingDialog", "permission denied (add your account to the dialout group)");
+    if (error == QSerialPort::PermissionError) // the lock another program holds
+        return QCoreApplication::translate("SerialportSettingDialog", "in use");
+    return systemReason;
+}
+
+// Only ports that open now are offered: one held by another program would fail the link. The
+// others are named below the list with the reason. The box stays editable for paths the system
+// does not list (pseudo-terminals, by-id links).
 void SerialportSettingDialog::listOpenablePorts()
 {
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QStringList problems;
+    for (const QSerialPortInfo &info : ports) {
         QSerialPort probe;
         probe.setPort(info);
         if (probe.open(QIODevice::ReadWrite)) {
             form->comboBoxName->addItem(info.portName());
             probe.close();
+            continue;
         }
+        const QFileInfo device(info.systemLocation());
+        problems << info.portName() + QStringLiteral(": ") +
+                        portProblem(probe.error(), device.isReadable() && device.isWritable(),
+                                    probe.errorString());
     }
     form->comboBoxName->setCurrentIndex(form->comboBoxName->count() > 0 ? 0 : -1);
+    if (ports.isEmpty())
+        problems << tr("No serial port found. Is the adapter plugged in?");
+    form->labelPortHint->setText(problems.join(QLatin1Char('\n')));
+    form->labelPortHint->setVisible(!problems.isEmpty());
 }
 
 void SerialportSettingDialog::ClickedCancelSlots()

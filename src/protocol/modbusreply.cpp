@@ -185,41 +185,37 @@ quint8 exceptionCode(const QByteArray &frame)
     return frame.size() > 2 ? byteAt(frame, 2) : 0;
 }
 
-QString exceptionText(quint8 code)
+const char *exceptionMeaning(quint8 code)
 {
-    const char *meaning = "unknown exception";
     switch (code) {
     case 0x01:
-        meaning = "illegal function";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "illegal function");
     case 0x02:
-        meaning = "illegal data address";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "illegal data address");
     case 0x03:
-        meaning = "illegal data value";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "illegal data value");
     case 0x04:
-        meaning = "server device failure";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "server device failure");
     case 0x05:
-        meaning = "acknowledge";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "acknowledge");
     case 0x06:
-        meaning = "server device busy";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "server device busy");
     case 0x08:
-        meaning = "memory parity error";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "memory parity error");
     case 0x0A:
-        meaning = "gateway path unavailable";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "gateway path unavailable");
     case 0x0B:
-        meaning = "gateway target device failed to respond";
-        break;
+        return QT_TRANSLATE_NOOP("Widget", "gateway target device failed to respond");
+    default:
+        return QT_TRANSLATE_NOOP("Widget", "unknown exception");
     }
+}
+
+QString exceptionText(quint8 code)
+{
     return QStringLiteral("exception 0x%1 (%2)")
         .arg(code, 2, 16, QLatin1Char('0'))
-        .arg(QLatin1String(meaning));
+        .arg(QLatin1String(exceptionMeaning(code)));
 }
 
 Effect decode(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)

@@ -30,6 +30,9 @@ qint32 signedField(const QByteArray &frame, int pos);
 
 bool isException(const QByteArray &frame);
 quint8 exceptionCode(const QByteArray &frame);
+// What an exception code means, in English ("illegal data address"); the texts are marked for
+// translation in the window's context.
+const char *exceptionMeaning(quint8 code);
 // "exception 0x02 (illegal data address)"
 QString exceptionText(quint8 code);
 

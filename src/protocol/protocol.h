@@ -19,6 +19,22 @@ constexpr quint8 BroadcastAddress = 0; // the device answers the address command
 constexpr quint16 MinSlaveAddress = 1;
 constexpr quint16 MaxSlaveAddress = 247;
 
+// The device's baud-rate codes 1 to 6 (register 0x0101), in code order.
+constexpr int BaudRates[] = {1200, 2400, 4800, 9600, 19200, 115200};
+// 0 when the code is not one of the six.
+constexpr int baudRateOfCode(int code)
+{
+    return code >= 1 && code <= 6 ? BaudRates[code - 1] : 0;
+}
+// 0 when the rate is not one of the six.
+constexpr int baudCodeOfRate(int rate)
+{
+    for (int code = 1; code <= 6; ++code)
+        if (BaudRates[code - 1] == rate)
+            return code;
+    return 0;
+}
+
 } // namespace Modbus
 
 // Register map of the transmitter.

@@ -23,28 +23,27 @@ quint16 Widget::GetDeviceAddress() const
 
 // A one-off request goes out now, or once the line is free.
 void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
-                               bool clearsRxBuffer)
+                               RequestKind kind)
 {
-    line->submit({ModbusFrame::buildRequest(slave, function, startRegister, value),
-                  clearsRxBuffer ? OneOffRequest : AddressWriteRequest});
+    line->submit({ModbusFrame::buildRequest(slave, function, startRegister, value), kind});
 }
 
 void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
 {
     SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters, startRegister,
-                      count, true);
+                      count, OneOffRequest);
 }
 
-void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value)
+void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value, RequestKind kind)
 {
     SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::WriteSingleRegister, startRegister, value,
-                      true);
+                      kind);
 }
 
 void Widget::PushButtonAddressReadSlot()
 {
     SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1,
-                      true);
+                      OneOffRequest);
 }
 
 void Widget::PushButtonAddressSlot()
@@ -60,12 +59,13 @@ void Widget::PushButtonAddressSlot()
         return;
     }
     SendOneOffRequest(Modbus::BroadcastAddress, Modbus::WriteSingleRegister, Reg::Address,
-                      quint16(address), false);
+                      quint16(address), AddressWriteRequest);
 }
 
 void Widget::PushButtonBaudRateSlot()
 {
-    WriteRegisterOrder(Reg::BaudCode, quint16(form->comboBoxBaudRate->currentIndex() + 1));
+    WriteRegisterOrder(Reg::BaudCode, quint16(form->comboBoxBaudRate->currentIndex() + 1),
+                       BaudWriteRequest);
 }
 
 void Widget::PushButtonTypeReadSlot()
@@ -126,6 +126,8 @@ void Widget::ReadHumitureOrder()
     if (!IsPeriodicReadOn())
         return;
     timerRead->start(period);
+    if (pollsPaused) // the port is lost, or the device not yet heard again
+        return;
     if (form->lineEditAddress->text().isEmpty()) {
         timerRead->stop();
         form->pushButtonRead->setText(tr("Read"));

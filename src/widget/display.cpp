@@ -126,6 +126,8 @@ void Widget::ShowStatistics()
                        .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
     if (!staleSince.isNull())
         text += tr(", no reply since %1").arg(staleSince.toString(QStringLiteral("hh:mm:ss")));
+    if (!linkNote.isEmpty())
+        text += QStringLiteral(" | ") + linkNote;
     form->labelStatistics->setText(text);
 }
 

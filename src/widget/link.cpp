@@ -7,16 +7,20 @@
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 void Widget::PushButtonLinkSlot()
 {
+    StopReconnecting();
     serialPort->close();
     SerialportSettingDialog dialog;
     if (dialog.exec() != QDialog::Accepted)
         return;
     line->resetStatistics();
     staleSince = QTime();
+    linkNote.clear();
+    searching = CommState.baudRate == 0;
     if (CommState.baudRate != 0)
         OpenSerialPort();
     else
@@ -30,37 +34,36 @@ void Widget::AUTOUartInit()
     if (CommState.autoBaudIndex != 0 && CommState.responseReceived == 1) {
         form->comboBoxBaudRate->setCurrentText(QString::number(CommState.baudRate));
         timerAuto->stop();
+        searching = false;
         return;
     }
     if (CommState.autoBaudIndex == 0)
         CommState.responseReceived = 0;
     if (CommState.autoBaudIndex >= CommState.autoBaudCount) {
         timerAuto->stop();
+        searching = false;
         showError(tr("Communication error!"));
         return;
     }
     CommState.baudRate = CommState.baudCandidates[CommState.autoBaudIndex];
     ++CommState.autoBaudIndex;
     timerAuto->stop(); // no further step while an open failure is being reported
-    if (OpenSerialPort())
+    // The port may be lost while it is being opened, which ends the search.
+    if (OpenSerialPort() && searching)
         timerAuto->start(Timing::AutoBaudStepMs);
+    else
+        searching = false;
 }
 
-bool Widget::OpenSerialPort()
+// Opens the chosen port at CommState's rate, 8N1 without flow control; the reason when it cannot.
+QString Widget::OpenConfiguredPort()
 {
     serialPort->close();
     serialPort->setPortName(CommState.portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {
-        QString reason = serialPort->errorString();
-        if (serialPort->error() == QSerialPort::PermissionError)
-            reason += QStringLiteral("\n") +
-                      tr("Your account needs access to the serial device (on Linux, membership "
-                         "of the dialout group).");
-        if (CommState.portName.isEmpty())
-            showError(tr("No serial port was chosen."));
-        else
-            showError(tr("Cannot open the serial port %1: %2").arg(CommState.portName, reason));
-        return false;
+        const QFileInfo device(CommState.portName);
+        return portProblem(serialPort->error(), device.isReadable() && device.isWritable(),
+                           serialPort->errorString());
     }
     serialPort->setBaudRate(CommState.baudRate, QSerialPort::AllDirections);
     // The transmitters talk 8N1; the dialog's data bits, parity and stop bits are recorded only.
@@ -69,24 +72,61 @@ bool Widget::OpenSerialPort()
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     CommState.rxBuffer.clear();
-    // A new opening starts a new exchange: the device-information read goes first.
+    ++portOpenings;
+    return QString();
+}
+
+bool Widget::OpenSerialPort(RequestKind deviceInfoKind)
+{
+    const QString failure = OpenConfiguredPort();
+    if (!failure.isEmpty()) {
+        if (CommState.portName.isEmpty())
+            showError(tr("No serial port was chosen."));
+        else
+            showError(tr("Cannot open the serial port %1: %2").arg(CommState.portName, failure));
+        return false;
+    }
+    SendDeviceInfoRead(deviceInfoKind);
+    return true;
+}
+
+// Every opening starts a new exchange: the device-information read goes first.
+void Widget::SendDeviceInfoRead(RequestKind kind)
+{
     line->abandon();
     line->setBaudRate(CommState.baudRate);
     line->submit(
         {ModbusFrame::buildRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters,
                                    Reg::Address, Reg::DeviceInfoCount),
-         OneOffRequest},
+         kind},
         RequestLine::First);
-    return true;
 }
 
 // An unplugged adapter surfaces as an error on the open port, sometimes only as a ReadError
-// repeated for ever: any error ends the link, and the user is told once.
+// repeated for ever: any error ends the link. It is handled once the slot that met it is done,
+// and only if the port has not been opened anew since: a dying port may report errors while it
+// is being closed for a reopening.
 void Widget::handlePortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || !serialPort->isOpen())
         return;
+    QTimer::singleShot(0, this, [this, reason = serialPort->errorString(), opening = portOpenings] {
+        if (opening == portOpenings && serialPort->isOpen())
+            LosePort(reason);
+    });
+}
+
+// The port is gone: the search stops, the loss is logged, the tool waits for the adapter to come
+// back, and the user is told once.
+void Widget::LosePort(const QString &reason)
+{
+    const bool wasSearching = searching;
+    searching = false;
+    timerAuto->stop();
     serialPort->close();
     CommState.rxBuffer.clear();
+    LogNote(tr("%1 lost: %2").arg(CommState.portName, reason));
+    if (!wasSearching) // a rate still being searched is nothing to come back to
+        StartReconnecting();
     showError(tr("USB device error, please reconnect USB device!"));
 }

@@ -29,6 +29,7 @@ void Widget::my_readuart()
     case ModbusReply::Verdict::Accept:
         if (line->offer(frame) == Transaction::Fit::Answer) {
             AcceptReply(frame);
+            FollowAnswer(line->lastRequest(), frame);
         } else {
             // It answers a request that is no longer outstanding: shown, never decoded.
             LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame),
@@ -74,10 +75,13 @@ void Widget::AcceptReply(const QByteArray &frame)
     }
     CommState.responseReceived = 1;
     const QString text = ModbusFrame::hexText(frame);
-    if (ModbusReply::isException(frame))
+    if (ModbusReply::isException(frame)) {
+        const quint8 code = ModbusReply::exceptionCode(frame);
         LogLine(MessageView::Kind::Received, text,
-                ModbusReply::exceptionText(ModbusReply::exceptionCode(frame)));
-    else
+                tr("exception 0x%1 (%2)")
+                    .arg(code, 2, 16, QLatin1Char('0'))
+                    .arg(tr(ModbusReply::exceptionMeaning(code))));
+    } else
         AppendMessage(text, true);
     CommState.rxBuffer.clear();
 }
@@ -85,7 +89,5 @@ void Widget::AcceptReply(const QByteArray &frame)
 // A buffer full of 0x00/0xFF is what a failing USB serial adapter delivers.
 void Widget::ReportAdapterFailure()
 {
-    serialPort->close();
-    CommState.rxBuffer.clear();
-    showError(tr("USB device error, please reconnect USB device!"));
+    LosePort(tr("a storm of 0x00/0xFF bytes, the sign of a failing adapter"));
 }

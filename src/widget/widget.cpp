@@ -35,6 +35,8 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     line = new RequestLine(
         [this](const RequestLine::Request &request) { return Transmit(request); }, this);
     line->setObjectName(QStringLiteral("requestLine"));
+    timerReconnect = new QTimer(this);
+    timerReconnect->setObjectName(QStringLiteral("timerReconnect"));
 
     setInitialControlState();
     connectSignals();
@@ -83,6 +85,7 @@ void Widget::connectSignals()
     connect(serialPort, &QSerialPort::errorOccurred, this, &Widget::handlePortError);
     connect(line, &RequestLine::timedOut, this, &Widget::ReportTimeout);
     connect(line, &RequestLine::statisticsChanged, this, &Widget::ShowStatistics);
+    connect(timerReconnect, &QTimer::timeout, this, &Widget::TryReconnect);
 }
 
 // Nothing came back in time: said in the view, and a poll's readings turn stale.
@@ -91,6 +94,7 @@ void Widget::ReportTimeout(const RequestLine::Request &request, int timeoutMs)
     LogNote(tr("no reply within %1 ms").arg(timeoutMs));
     if (request.kind == PollRequest)
         MarkReadingsStale();
+    FollowTimeout(request);
 }
 
 void Widget::PushButtonCloseSlot()

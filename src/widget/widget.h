@@ -3,6 +3,7 @@
 #include "protocol/requestline.h"
 #include "view/messageview.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 #include <QTime>
@@ -30,6 +31,9 @@ public:
     // Frame log: one time-stamped line per frame in the view and, while capturing, in the file.
     void AppendMessage(const QString &frameText, bool received);
 
+    // How long to wait for a lost adapter to come back (ten minutes).
+    void setReconnectLimit(int ms) { reconnectLimitMs = ms; }
+
 private slots:
     void PushButtonLinkSlot();
     void my_readuart();
@@ -54,16 +58,36 @@ private:
     void setInitialControlState();
     void connectSignals();
 
+    // the line: one request at a time
+    enum RequestKind {
+        PollRequest,
+        OneOffRequest,
+        AddressWriteRequest,
+        BaudWriteRequest,
+        VerifyAddressRequest, // the read-back at the new address
+        VerifyBaudRequest,    // the device information at the new rate
+        ReconnectRequest,     // the device information once a lost port is back
+    };
+
     // link
-    bool OpenSerialPort();
+    QString OpenConfiguredPort();
+    bool OpenSerialPort(RequestKind deviceInfoKind = OneOffRequest);
+    void SendDeviceInfoRead(RequestKind kind);
     void handlePortError(QSerialPort::SerialPortError error);
+    void LosePort(const QString &reason);
     void showError(const QString &text);
+
+    // following the device: verified setting changes, reconnect after a replug
+    void FollowAnswer(const RequestLine::Request &request, const QByteArray &reply);
+    void FollowTimeout(const RequestLine::Request &request);
+    void FollowBaudRate(int baudRate);
+    void StartReconnecting();
+    void StopReconnecting();
+    void TryReconnect();
 
     // frame codec
     bool SendFrame(const QByteArray &frame);
 
-    // the line: one request at a time
-    enum RequestKind { PollRequest, OneOffRequest, AddressWriteRequest };
     bool Transmit(const RequestLine::Request &request);
     void ReportTimeout(const RequestLine::Request &request, int timeoutMs);
     void DropReceivedBytes();
@@ -72,9 +96,9 @@ private:
     // command set
     quint16 GetDeviceAddress() const;
     void ReadRegisterOrder(quint16 startRegister, quint16 count);
-    void WriteRegisterOrder(quint16 startRegister, quint16 value);
+    void WriteRegisterOrder(quint16 startRegister, quint16 value, RequestKind kind = OneOffRequest);
     void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
-                           bool clearsRxBuffer);
+                           RequestKind kind);
     int NormalisedPeriod();
     bool IsPeriodicReadOn() const;
 
@@ -113,4 +137,11 @@ private:
     bool captureErrorShown = false; // one box per capture period
     RequestLine *line;
     QTime staleSince; // the first poll without a reply since the last reading; null when fresh
+    QString linkNote; // the last change verified, or the wait for a lost adapter
+    QTimer *timerReconnect;
+    QElapsedTimer reconnectingFor;
+    int reconnectLimitMs = 10 * 60 * 1000;
+    bool pollsPaused = false; // from a lost port until the device has answered again
+    bool searching = false;   // an automatic baud search is under way
+    int portOpenings = 0;     // which opening of the port an error belongs to
 };

@@ -123,7 +123,8 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath("port");
         QProcess good;
-        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link, "--wire"});
+        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link, "--wire",
+                         "--unplug-after", "1500", "--replug-after", "100"});
         QVERIFY(good.waitForReadyRead(5000));
         QCOMPARE(QFileInfo(link).symLinkTarget(), QString(good.readLine().trimmed()));
         QSerialPort line(link);
@@ -131,6 +132,9 @@ private slots:
         line.write(request(3, 0, 0x100, 1).left(3)); // a request in pieces is still one frame
         line.flush();
         QCOMPARE(exchange(line, request(3, 0, 0x100, 1).mid(3), 7), reply("0703020007"));
+        QVERIFY(good.waitForReadyRead(5000)); // unplugged and plugged in again, the link following
+        const QString replugged = good.readLine().trimmed();
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(link).symLinkTarget() == replugged; }));
         good.terminate(); // SIGTERM: ends cleanly and removes the link
         QVERIFY(good.waitForFinished(5000));
         QVERIFY(good.exitStatus() == QProcess::NormalExit && good.exitCode() == 0);

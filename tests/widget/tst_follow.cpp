@@ -1,0 +1,176 @@
+// Following the device through the window: a baud-rate or address change verified where the
+// device now listens, a change the device ignores, an adapter unplugged and plugged in again,
+// a flapping link, and an adapter that comes back under another name.
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+// The lines of the view that are notes of the tool's own ("... lost: ...", "... is back").
+QStringList notes(Widget &window)
+{
+    QStringList found;
+    MessageView *log = view(window);
+    for (int i = 0; i < log->lineCount(); ++i)
+        if (log->lineText(i).mid(19, 2) == "  ")
+            found << log->lineText(i).mid(21);
+    return found;
+}
+
+// A window linked through a stable path, as a USB adapter's name is, that follows the replug.
+struct LinkedBench : Bench
+{
+    explicit LinkedBench(const DeviceSettings &settings = DeviceSettings(),
+                         const char *baud = "9600")
+        : Bench(settings)
+    {
+        path = workDir.filePath("ttyUSB0");
+        transmitter.makeLink(path);
+        link(window, path, baud);
+    }
+    QString path;
+};
+} // namespace
+
+class TestFollow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // 9600 to 19200 with polling going on: the tool reopens at 19200, reads the device there,
+    // says so, and polling goes on. Then the address, from 1 to 42, read back at 42.
+    void changesAreVerified()
+    {
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        click(bench.window, "pushButtonRead");
+        bench.combo("comboBoxBaudRate")->setCurrentText("19200");
+        click(bench.window, "pushButtonBaudRate");
+        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | now at 19200, verified"));
+        QCOMPARE(bench.transmitter.lineBaudRate(), 19200);
+        const int replies = frames(bench.window, "RX").size();
+        QTRY_VERIFY(frames(bench.window, "RX").size() >= replies + 3); // polling goes on
+        click(bench.window, "pushButtonRead");
+        bench.edit("lineEditAddress")->setText("42");
+        click(bench.window, "pushButtonAddress");
+        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 42, verified"));
+        QVERIFY(bench.transmitter.requests().contains(QByteArray::fromHex("2a030100000183ed")));
+        QCOMPARE(bench.edit("lineEditAddress")->text(), "42");
+    }
+
+    // The device echoes the writes but keeps its rate and address: one box each, and the tool
+    // goes on.
+    void changesTheDeviceIgnores()
+    {
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        Faults faults;
+        faults.ignoreWrites = true;
+        bench.transmitter.setFaults(faults);
+        bench.edit("lineEditAddress")->setText("42");
+        click(bench.window, "pushButtonAddress");
+        QCOMPARE(nextBox(), "Error/The device did not answer at address 42 after the change.");
+        bench.edit("lineEditAddress")->setText("1"); // where it still is
+        bench.combo("comboBoxBaudRate")->setCurrentText("19200");
+        click(bench.window, "pushButtonBaudRate");
+        QCOMPARE(nextBox(), "Error/The device did not answer at 19200 after the change. Use Link "
+                            "with AUTO to find it.");
+        QVERIFY(bench.port()->isOpen() && boxesSeen.isEmpty());
+        link(bench.window, bench.path, "AUTO");
+        QTRY_COMPARE_WITH_TIMEOUT(bench.combo("comboBoxBaudRate")->currentText(), "9600", 5000);
+    }
+
+    // Unplugged while polling with capture on, and plugged in again 1.5 s later under the same
+    // name: the drop and the return are logged, the device is read again, polling resumes, and
+    // the capture holds every frame of the view once, each reply after its request.
+    void replugWhilePolling()
+    {
+        LinkedBench bench;
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
+        child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
+        click(bench.window, "pushButtonRead");
+        QTRY_VERIFY(frames(bench.window, "RX").size() >= 5);
+        bench.transmitter.unplug();
+        QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+        QTimer::singleShot(1500, [&] { bench.transmitter.replug(); });
+        QTRY_VERIFY_WITH_TIMEOUT(notes(bench.window).join(',').contains(bench.path + " is back"),
+                                 5000);
+        const int replies = frames(bench.window, "RX").size();
+        QTRY_VERIFY2(frames(bench.window, "RX").size() >= replies + 5,
+                     qPrintable(view(bench.window)->plainText().right(2000)));
+        click(bench.window, "pushButtonRead");
+        MessageView *log = view(bench.window);
+        QTRY_COMPARE(log->lineKind(log->lineCount() - 1), MessageView::Kind::Received);
+        QStringList shown;
+        for (int i = 0; i < log->lineCount(); ++i)
+            if (log->lineKind(i) != MessageView::Kind::NotSent &&
+                log->lineText(i).mid(19, 2) == "->")
+                shown << log->lineText(i);
+        const QStringList captured = bench.captured();
+        QCOMPARE(captured, shown.mid(shown.size() - captured.size()));
+        for (int i = 1; i < captured.size();
+             ++i) // no frame doubled: requests and replies alternate
+            QVERIFY2(captured[i].mid(19, 4) != captured[i - 1].mid(19, 4) ||
+                         captured[i].contains("->TX"),
+                     qPrintable(captured[i]));
+        QVERIFY(!bench.label("labelStatistics").contains("waiting"));
+    }
+
+    // Gone and back ten times: every drop and return logged, one box a drop, one timer throughout.
+    void flappingLink()
+    {
+        LinkedBench bench;
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
+        const int timers = bench.window.findChildren<QTimer *>().size();
+        for (int flap = 1; flap <= 10; ++flap) {
+            bench.transmitter.unplug();
+            QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+            QVERIFY(bench.transmitter.replug());
+            QTRY_VERIFY_WITH_TIMEOUT(notes(bench.window).filter(" is back").size() == flap, 5000);
+            QTRY_COMPARE(frames(bench.window, "RX").size(), 1 + flap); // read again
+        }
+        QCOMPARE(notes(bench.window).filter(" lost: ").size(), 10);
+        QCOMPARE(bench.window.findChildren<QTimer *>().size(), timers);
+    }
+
+    // The adapter is unplugged while AUTO searches: the search stops, with one box.
+    void serialErrorStopsTheSearch()
+    {
+        DeviceSettings settings;
+        settings.baudCode = 1; // found last
+        LinkedBench bench(settings, "AUTO");
+        QTRY_VERIFY(bench.transmitter.requests().size() >= 2);
+        bench.transmitter.unplug();
+        // The loss, or the port that would not open for the next step: one box either way.
+        QVERIFY(nextBox().startsWith("Error/"));
+        QVERIFY2(!bench.timer("timerAuto")->isActive() &&
+                     !bench.timer("timerReconnect")->isActive(),
+                 qPrintable(view(bench.window)->plainText()));
+        QSignalSpy steps(bench.timer("timerAuto"), &QTimer::timeout);
+        QVERIFY(!steps.wait(1000)); // no further step, and no "Communication error!"
+        QVERIFY(boxesSeen.isEmpty());
+    }
+
+    // The adapter comes back under another name: the tool waits to the end, then says so once.
+    void adapterBackUnderAnotherName()
+    {
+        LinkedBench bench;
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
+        bench.window.setReconnectLimit(2500);
+        bench.transmitter.unplug();
+        QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+        QVERIFY(bench.transmitter.start()); // a new port, without the old name
+        QCOMPARE(nextBox(), "Error/The adapter did not come back within 1 minute(s). Use Link once "
+                            "it is plugged in again.");
+        QVERIFY(!bench.timer("timerReconnect")->isActive() && !bench.port()->isOpen());
+        QVERIFY(notes(bench.window).last().endsWith("did not come back within 1 minute(s)"));
+        QVERIFY(bench.label("labelStatistics").endsWith(" | the adapter did not come back"));
+    }
+};
+
+TERVIN_GUI_TEST_MAIN(TestFollow)
+#include "tst_follow.moc"
