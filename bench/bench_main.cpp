@@ -117,8 +117,21 @@ void benchMessageView()
         std::printf("%10d %14.1f %14.1f %18.2f %18.1f\n", lines, double(view.memoryBytes()) / lines,
                     (rssKiB() - rssBefore) * 1024.0 / lines, show, worst);
     }
-    std::printf("append+show at 2M / at 10k: %.2fx; worst single append at line %d\n\n",
-                at2M / at10k, worstAt);
+    std::printf("append+show at 2M / at 10k: %.2fx; worst single append at line %d\n", at2M / at10k,
+                worstAt);
+    // Find at 2M lines: a step to the next match from the top, and a search that finds nothing.
+    view.find(QStringLiteral("->RX"));
+    auto findMs = [&view](const QString &pattern) {
+        const auto start = Clock::now();
+        view.find(pattern);
+        return micros(Clock::now() - start) / 1000;
+    };
+    view.clearSelection(); // the next search starts over from the first line
+    const double nearMs = findMs(QStringLiteral("01 03 08 09"));
+    const double farMs = findMs(logLine(1).left(12) + QStringLiteral("->TX  never"));
+    std::printf("find at %d lines: next match %.2f ms, a pattern found nowhere (the whole store) "
+                "%.1f ms\n\n",
+                lines, nearMs, farMs);
 }
 
 void benchTextBrowser()

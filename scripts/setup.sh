@@ -4,7 +4,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools "$@")
+packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
+          qttranslations5-l10n "$@")
 
 missing=()
 for package in "${packages[@]}"; do

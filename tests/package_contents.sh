@@ -17,7 +17,11 @@ for path in ./usr/lib/tervin-test-tools/tervin-test-tools ./usr/lib/tervin-test-
     checks=$((checks+1))
     if grep -q " $path\( \|$\)" <<<"$listing"; then echo "ok: $path"; else echo "missing: $path"; failed=$((failed+1)); fi
 done
+for dependency in libqt5serialport5 qttranslations5-l10n; do
+    checks=$((checks+1))
+    dpkg-deb -f "$deb" Depends | grep -q "$dependency" || { echo "missing: dependency $dependency"; failed=$((failed+1)); }
+done
 checks=$((checks+1))
-dpkg-deb -f "$deb" Depends | grep -q libqt5serialport5 || { echo "missing: Qt Serial Port dependency"; failed=$((failed+1)); }
+dpkg-deb -f "$deb" Recommends | grep -q fonts-noto-cjk || { echo "missing: recommended CJK font"; failed=$((failed+1)); }
 echo "$((checks - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -424,5 +424,87 @@
         <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
         <translation>大量 0x00/0xFF 字节，适配器故障的迹象</translation>
     </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>The new address is sent to every device on the line. Connect only one transmitter. Continue?</source>
+        <translation>新地址会发送给总线上的每一台设备。请只连接一台变送器。是否继续？</translation>
+    </message>
+    <message>
+        <source>Don&apos;t ask again this session</source>
+        <translation>本次运行不再询问</translation>
+    </message>
+    <message>
+        <source>(incomplete)</source>
+        <translation>（不完整）</translation>
+    </message>
+    <message>
+        <source>(bad CRC)</source>
+        <translation>（CRC 错误）</translation>
+    </message>
+    <message>
+        <source>(extra bytes)</source>
+        <translation>（多余字节）</translation>
+    </message>
+    <message>
+        <source>no answer from slave %1 at any rate; searching again at slave 0</source>
+        <translation>从站 %1 在所有波特率下均无应答；改用从站 0 重新搜索</translation>
+    </message>
+    <message>
+        <source>searching %1 at slave 0…</source>
+        <translation>正在以从站 0 搜索 %1…</translation>
+    </message>
+    <message>
+        <source>searching %1…</source>
+        <translation>正在搜索 %1…</translation>
+    </message>
+    <message>
+        <source>%1: no answer at any rate</source>
+        <translation>%1：所有波特率下均无应答</translation>
+    </message>
+    <message>
+        <source>%1 at %2, linked</source>
+        <translation>%1，%2，已连接</translation>
+    </message>
+    <message>
+        <source>port lost</source>
+        <translation>端口已断开</translation>
+    </message>
+    <message>
+        <source>not linked</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>(from slave %1)</source>
+        <translation>（来自从站 %1）</translation>
+    </message>
+    <message>
+        <source>Find text or hex bytes (Enter: next, Shift+Enter: previous)</source>
+        <translation>查找文本或十六进制字节（回车：下一个，Shift+回车：上一个）</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message numerus="yes">
+        <source>Drop the %n line(s) from the view? The capture file keeps them.</source>
+        <translation>
+            <numerusform>从视图中清除 %n 行？记录文件中仍保留这些行。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>not found</source>
+        <translation>未找到</translation>
+    </message>
+    <message>
+        <source>line %1 of %2</source>
+        <translation>第 %1 行，共 %2 行</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>查找</translation>
+    </message>
 </context>
 </TS>

@@ -14,6 +14,12 @@
 namespace {
 constexpr qint32 SearchOrder[] = {115200, 19200, 9600, 4800, 2400, 1200};
 constexpr int AutoItem = 0;
+// Wide enough for a /dev/serial/by-id/... path.
+constexpr int PortNameCharacters = 64;
+
+// The last choice made in the dialog, offered again while the tool runs.
+QString lastPortName;
+int lastBaudItem = AutoItem;
 } // namespace
 
 void loadBaudCandidates(CommStateRecord &state)
@@ -25,14 +31,18 @@ void loadBaudCandidates(CommStateRecord &state)
     state.autoBaudCount = quint8(std::size(SearchOrder));
 }
 
-SerialportSettingDialog::SerialportSettingDialog(QWidget *parent)
+SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const QString &portInUse)
     : QDialog(parent), form(new SettingDialogForm)
 {
     form->setupUi(this);
     setWindowTitle(tr("Serial port"));
-    listOpenablePorts();
+    form->comboBoxName->setMinimumContentsLength(PortNameCharacters);
+    form->comboBoxName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    listOpenablePorts(portInUse);
     loadBaudCandidates(CommState);
-    form->comboBoxBaud->setCurrentIndex(AutoItem);
+    form->comboBoxBaud->setCurrentIndex(lastBaudItem);
+    if (!lastPortName.isEmpty())
+        form->comboBoxName->setCurrentText(lastPortName);
     connect(form->pushButtonOK, SIGNAL(clicked()), this, SLOT(ClickedOKSlots()));
     connect(form->pushButtonCancel, SIGNAL(clicked()), this, SLOT(ClickedCancelSlots()));
 }
@@ -56,11 +66,16 @@ QString portProblem(QSerialPort::SerialPortError error, bool deviceAccessible,
 // Only ports that open now are offered: one held by another program would fail the link. The
 // others are named below the list with the reason. The box stays editable for paths the system
 // does not list (pseudo-terminals, by-id links).
-void SerialportSettingDialog::listOpenablePorts()
+void SerialportSettingDialog::listOpenablePorts(const QString &portInUse)
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     QStringList problems;
     for (const QSerialPortInfo &info : ports) {
+        if (!portInUse.isEmpty() &&
+            (info.portName() == portInUse || info.systemLocation() == portInUse)) {
+            form->comboBoxName->addItem(info.portName()); // free to choose, it is ours
+            continue;
+        }
         QSerialPort probe;
         probe.setPort(info);
         if (probe.open(QIODevice::ReadWrite)) {
@@ -94,5 +109,7 @@ void SerialportSettingDialog::ClickedOKSlots()
     CommState.parity = form->comboBoxParity->currentIndex();
     CommState.dataBits = form->comboBoxData->currentText().toInt();
     CommState.stopBits = form->comboBoxStop->currentText().toInt();
+    lastPortName = CommState.portName;
+    lastBaudItem = form->comboBoxBaud->currentIndex();
     accept();
 }

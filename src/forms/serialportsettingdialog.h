@@ -16,7 +16,9 @@ class SerialportSettingDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit SerialportSettingDialog(QWidget *parent = nullptr);
+    // portInUse: the port the tool itself holds open, listed as free to choose again.
+    explicit SerialportSettingDialog(QWidget *parent = nullptr,
+                                     const QString &portInUse = QString());
     ~SerialportSettingDialog() override;
 
 private slots:
@@ -24,7 +26,7 @@ private slots:
     void ClickedOKSlots();
 
 private:
-    void listOpenablePorts();
+    void listOpenablePorts(const QString &portInUse);
 
     SettingDialogForm *form;
 };

@@ -161,6 +161,14 @@ Verdict recognise(const QByteArray &buffer)
     return Verdict::Accept;
 }
 
+Flaw flaw(const QByteArray &dropped)
+{
+    const int length = dropped.size() < 2 ? Modbus::ReplyOverhead : expectedLength(dropped);
+    if (dropped.size() < length)
+        return Flaw::Incomplete;
+    return dropped.size() == length ? Flaw::BadCrc : Flaw::ExtraBytes;
+}
+
 quint16 field(const QByteArray &frame, int pos)
 {
     if (pos < 0 || pos >= frame.size())

@@ -23,6 +23,14 @@ int expectedLength(const QByteArray &frame);
 
 Verdict recognise(const QByteArray &buffer);
 
+// Why bytes that were dropped never became a reply.
+enum class Flaw {
+    Incomplete, // shorter than the frame its function code announces
+    BadCrc,     // the length of a frame, and a CRC that does not fit
+    ExtraBytes, // longer than a frame: junk before it, or two frames at once
+};
+Flaw flaw(const QByteArray &dropped);
+
 // Unsigned big-endian field of up to two bytes at pos; bytes past the end are absent.
 quint16 field(const QByteArray &frame, int pos);
 // The same two bytes as a two's-complement 16-bit value.

@@ -71,10 +71,14 @@ void RequestLine::writeNext()
 
 Transaction::Fit RequestLine::offer(const QByteArray &reply)
 {
-    if (!busy || Transaction::fit(current.frame, reply) != Transaction::Fit::Answer) {
-        ++stats.late;
+    const Transaction::Fit fit =
+        busy ? Transaction::fit(current.frame, reply) : Transaction::Fit::OtherRequest;
+    if (fit != Transaction::Fit::Answer) {
+        // Another slave's frame is a bad frame on this link; anything else answers an earlier
+        // request.
+        ++(fit == Transaction::Fit::OtherSlave ? stats.badFrames : stats.late);
         emit statisticsChanged();
-        return Transaction::Fit::OtherRequest;
+        return fit;
     }
     deadline->stop();
     busy = false;

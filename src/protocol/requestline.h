@@ -17,7 +17,7 @@ struct LinkStatistics
     int requests = 0;   // frames written
     int replies = 0;    // answers, exceptions among them
     int timeouts = 0;   // requests whose answer did not come in time
-    int badFrames = 0;  // bytes that never became a frame: bad CRC, cut off, dropped by silence
+    int badFrames = 0;  // bad CRC, cut off, dropped by silence, or from another slave
     int exceptions = 0; // exception replies
     int late = 0;       // valid frames that answered no outstanding request
     int skipped = 0;    // periodic reads not sent because the line was busy
@@ -60,8 +60,8 @@ public:
     // the line frees unless a later read replaces it. Returns whether it was written now.
     bool poll(const Request &request);
     // A complete frame with a valid CRC arrived. An answer ends the outstanding transaction (the
-    // owner handles it before anything else is written); any other frame is late and changes
-    // nothing but the count.
+    // owner handles it before anything else is written); a frame from another slave counts as a
+    // bad frame, any other frame as late, and neither changes anything else.
     Transaction::Fit offer(const QByteArray &reply);
     void countBadFrame();
     // Forgets the outstanding request, as when the port is opened anew; waiting ones stay.

@@ -44,6 +44,9 @@ int responseTimeoutMs(const QByteArray &request, int baudRate)
 
 Fit fit(const QByteArray &request, const QByteArray &reply)
 {
+    const quint8 slave = byteAt(request, 0);
+    if (slave != Modbus::BroadcastAddress && byteAt(reply, 0) != slave)
+        return Fit::OtherSlave;
     const quint8 function = byteAt(request, 1);
     if (byteAt(reply, 1) == (function | Modbus::ExceptionFlag))
         return Fit::Answer;

@@ -21,10 +21,13 @@ int responseTimeoutMs(const QByteArray &request, int baudRate);
 enum class Fit {
     Answer,       // the reply (or exception) to this request
     OtherRequest, // a valid frame that answers something else: a late reply
+    OtherSlave,   // a valid frame from a slave the request did not go to
 };
 
-// Whether an accepted reply answers the request: the same function (or its exception), the
-// byte count a read of that many registers gives, or the echo of the register and value written.
+// Whether an accepted reply answers the request: from the slave it went to (a request to slave 0
+// is answered under the device's own address), with the same function (or its exception), and
+// the byte count a read of that many registers gives, or the echo of the register and value
+// written.
 Fit fit(const QByteArray &request, const QByteArray &reply);
 
 } // namespace Transaction

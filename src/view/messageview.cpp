@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -13,9 +18,13 @@
 // Texts belong to the main window's translation context: the view is part of it.
 namespace {
 constexpr int TextMargin = 4;
-}
+constexpr int ClearWithoutAskingLines = 10000;
 
-MessageView::MessageView(QWidget *parent) : QAbstractScrollArea(parent)
+} // namespace
+
+MessageView::MessageView(QWidget *parent)
+    : QAbstractScrollArea(parent), findBar(new QWidget(this)), findEdit(new QLineEdit(findBar)),
+      findStatus(new QLabel(findBar))
 {
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -23,6 +32,19 @@ MessageView::MessageView(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+
+    findBar->setObjectName(QStringLiteral("findBar"));
+    findEdit->setObjectName(QStringLiteral("findEdit"));
+    findStatus->setObjectName(QStringLiteral("findStatus"));
+    findEdit->setPlaceholderText(QCoreApplication::translate(
+        "Widget", "Find text or hex bytes (Enter: next, Shift+Enter: previous)"));
+    findEdit->installEventFilter(this);
+    auto *row = new QHBoxLayout(findBar);
+    row->setContentsMargins(TextMargin, 2, TextMargin, 2);
+    row->addWidget(findEdit, 1);
+    row->addWidget(findStatus);
+    findBar->setAutoFillBackground(true);
+    findBar->hide();
 }
 
 void MessageView::appendLine(Kind kind, const QString &text)
@@ -57,6 +79,7 @@ QColor MessageView::colorOf(Kind kind)
     case Kind::Received:
         return QColor(Qt::darkGreen);
     case Kind::NotSent:
+    case Kind::Dropped:
         return QColor(Qt::gray);
     }
     return QColor(Qt::black);
@@ -110,6 +133,94 @@ void MessageView::clearSelection()
     viewport()->update();
 }
 
+void MessageView::clear()
+{
+    if (store.size() > ClearWithoutAskingLines &&
+        QMessageBox::question(this, QCoreApplication::translate("Widget", "Clear"),
+                              QCoreApplication::translate("Widget",
+                                                          "Drop the %n line(s) from the view? The "
+                                                          "capture file keeps them.",
+                                                          nullptr, store.size()),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    store.clear();
+    anchorLine = cursorLine = -1;
+    unseen = 0;
+    widestLine = 0;
+    updateScrollRanges();
+    viewport()->update();
+}
+
+// Hexadecimal bytes are looked for as the log writes them: "01 03 02" as "010302".
+QByteArray MessageView::searchKey(const QString &pattern)
+{
+    static const QRegularExpression hexBytes(
+        QStringLiteral("^\\s*[0-9a-fA-F]{2}(\\s+[0-9a-fA-F]{2})+\\s*$"));
+    QString key = pattern;
+    if (hexBytes.match(key).hasMatch())
+        key.remove(QLatin1Char(' '));
+    return key.toLower().toUtf8();
+}
+
+bool MessageView::find(const QString &text, bool backwards)
+{
+    pattern = text;
+    const int from = cursorLine >= 0 ? cursorLine : (backwards ? 0 : store.size() - 1);
+    const int line = store.find(searchKey(text), from, backwards);
+    findStatus->setText(text.isEmpty() ? QString()
+                        : line < 0     ? QCoreApplication::translate("Widget", "not found")
+                                       : QCoreApplication::translate("Widget", "line %1 of %2")
+                                         .arg(line + 1)
+                                         .arg(store.size()));
+    if (line >= 0)
+        moveCursorTo(line, false);
+    viewport()->update();
+    return line >= 0;
+}
+
+void MessageView::showFindBar()
+{
+    findBar->show();
+    placeFindBar();
+    findEdit->setFocus();
+    findEdit->selectAll();
+}
+
+void MessageView::hideFindBar()
+{
+    findBar->hide();
+    pattern.clear();
+    setViewportMargins(0, 0, 0, 0);
+    setFocus();
+    viewport()->update();
+}
+
+void MessageView::placeFindBar()
+{
+    if (findBar->isHidden())
+        return;
+    const int height = findBar->sizeHint().height();
+    setViewportMargins(0, 0, 0, height);
+    const QRect area = viewport()->geometry();
+    findBar->setGeometry(area.left(), area.bottom() + 1, area.width(), height);
+}
+
+bool MessageView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != findEdit || event->type() != QEvent::KeyPress)
+        return QAbstractScrollArea::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        find(findEdit->text(), key->modifiers() & Qt::ShiftModifier);
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        hideFindBar();
+        return true;
+    }
+    return false;
+}
+
 int MessageView::lineHeight() const
 {
     return std::max(1, fontMetrics().lineSpacing());
@@ -152,6 +263,7 @@ void MessageView::resizeEvent(QResizeEvent *event)
 {
     const bool following = isFollowing();
     QAbstractScrollArea::resizeEvent(event);
+    placeFindBar();
     updateScrollRanges();
     if (following)
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
@@ -181,10 +293,25 @@ void MessageView::paintEvent(QPaintEvent *)
         } else {
             painter.setPen(colorOf(lineKind(line)));
         }
-        painter.drawText(x, top + ascent, lineText(line));
+        const QString text = lineText(line);
+        if (!pattern.isEmpty() && !selected)
+            paintMatches(painter, text, x, top);
+        painter.drawText(x, top + ascent, text);
     }
     if (unseen > 0)
         paintUnseenBanner(painter);
+}
+
+// The found text is marked wherever it stands in sight.
+void MessageView::paintMatches(QPainter &painter, const QString &text, int x, int top)
+{
+    const QString key = QString::fromUtf8(searchKey(pattern));
+    for (int at = text.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(key, at + 1, Qt::CaseInsensitive)) {
+        const int left = x + fontMetrics().horizontalAdvance(text.left(at));
+        const int width = fontMetrics().horizontalAdvance(text.mid(at, key.size()));
+        painter.fillRect(left, top, width, lineHeight(), QColor(255, 230, 120));
+    }
 }
 
 void MessageView::paintUnseenBanner(QPainter &painter)
@@ -224,6 +351,10 @@ void MessageView::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy)) {
         copy();
+        return;
+    }
+    if (event->matches(QKeySequence::Find)) {
+        showFindBar();
         return;
     }
     if (event->matches(QKeySequence::SelectAll)) {
@@ -294,5 +425,10 @@ void MessageView::contextMenuEvent(QContextMenuEvent *event)
         menu.addAction(QCoreApplication::translate("Widget", "Select All"), this,
                        &MessageView::selectAll, QKeySequence::SelectAll);
     selectAllAction->setEnabled(store.size() > 0);
+    menu.addAction(QCoreApplication::translate("Widget", "Find"), this, &MessageView::showFindBar,
+                   QKeySequence::Find);
+    QAction *clearAction =
+        menu.addAction(QCoreApplication::translate("Widget", "Clear"), this, &MessageView::clear);
+    clearAction->setEnabled(store.size() > 0);
     menu.exec(event->globalPos());
 }

@@ -5,8 +5,12 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 
+class QLabel;
+class QLineEdit;
+
 // The frame log of the window. Keeps every line of the run in a compact store and paints
-// only the lines in sight, so appending stays cheap however long the run.
+// only the lines in sight, so appending stays cheap however long the run. Ctrl+F opens a find
+// bar; the context menu copies, selects and clears.
 class MessageView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -14,7 +18,8 @@ class MessageView : public QAbstractScrollArea
     Q_PROPERTY(int lineCount READ lineCount)
 
 public:
-    enum class Kind : quint8 { Sent, Received, NotSent };
+    // Dropped: received bytes that never became a reply, shown but not captured.
+    enum class Kind : quint8 { Sent, Received, NotSent, Dropped };
 
     explicit MessageView(QWidget *parent = nullptr);
 
@@ -40,10 +45,19 @@ public:
     int unseenLines() const { return unseen; }
     qint64 memoryBytes() const { return store.memoryBytes(); }
 
+    // Moves to the next line (or the previous) that holds the text, or the hexadecimal bytes
+    // with or without spaces ("01 03 02"); false when none does. An empty pattern finds nothing.
+    bool find(const QString &pattern, bool backwards = false);
+    QString findPattern() const { return pattern; }
+    static QByteArray searchKey(const QString &pattern);
+
 public slots:
     void copy() const;
     void selectAll();
     void clearSelection();
+    // Empties the view, asking first when it holds more than 10,000 lines.
+    void clear();
+    void showFindBar();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -54,6 +68,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     int lineHeight() const;
@@ -62,10 +77,17 @@ private:
     void moveCursorTo(int line, bool extendSelection);
     void ensureVisible(int line);
     void paintUnseenBanner(class QPainter &painter);
+    void paintMatches(class QPainter &painter, const QString &text, int x, int top);
+    void placeFindBar();
+    void hideFindBar();
 
     LineStore store;
     int anchorLine = -1; // selection: lines between anchorLine and cursorLine, inclusive
     int cursorLine = -1;
     int unseen = 0;
     int widestLine = 0; // pixels
+    QString pattern;    // what the find bar looks for
+    QWidget *findBar;
+    QLineEdit *findEdit;
+    QLabel *findStatus;
 };

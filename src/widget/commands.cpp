@@ -4,8 +4,11 @@
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
 #include "protocol/modbusframe.h"
+#include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
 
+#include <QCheckBox>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -58,8 +61,27 @@ void Widget::PushButtonAddressSlot()
         showError(tr("The address is between 1 and 247!"));
         return;
     }
+    if (!ConfirmAddressWrite())
+        return;
     SendOneOffRequest(Modbus::BroadcastAddress, Modbus::WriteSingleRegister, Reg::Address,
                       quint16(address), AddressWriteRequest);
+}
+
+// The address write goes to slave 0, which every device on the line takes as its own: each would
+// get the new address. The technician confirms it, until they say not to ask again.
+bool Widget::ConfirmAddressWrite()
+{
+    if (!askBeforeAddressWrite)
+        return true;
+    QMessageBox box(QMessageBox::Question, tr("Address"),
+                    tr("The new address is sent to every device on the line. Connect only one "
+                       "transmitter. Continue?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setCheckBox(new QCheckBox(tr("Don't ask again this session"), &box));
+    const bool yes = box.exec() == QMessageBox::Yes;
+    if (box.checkBox()->isChecked())
+        askBeforeAddressWrite = false;
+    return yes;
 }
 
 void Widget::PushButtonBaudRateSlot()
@@ -166,11 +188,26 @@ void Widget::TimerClearSlot()
     DropReceivedBytes();
 }
 
-// Bytes that never became an accepted reply are dropped, and counted as a bad frame.
+// Bytes that never became an accepted reply are dropped: shown with the reason, counted as a bad
+// frame, and kept out of the capture file.
 void Widget::DropReceivedBytes()
 {
-    if (!CommState.rxBuffer.isEmpty())
-        line->countBadFrame();
+    if (CommState.rxBuffer.isEmpty())
+        return;
+    line->countBadFrame();
+    QString reason;
+    switch (ModbusReply::flaw(CommState.rxBuffer)) {
+    case ModbusReply::Flaw::Incomplete:
+        reason = tr("(incomplete)");
+        break;
+    case ModbusReply::Flaw::BadCrc:
+        reason = tr("(bad CRC)");
+        break;
+    case ModbusReply::Flaw::ExtraBytes:
+        reason = tr("(extra bytes)");
+        break;
+    }
+    LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(CommState.rxBuffer), reason);
     CommState.rxBuffer.clear();
 }
 

@@ -87,6 +87,7 @@ void Widget::StartReconnecting()
     pollsPaused = true;
     reconnectingFor.start();
     timerReconnect->start(ReconnectIntervalMs);
+    ShowLinkState();
     linkNote = tr("waiting for the adapter to come back");
     ShowStatistics();
 }
@@ -95,6 +96,7 @@ void Widget::StopReconnecting()
 {
     timerReconnect->stop();
     pollsPaused = false;
+    ShowLinkState();
 }
 
 void Widget::TryReconnect()

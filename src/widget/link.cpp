@@ -10,21 +10,36 @@
 #include <QFileInfo>
 #include <QTimer>
 
+// The link stays as it is while the dialog is open (its own port is listed as free), and after
+// Cancel; a search under way stops.
 void Widget::PushButtonLinkSlot()
 {
-    StopReconnecting();
-    serialPort->close();
-    SerialportSettingDialog dialog;
+    if (searching)
+        EndSearch();
+    SerialportSettingDialog dialog(nullptr, serialPort->isOpen() ? CommState.portName : QString());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    StopReconnecting();
+    serialPort->close();
+    searchFailed = false;
     line->resetStatistics();
     staleSince = QTime();
     linkNote.clear();
     searching = CommState.baudRate == 0;
+    searchAtSlave0 = false;
     if (CommState.baudRate != 0)
         OpenSerialPort();
     else
         AUTOUartInit();
+    ShowLinkState();
+}
+
+void Widget::EndSearch()
+{
+    timerAuto->stop();
+    searching = false;
+    searchAtSlave0 = false;
+    ShowLinkState();
 }
 
 // One step of the search, run at Link and then every 500 ms: keep the rate whose
@@ -33,15 +48,24 @@ void Widget::AUTOUartInit()
 {
     if (CommState.autoBaudIndex != 0 && CommState.responseReceived == 1) {
         form->comboBoxBaudRate->setCurrentText(QString::number(CommState.baudRate));
-        timerAuto->stop();
-        searching = false;
+        EndSearch();
         return;
     }
     if (CommState.autoBaudIndex == 0)
         CommState.responseReceived = 0;
+    if (CommState.autoBaudIndex >= CommState.autoBaudCount && !searchAtSlave0 &&
+        GetDeviceAddress() != Modbus::BroadcastAddress) {
+        // These devices always answer at slave 0. The address in the field may be the last
+        // unit's: once it got no answer at any rate, the search runs again at slave 0.
+        LogNote(tr("no answer from slave %1 at any rate; searching again at slave 0")
+                    .arg(GetDeviceAddress()));
+        searchAtSlave0 = true;
+        CommState.autoBaudIndex = 0;
+    }
     if (CommState.autoBaudIndex >= CommState.autoBaudCount) {
-        timerAuto->stop();
-        searching = false;
+        EndSearch();
+        searchFailed = true;
+        ShowLinkState();
         showError(tr("Communication error!"));
         return;
     }
@@ -53,6 +77,7 @@ void Widget::AUTOUartInit()
         timerAuto->start(Timing::AutoBaudStepMs);
     else
         searching = false;
+    ShowLinkState();
 }
 
 // Opens the chosen port at CommState's rate, 8N1 without flow control; the reason when it cannot.
@@ -73,6 +98,7 @@ QString Widget::OpenConfiguredPort()
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     CommState.rxBuffer.clear();
     ++portOpenings;
+    ShowLinkState();
     return QString();
 }
 
@@ -95,11 +121,11 @@ void Widget::SendDeviceInfoRead(RequestKind kind)
 {
     line->abandon();
     line->setBaudRate(CommState.baudRate);
-    line->submit(
-        {ModbusFrame::buildRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters,
-                                   Reg::Address, Reg::DeviceInfoCount),
-         kind},
-        RequestLine::First);
+    const quint8 slave = searchAtSlave0 ? Modbus::BroadcastAddress : quint8(GetDeviceAddress());
+    line->submit({ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, Reg::Address,
+                                            Reg::DeviceInfoCount),
+                  kind},
+                 RequestLine::First);
 }
 
 // An unplugged adapter surfaces as an error on the open port, sometimes only as a ReadError
@@ -121,12 +147,30 @@ void Widget::handlePortError(QSerialPort::SerialPortError error)
 void Widget::LosePort(const QString &reason)
 {
     const bool wasSearching = searching;
-    searching = false;
-    timerAuto->stop();
+    EndSearch();
     serialPort->close();
     CommState.rxBuffer.clear();
     LogNote(tr("%1 lost: %2").arg(CommState.portName, reason));
     if (!wasSearching) // a rate still being searched is nothing to come back to
         StartReconnecting();
+    ShowLinkState();
     showError(tr("USB device error, please reconnect USB device!"));
+}
+
+// Whether the tool is linked, to which port and at which rate.
+void Widget::ShowLinkState()
+{
+    QString state;
+    if (searching)
+        state = searchAtSlave0 ? tr("searching %1 at slave 0…").arg(CommState.baudRate)
+                               : tr("searching %1…").arg(CommState.baudRate);
+    else if (serialPort->isOpen() && searchFailed)
+        state = tr("%1: no answer at any rate").arg(CommState.portName);
+    else if (serialPort->isOpen())
+        state = tr("%1 at %2, linked").arg(CommState.portName).arg(serialPort->baudRate());
+    else if (timerReconnect->isActive())
+        state = tr("port lost");
+    else
+        state = tr("not linked");
+    form->labelLinkState->setText(state);
 }

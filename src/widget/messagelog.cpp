@@ -25,12 +25,13 @@ void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QSt
 {
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QString direction =
-        kind == MessageView::Kind::Received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
+    const bool received = kind == MessageView::Kind::Received || kind == MessageView::Kind::Dropped;
+    const QString direction = received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
     const QString line = stamp + direction + frameText;
     form->textBrowser->appendLine(kind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
-    // The capture records what went over the wire, one plain line per frame.
-    if (kind != MessageView::Kind::NotSent && !captureFileName.isEmpty())
+    // The capture records the frames that went over the wire, one plain line each.
+    const bool frame = kind == MessageView::Kind::Sent || kind == MessageView::Kind::Received;
+    if (frame && !captureFileName.isEmpty())
         CaptureLine(line);
 }
 

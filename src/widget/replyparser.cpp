@@ -27,15 +27,22 @@ void Widget::my_readuart()
     case ModbusReply::Verdict::Wait:
         return;
     case ModbusReply::Verdict::Accept:
-        if (line->offer(frame) == Transaction::Fit::Answer) {
+        switch (line->offer(frame)) {
+        case Transaction::Fit::Answer:
             AcceptReply(frame);
             FollowAnswer(line->lastRequest(), frame);
-        } else {
+            break;
+        case Transaction::Fit::OtherRequest:
             // It answers a request that is no longer outstanding: shown, never decoded.
             LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame),
                     tr("(late, ignored)"));
-            CommState.rxBuffer.clear();
+            break;
+        case Transaction::Fit::OtherSlave:
+            LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(frame),
+                    tr("(from slave %1)").arg(quint8(frame.at(0))));
+            break;
         }
+        CommState.rxBuffer.clear();
         return;
     }
 }

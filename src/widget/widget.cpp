@@ -40,6 +40,7 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
 
     setInitialControlState();
     connectSignals();
+    ShowLinkState();
 }
 
 Widget::~Widget()

@@ -75,6 +75,8 @@ private:
     void SendDeviceInfoRead(RequestKind kind);
     void handlePortError(QSerialPort::SerialPortError error);
     void LosePort(const QString &reason);
+    void EndSearch();
+    void ShowLinkState();
     void showError(const QString &text);
 
     // following the device: verified setting changes, reconnect after a replug
@@ -99,6 +101,7 @@ private:
     void WriteRegisterOrder(quint16 startRegister, quint16 value, RequestKind kind = OneOffRequest);
     void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
                            RequestKind kind);
+    bool ConfirmAddressWrite();
     int NormalisedPeriod();
     bool IsPeriodicReadOn() const;
 
@@ -141,7 +144,10 @@ private:
     QTimer *timerReconnect;
     QElapsedTimer reconnectingFor;
     int reconnectLimitMs = 10 * 60 * 1000;
-    bool pollsPaused = false; // from a lost port until the device has answered again
-    bool searching = false;   // an automatic baud search is under way
-    int portOpenings = 0;     // which opening of the port an error belongs to
+    bool pollsPaused = false;    // from a lost port until the device has answered again
+    bool searching = false;      // an automatic baud search is under way
+    bool searchAtSlave0 = false; // its second run, at the slave every device answers
+    bool searchFailed = false;   // the last search found no device
+    bool askBeforeAddressWrite = true;
+    int portOpenings = 0; // which opening of the port an error belongs to
 };

@@ -10,6 +10,7 @@
 #include "widget/widget.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -50,6 +51,11 @@ inline QList<QStringList> loadVectors()
 // Every modal message box is closed with its Yes or OK button and recorded as "title/text".
 // nextBox() takes the oldest, waiting up to ten seconds; a box no test took fails the run.
 inline QStringList boxesSeen;
+inline bool tickNextCheckBox = false; // the next box's check box ("Don't ask again") is ticked
+
+// What the address write asks first, each time until the user says not to ask again.
+inline const QString AddressConfirmation = "Address/The new address is sent to every device on the "
+                                           "line. Connect only one transmitter. Continue?";
 
 inline QString nextBox()
 {
@@ -63,6 +69,8 @@ inline int runGuiTest(QObject &test, int argc, char *argv[])
     QObject::connect(&closer, &QTimer::timeout, [] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             boxesSeen << box->windowTitle() + '/' + box->text();
+            if (box->checkBox())
+                box->checkBox()->setChecked(std::exchange(tickNextCheckBox, false));
             QAbstractButton *yes = box->button(QMessageBox::Yes);
             (yes ? yes : box->button(QMessageBox::Ok))->click();
         }
@@ -134,14 +142,16 @@ inline MessageView *view(Widget &window)
     return child<MessageView>(&window, "textBrowser");
 }
 
-// The frames of the sent ("TX") or received ("RX") log lines; lines not sent are left out.
+// The frames of the sent ("TX") or received ("RX") log lines; lines not sent and dropped bytes are
+// left out.
 inline QStringList frames(Widget &window, const char *direction)
 {
     QStringList frames;
     MessageView *log = view(window);
     for (int i = 0; i < log->lineCount(); ++i)
         if (log->lineText(i).mid(21, 4) == direction + QString("  ") &&
-            log->lineKind(i) != MessageView::Kind::NotSent)
+            (log->lineKind(i) == MessageView::Kind::Sent ||
+             log->lineKind(i) == MessageView::Kind::Received))
             frames << log->lineText(i).mid(25).section(' ', 0, 0);
     return frames;
 }

@@ -1,9 +1,12 @@
 // The message view: colours, selection and copy by mouse, keyboard and menu, following the
 // newest line, and a long run.
+#include "testsupport.h"
 #include "view/messageview.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QtTest>
@@ -88,7 +91,7 @@ private slots:
         });
         QContextMenuEvent event(QContextMenuEvent::Mouse, at(0), view->mapToGlobal(at(0)));
         QApplication::sendEvent(view->viewport(), &event);
-        QCOMPARE(offered.join(','), "Copy (disabled),Select All");
+        QCOMPARE(offered.join(','), "Copy (disabled),Select All,Find,Clear");
         QCOMPARE(view->selectedText(), lines(0, 4));
         QCOMPARE(view->plainText(), lines(0, 4));
     }
@@ -116,7 +119,59 @@ private slots:
         QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5011);
         QCOMPARE(view->lineKind(4097), MessageView::Kind::Received);
     }
+
+    // Ctrl+F finds text or hex bytes with or without spaces, Enter for the next, Shift+Enter for
+    // the previous, wrapping around; the matches are marked. Nothing to find finds nothing.
+    void find()
+    {
+        fill(5000);
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        auto *edit = view->findChild<QLineEdit *>("findEdit");
+        QVERIFY(edit->isVisible() && edit->hasFocus());
+        QTest::keyClicks(edit, "00 00 43 21");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(view->selectedText(), line(4321));
+        QTest::keyClicks(edit, "0"); // "00 00 43 210": no longer hex bytes, and nowhere
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(view->findChild<QLabel *>("findStatus")->text(), "not found");
+        QCOMPARE(view->selectionStart(), 4321);
+        edit->setText("->tx  0000000");
+        QTest::keyClick(edit, Qt::Key_Return); // wraps around to the first
+        QCOMPARE(view->selectionStart(), 0);
+        QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(view->selectionStart(), 9);
+        QVERIFY(!view->find("") && view->selectionStart() == 9);
+        auto painted = [this] {
+            const QImage image = view->viewport()->grab().toImage();
+            QSet<QRgb> colours;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    colours << image.pixel(x, y);
+            return colours.contains(QColor(255, 230, 120).rgb());
+        };
+        QVERIFY(!painted()); // the empty pattern marks nothing
+        QVERIFY(view->find("TX  00004999") && view->selectionStart() == 4999);
+        QVERIFY(view->find("->TX", true) && view->selectionStart() == 4998);
+        QVERIFY(painted());
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(!edit->isVisible() && view->findPattern().isEmpty());
+    }
+
+    // Clear empties the view, asking first when it holds more than 10,000 lines.
+    void clear()
+    {
+        fill(10000);
+        view->clear();
+        QCOMPARE(view->lineCount(), 0);
+        fill(10001);
+        view->clear();
+        QCOMPARE(TestSupport::nextBox(), "Clear/Drop the 10001 line(s) from the view? The capture "
+                                         "file keeps them.");
+        QCOMPARE(view->lineCount(), 0);
+        fill(3);
+        QCOMPARE(view->plainText(), lines(0, 2));
+    }
 };
 
-QTEST_MAIN(TestMessageView)
+TERVIN_GUI_TEST_MAIN(TestMessageView)
 #include "tst_messageview.moc"

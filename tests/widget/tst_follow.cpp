@@ -42,7 +42,8 @@ class TestFollow : public QObject
 
 private slots:
     // 9600 to 19200 with polling going on: the tool reopens at 19200, reads the device there,
-    // says so, and polling goes on. Then the address, from 1 to 42, read back at 42.
+    // says so, and polling goes on. Then the address, from 1 to 42, read back at 42, asked about
+    // once when the technician ticks "Don't ask again this session".
     void changesAreVerified()
     {
         Bench bench;
@@ -56,10 +57,15 @@ private slots:
         QTRY_VERIFY(frames(bench.window, "RX").size() >= replies + 3); // polling goes on
         click(bench.window, "pushButtonRead");
         bench.edit("lineEditAddress")->setText("42");
+        tickNextCheckBox = true; // "Don't ask again this session"
         click(bench.window, "pushButtonAddress");
+        QCOMPARE(nextBox(), AddressConfirmation);
         QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 42, verified"));
+        bench.edit("lineEditAddress")->setText("43");
+        click(bench.window, "pushButtonAddress"); // no question this time
+        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 43, verified"));
         QVERIFY(bench.transmitter.requests().contains(QByteArray::fromHex("2a030100000183ed")));
-        QCOMPARE(bench.edit("lineEditAddress")->text(), "42");
+        QCOMPARE(bench.edit("lineEditAddress")->text(), "43");
     }
 
     // The device echoes the writes but keeps its rate and address: one box each, and the tool
@@ -73,6 +79,7 @@ private slots:
         bench.transmitter.setFaults(faults);
         bench.edit("lineEditAddress")->setText("42");
         click(bench.window, "pushButtonAddress");
+        QCOMPARE(nextBox(), AddressConfirmation);
         QCOMPARE(nextBox(), "Error/The device did not answer at address 42 after the change.");
         bench.edit("lineEditAddress")->setText("1"); // where it still is
         bench.combo("comboBoxBaudRate")->setCurrentText("19200");

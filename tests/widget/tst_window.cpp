@@ -88,6 +88,8 @@ private slots:
         QVERIFY(!child<QTimer>(window.get(), "timerRead")->isActive());
         click(*window, "pushButtonAddress");
         QCOMPARE(nextBox(), "错误/地址为空！");
+        QMessageBox box(QMessageBox::Information, "", "", QMessageBox::Ok); // Qt's own texts too
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), "确定");
         SerialportSettingDialog dialog;
         QCOMPARE(dialog.windowTitle() + child<QComboBox>(&dialog, "comboBoxBaud")->currentText(),
                  "串口自动");
