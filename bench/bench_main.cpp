@@ -2,12 +2,15 @@
 //  - message view: memory and append cost per line up to 2M lines, beside a QTextBrowser;
 //  - receive path: recognising a 1024-byte buffer that arrives one byte at a time;
 //  - one poll cycle of the window against the virtual transmitter, in CPU time;
-//  - polls a second at each rate against a transmitter with RS-485 timing.
+//  - polls a second at each rate against a transmitter with RS-485 timing;
+//  - the trend: appending, redrawing and memory up to a day of readings.
+#include "benchsupport.h"
 #include "comm/commstate.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
 #include "protocol/requestline.h"
 #include "view/messageview.h"
+#include "view/trendwindow.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
 
@@ -25,26 +28,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
 #include <vector>
 
+using namespace BenchSupport;
+
 namespace {
-using Clock = std::chrono::steady_clock;
-
-double micros(Clock::duration d)
-{
-    return std::chrono::duration<double, std::micro>(d).count();
-}
-
-long rssKiB()
-{
-    std::ifstream status("/proc/self/statm");
-    long pages = 0, resident = 0;
-    status >> pages >> resident;
-    return resident * 4;
-}
 
 double cpuSeconds()
 {
@@ -60,12 +52,6 @@ QString logLine(int i)
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     return stamp + (i % 2 ? QStringLiteral("->RX  010308092911d704410000cb08")
                           : QStringLiteral("->TX  0103000000044409"));
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Median cost of appending and painting one line, sampled at the current size.
@@ -283,6 +269,50 @@ void benchWirePolling()
                     transmitter.collisions());
     }
 }
+// The trend at 10k, 100k and a day of readings at 100 ms: the cost of appending one reading, one
+// full redraw of the whole range at 1100 px wide, and the memory a reading takes.
+void benchTrend()
+{
+    std::printf("== Trend window, three series, 1100 px wide\n");
+    std::printf("%10s %16s %20s %16s %14s\n", "readings", "append us", "full redraw ms",
+                "store B/reading", "RSS B/reading");
+    TrendWindow window;
+    window.resize(1100 + 60, 600); // the plot area is about 1100 px wide
+    window.show();
+    QCoreApplication::processEvents();
+    const long rssBefore = rssKiB();
+    Reading reading;
+    reading.decimals = 2;
+    const qint64 wall = QDateTime::currentMSecsSinceEpoch();
+    int count = 0;
+    auto add = [&] {
+        reading.temperature = 23.5 + std::sin(count / 600.0);
+        reading.humidity = 45 + std::cos(count / 900.0);
+        reading.dewPoint = 11 + std::sin(count / 700.0);
+        window.addReading(count * 100LL, wall + count * 100LL, reading);
+        ++count;
+    };
+    for (int target : {10000, 100000, 864000}) {
+        while (count < target)
+            add();
+        std::vector<double> appends;
+        for (int i = 0; i < 201; ++i) {
+            const auto start = Clock::now();
+            add();
+            appends.push_back(micros(Clock::now() - start));
+        }
+        std::vector<double> redraws;
+        for (int i = 0; i < 5; ++i) {
+            const auto start = Clock::now();
+            window.redraw();
+            redraws.push_back(micros(Clock::now() - start) / 1000);
+        }
+        std::printf("%10d %16.3f %20.1f %16.1f %14.1f\n", count, median(appends), median(redraws),
+                    double(window.data().memoryBytes()) / count,
+                    (rssKiB() - rssBefore) * 1024.0 / count);
+    }
+    std::printf("\n");
+}
 } // namespace
 
 // Each benchmark runs in a process of its own (the script runs them in turn), so that one's
@@ -303,8 +333,10 @@ int main(int argc, char *argv[])
         benchTextBrowser();
     else if (which == QLatin1String("wire"))
         benchWirePolling();
+    else if (which == QLatin1String("trend"))
+        benchTrend();
     else {
-        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire\n");
+        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire|trend\n");
         return 2;
     }
     return 0;

@@ -13,11 +13,12 @@ checks=0
 for path in ./usr/lib/tervin-test-tools/tervin-test-tools ./usr/lib/tervin-test-tools/Qm/Chinese.qm \
             ./usr/bin/tervin-test-tools ./usr/bin/tervin-test-tools-launch ./usr/bin/tervin-sim \
             ./usr/share/applications/tervin-test-tools.desktop \
-            ./usr/share/icons/hicolor/256x256/apps/tervin-test-tools.png; do
+            ./usr/share/icons/hicolor/256x256/apps/tervin-test-tools.png \
+            ./usr/share/doc/tervin-test-tools/copyright; do
     checks=$((checks+1))
     if grep -q " $path\( \|$\)" <<<"$listing"; then echo "ok: $path"; else echo "missing: $path"; failed=$((failed+1)); fi
 done
-for dependency in libqt5serialport5 qttranslations5-l10n; do
+for dependency in libqt5serialport5 libqcustomplot2.1 qttranslations5-l10n; do
     checks=$((checks+1))
     dpkg-deb -f "$deb" Depends | grep -q "$dependency" || { echo "missing: dependency $dependency"; failed=$((failed+1)); }
 done

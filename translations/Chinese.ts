@@ -105,6 +105,81 @@
     </message>
 </context>
 <context>
+    <name>TrendWindow</name>
+    <message>
+        <source>Follow</source>
+        <translation>跟随</translation>
+    </message>
+    <message>
+        <source>Trend</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
+        <source>Humidity (%)</source>
+        <translation>湿度（%）</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Save image</source>
+        <translation>保存图片</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Humidity</source>
+        <translation>湿度</translation>
+    </message>
+    <message>
+        <source>Dew point</source>
+        <translation>露点</translation>
+    </message>
+    <message>
+        <source>%1: min %2, max %3, mean %4 %5</source>
+        <translation>%1：最小 %2，最大 %3，平均 %4 %5</translation>
+    </message>
+    <message>
+        <source>Temperature, dew point (%1)</source>
+        <translation>温度、露点（%1）</translation>
+    </message>
+    <message>
+        <source>No readings in sight.</source>
+        <translation>视图内没有读数。</translation>
+    </message>
+    <message>
+        <source>In sight: </source>
+        <translation>视图内：</translation>
+    </message>
+    <message>
+        <source>PNG images (*.png)</source>
+        <translation>PNG 图片 (*.png)</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Cannot write the image %1.</source>
+        <translation>无法写入图片 %1。</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Cannot write the file %1.</source>
+        <translation>无法写入文件 %1。</translation>
+    </message>
+</context>
+<context>
     <name>Widget</name>
     <message>
         <source>Widget</source>
@@ -505,6 +580,18 @@
     <message>
         <source>Find</source>
         <translation>查找</translation>
+    </message>
+    <message>
+        <source>Trend</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
+        <source>Save readings</source>
+        <translation>保存读数</translation>
+    </message>
+    <message>
+        <source>Cannot write the readings file %1: %2</source>
+        <translation>无法写入读数文件 %1：%2</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,7 @@ void Widget::PushButtonReadSlot()
     } else {
         form->pushButtonRead->setText(tr("Read"));
         timerRead->stop();
+        BreakTrend();
     }
 }
 

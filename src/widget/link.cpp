@@ -151,6 +151,7 @@ void Widget::LosePort(const QString &reason)
     serialPort->close();
     CommState.rxBuffer.clear();
     LogNote(tr("%1 lost: %2").arg(CommState.portName, reason));
+    BreakTrend();
     if (!wasSearching) // a rate still being searched is nothing to come back to
         StartReconnecting();
     ShowLinkState();

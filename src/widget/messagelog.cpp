@@ -46,11 +46,24 @@ void Widget::LogNote(const QString &note)
 
 void Widget::CaptureLine(const QString &line)
 {
+    AppendToDataFile(captureFileName, QString(), line, captureErrorShown,
+                     tr("Cannot write the capture file %1: %2"));
+}
+
+// Appends a line to a file in the Data folder (made when missing), opening and closing the file
+// for each line so that every line is on disk when this returns. The first line of a new file is
+// its header, if it has one. A failure is reported once, until errorShown is reset.
+void Widget::AppendToDataFile(const QString &name, const QString &header, const QString &line,
+                              bool &errorShown, const QString &failureText)
+{
     QDir().mkpath(captureFolder());
-    QFile file(captureFolder() + QStringLiteral("/") + captureFileName);
+    QFile file(captureFolder() + QStringLiteral("/") + name);
     QString failure;
     if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
         QTextStream stream(&file);
+        stream.setCodec("UTF-8");
+        if (!header.isEmpty() && file.size() == 0)
+            stream << header << '\n';
         stream << line << '\n';
         stream.flush();
         if (stream.status() != QTextStream::Ok || !file.flush())
@@ -59,11 +72,10 @@ void Widget::CaptureLine(const QString &line)
     } else {
         failure = file.errorString();
     }
-    if (failure.isEmpty() || captureErrorShown)
+    if (failure.isEmpty() || errorShown)
         return;
-    captureErrorShown = true;
-    showError(tr("Cannot write the capture file %1: %2")
-                  .arg(QDir::toNativeSeparators(file.fileName()), failure));
+    errorShown = true;
+    showError(failureText.arg(QDir::toNativeSeparators(file.fileName()), failure));
 }
 
 void Widget::CheckBoxSaveSlot(int State)

@@ -51,6 +51,7 @@ void Widget::AcceptReply(const QByteArray &frame)
 {
     using ModbusReply::Display;
     const ModbusReply::Effect effect = ModbusReply::decode(frame, requestRegister, CommState);
+    RecordReading(readingOf(effect, CommState));
     switch (effect.display) {
     case Display::Nothing:
         break;

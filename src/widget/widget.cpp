@@ -4,6 +4,7 @@
 #include "appicon.h"
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "view/trendwindow.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -37,6 +38,8 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     line->setObjectName(QStringLiteral("requestLine"));
     timerReconnect = new QTimer(this);
     timerReconnect->setObjectName(QStringLiteral("timerReconnect"));
+    trendWindow = new TrendWindow(this);
+    monotonic.start();
 
     setInitialControlState();
     connectSignals();
@@ -87,14 +90,21 @@ void Widget::connectSignals()
     connect(line, &RequestLine::timedOut, this, &Widget::ReportTimeout);
     connect(line, &RequestLine::statisticsChanged, this, &Widget::ShowStatistics);
     connect(timerReconnect, &QTimer::timeout, this, &Widget::TryReconnect);
+    connect(form->pushButtonTrend, &QPushButton::clicked, this, [this] {
+        trendWindow->show();
+        trendWindow->raise();
+    });
+    connect(form->checkBoxSaveReadings, &QCheckBox::toggled, this, &Widget::SaveReadingsToggled);
 }
 
 // Nothing came back in time: said in the view, and a poll's readings turn stale.
 void Widget::ReportTimeout(const RequestLine::Request &request, int timeoutMs)
 {
     LogNote(tr("no reply within %1 ms").arg(timeoutMs));
-    if (request.kind == PollRequest)
+    if (request.kind == PollRequest) {
         MarkReadingsStale();
+        BreakTrend();
+    }
     FollowTimeout(request);
 }
 

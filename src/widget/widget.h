@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/reading.h"
 #include "protocol/requestline.h"
 #include "view/messageview.h"
 
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 class QTimer;
+class TrendWindow;
 namespace Ui {
 class Widget;
 }
@@ -127,6 +129,13 @@ private:
     void LogLine(MessageView::Kind kind, const QString &frameText, const QString &note = QString());
     void LogNote(const QString &note);
     void CaptureLine(const QString &line);
+    void AppendToDataFile(const QString &name, const QString &header, const QString &line,
+                          bool &errorShown, const QString &failureText);
+
+    // readings: the trend and the readings file
+    void RecordReading(const Reading &reading);
+    void BreakTrend();
+    void SaveReadingsToggled(bool on);
 
     WidgetForm *form;
     QTimer *timerClear;
@@ -149,5 +158,9 @@ private:
     bool searchAtSlave0 = false; // its second run, at the slave every device answers
     bool searchFailed = false;   // the last search found no device
     bool askBeforeAddressWrite = true;
+    TrendWindow *trendWindow;
+    QElapsedTimer monotonic;  // the trend's clock, which no clock change moves
+    QString readingsFileName; // empty while readings are not saved
+    bool readingsErrorShown = false;
     int portOpenings = 0; // which opening of the port an error belongs to
 };

@@ -117,7 +117,7 @@ private slots:
         settings.baudCode = 5;
         settings.firmwareVersion = 204;
         settings.deviceType = quint16(type);
-        settings.sensorType = 1;
+        settings.sensorType = type == 0 ? 1 : 0; // and the other one, read later
         settings.temperature = -12.34;
         settings.humidity = 45.67;
         Bench bench(settings);
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(bench.edit("lineEditAddress")->text() +
                      bench.combo("comboBoxBaudRate")->currentText() + bench.label("labelVersions") +
                      bench.combo("comboBoxSensorType")->currentText(),
-                 "1719200Firmware version:V2.0.4SHT3X/4X");
+                 QString("1719200Firmware version:V2.0.4") + (type == 0 ? "SHT3X/4X" : "SHT2X/3X"));
         QCOMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), type);
         QCOMPARE(scale->currentIndex(), 0);
         QCOMPARE(itemsOf(scale).join(','), type == 0 ? "*100,*10" : "*10,*100");
@@ -158,11 +158,11 @@ private slots:
                      humidity + "DewTemp:<font color=red>" + shown[2] + unit);
         }
         bench.transmitter.model().settings().deviceType = quint16((type + 1) % 3);
-        bench.transmitter.model().settings().sensorType = 0;
+        bench.transmitter.model().settings().sensorType = type == 0 ? 0 : 1;
         bench.requestFrom("pushButtonTypeRead");
         QTRY_COMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), (type + 1) % 3);
         bench.requestFrom("pushButtonSensorTypeRead");
-        QTRY_COMPARE(bench.combo("comboBoxSensorType")->currentIndex(), 0);
+        QTRY_COMPARE(bench.combo("comboBoxSensorType")->currentIndex(), type == 0 ? 0 : 1);
         bench.edit("lineEditAddress")->clear();
         bench.requestFrom("pushButtonAddressRead");
         QTRY_COMPARE(bench.edit("lineEditAddress")->text(), "17");

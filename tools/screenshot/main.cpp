@@ -1,6 +1,8 @@
-// Takes the README's screenshot: the window linked to a virtual transmitter, polling live
-// readings. Usage: screenshot OUTPUT.png (run it under a display, e.g. xvfb-run).
+// Takes the README's screenshots: the window linked to a virtual transmitter, polling live
+// readings, and the trend after a simulated hour in a climate chamber.
+// Usage: screenshot WINDOW.png TREND.png (run it under a display, e.g. xvfb-run).
 #include "appicon.h"
+#include "view/trendwindow.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
 
@@ -12,12 +14,42 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
 template <typename T> T *find(QObject *parent, const char *name)
 {
     return parent->findChild<T *>(QString::fromLatin1(name));
+}
+
+// An hour of polling at 100 ms in a climate chamber going from 30 C and 40 % to 23.5 C and 55 %,
+// with the device unplugged for two minutes and a one-sample glitch.
+bool saveSimulatedHour(const QString &path)
+{
+    TrendWindow trend;
+    trend.resize(1100, 600);
+    const qint64 start = QDateTime::currentMSecsSinceEpoch() - 3600 * 1000;
+    for (int i = 0; i < 36000; ++i) {
+        const double minutes = i / 600.0;
+        if (minutes > 31 && minutes < 33) {
+            if (i % 600 == 0)
+                trend.addBreak(i * 100LL);
+            continue;
+        }
+        const double settle = std::exp(-minutes / 12.0);
+        Reading reading;
+        reading.decimals = 2;
+        reading.temperature = 23.5 + 6.5 * settle + 0.05 * std::sin(i / 70.0);
+        reading.humidity = 55.0 - 15.0 * settle + 0.3 * std::sin(i / 110.0);
+        reading.dewPoint = TransmitterModel::dewPoint(*reading.temperature, *reading.humidity);
+        if (i == 25000)
+            reading.temperature = 19.0;
+        trend.addReading(i * 100LL, start + i * 100LL, reading);
+    }
+    trend.show();
+    QTest::qWait(500);
+    return trend.grab().save(path);
 }
 } // namespace
 
@@ -26,8 +58,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(appIcon());
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: screenshot OUTPUT.png\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: screenshot WINDOW.png TREND.png\n");
         return 2;
     }
     DeviceSettings settings;
@@ -53,5 +85,6 @@ int main(int argc, char *argv[])
     find<QPushButton>(&window, "pushButtonRead")->click();
     QTest::qWait(4000);
     const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
-    return saved ? 0 : 1;
+    find<QPushButton>(&window, "pushButtonRead")->click();
+    return saved && saveSimulatedHour(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "protocol/reading.h"
+
+#include <QDateTime>
+#include <QVector>
+
+#include <deque>
+#include <vector>
+
+// The readings a trend plots, packed at 16 bytes each: the time on a monotonic clock and the
+// three values. Appending never moves what is stored. Times run on the monotonic clock, so a
+// clock that jumps (daylight saving, NTP) bends nothing; the wall time of each reading is kept
+// through the few moments the wall clock and the monotonic clock parted.
+class TrendData
+{
+public:
+    enum Series { Temperature, Humidity, DewPoint };
+    static constexpr int SeriesCount = 3;
+
+    struct Sample
+    {
+        quint32 ms;     // since the first reading (49 days at most)
+        float value[3]; // NaN where the reading did not carry it; +inf in all three: a break
+    };
+
+    // ms: the monotonic clock's milliseconds; wallMs: the wall clock at that moment, in
+    // milliseconds since the epoch.
+    void append(qint64 ms, qint64 wallMs, const Reading &reading);
+    // Polls timed out or polling stopped: the lines do not bridge this moment.
+    void addBreak(qint64 ms);
+    void clear();
+
+    int size() const { return int(samples.size()); }
+    const Sample &at(int i) const { return samples[size_t(i)]; }
+    std::deque<Sample>::const_iterator iterator(int i) const { return samples.begin() + i; }
+    static bool isBreak(const Sample &sample);
+    // The first sample at or after this time (size() when none is).
+    int lowerBound(double ms) const;
+    double lastMs() const { return samples.empty() ? 0 : samples.back().ms; }
+    QDateTime wallTime(double ms) const;
+    // The unit and decimals the reading at this index came with.
+    Reading formatAt(int index) const;
+    qint64 memoryBytes() const;
+
+private:
+    struct Format
+    {
+        int from;
+        int decimals;
+        bool fahrenheit;
+    };
+    struct Anchor
+    {
+        double ms;
+        qint64 wallMs;
+    };
+    quint32 offset(qint64 ms);
+
+    std::deque<Sample> samples;
+    std::vector<Format> formats; // from which index a unit and block held
+    std::vector<Anchor> anchors; // where the wall clock stood, at the start and after each jump
+    qint64 originMs = -1;
+};
+
+// What one series shows over a time range drawn on `pixels` columns: for each column the first,
+// lowest, highest and last value in time order, so a one-sample spike stays at any zoom; NaN
+// where the line breaks. And the minimum, maximum and mean of the values in the range.
+struct Decimated
+{
+    QVector<double> ms;
+    QVector<double> values;
+    double min = 0, max = 0, mean = 0;
+    int count = 0;
+};
+Decimated decimate(const TrendData &data, int series, double fromMs, double toMs, int pixels);

@@ -1,0 +1,35 @@
+// Readings: every accepted reading goes to the trend and, while "Save readings" is ticked, to a
+// readings file for spreadsheets.
+#include "widget/widget.h"
+
+#include "forms/widgetform.h"
+#include "view/trendwindow.h"
+
+#include <QDateTime>
+
+void Widget::RecordReading(const Reading &reading)
+{
+    if (reading.isEmpty())
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    trendWindow->addReading(monotonic.elapsed(), now.toMSecsSinceEpoch(), reading);
+    if (!readingsFileName.isEmpty())
+        AppendToDataFile(readingsFileName, ReadingsCsv::header(), ReadingsCsv::row(now, reading),
+                         readingsErrorShown, tr("Cannot write the readings file %1: %2"));
+}
+
+// Polls went unanswered or polling stopped: the trend's lines do not bridge the gap.
+void Widget::BreakTrend()
+{
+    trendWindow->addBreak(monotonic.elapsed());
+}
+
+void Widget::SaveReadingsToggled(bool on)
+{
+    readingsErrorShown = false;
+    readingsFileName =
+        on ? QStringLiteral("Readings") +
+                 QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")) +
+                 QStringLiteral(".csv")
+           : QString();
+}
