@@ -102,6 +102,8 @@ bool VirtualTransmitter::start(QString *error)
     tcsetattr(slaveFd, TCSANOW, &settings);
     ::close(slaveFd);
     fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
+    // Programs this process starts must not hold the line: unplug() would not hang it up.
+    fcntl(masterFd, F_SETFD, FD_CLOEXEC);
     slavePath = QString::fromLocal8Bit(name);
 
     notifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);

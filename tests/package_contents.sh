@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb into a scratch folder and checks that it carries the tool, its translation
-# beside it, the launcher, the simulator, the desktop entry and the icons.
+# beside it, the launcher, the simulator, the desktop entry, the icons, and tervin-cli with its
+# manual page and bash completion.
 set -euo pipefail
 build="$1"
 scratch="$(mktemp -d)"
@@ -14,7 +15,8 @@ for path in ./usr/lib/tervin-test-tools/tervin-test-tools ./usr/lib/tervin-test-
             ./usr/bin/tervin-test-tools ./usr/bin/tervin-test-tools-launch ./usr/bin/tervin-sim \
             ./usr/share/applications/tervin-test-tools.desktop \
             ./usr/share/icons/hicolor/256x256/apps/tervin-test-tools.png \
-            ./usr/share/doc/tervin-test-tools/copyright; do
+            ./usr/share/doc/tervin-test-tools/copyright ./usr/bin/tervin-cli \
+            ./usr/share/man/man1/tervin-cli.1.gz ./usr/share/bash-completion/completions/tervin-cli; do
     checks=$((checks+1))
     if grep -q " $path\( \|$\)" <<<"$listing"; then echo "ok: $path"; else echo "missing: $path"; failed=$((failed+1)); fi
 done

@@ -2,6 +2,305 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Cli</name>
+    <message>
+        <source>tervin-cli: --log %1: %2</source>
+        <translation>tervin-cli：--log %1：%2</translation>
+    </message>
+    <message>
+        <source>Try &apos;tervin-cli --help&apos; for more.</source>
+        <translation>用 'tervin-cli --help' 查看更多说明。</translation>
+    </message>
+    <message>
+        <source>%1 is not one of the rates %2</source>
+        <translation>%1 不是可用的波特率 %2 之一</translation>
+    </message>
+    <message>
+        <source>%1 is not an address from 1 to 247</source>
+        <translation>%1 不是 1 到 247 之间的地址</translation>
+    </message>
+    <message>
+        <source>%1 is not one of %2</source>
+        <translation>%1 不是 %2 之一</translation>
+    </message>
+    <message>
+        <source>the file name is empty</source>
+        <translation>文件名为空</translation>
+    </message>
+    <message>
+        <source>%1 is not a time from 1 to 60000 ms</source>
+        <translation>%1 不是 1 到 60000 ms 之间的时间</translation>
+    </message>
+    <message>
+        <source>%1 is not a number of readings (0 reads until interrupted)</source>
+        <translation>%1 不是读数次数（0 表示一直读到中断）</translation>
+    </message>
+    <message>
+        <source>%1 is under %2 ms</source>
+        <translation>%1 小于 %2 ms</translation>
+    </message>
+    <message>
+        <source>%1: no port given</source>
+        <translation>%1：未给出串口</translation>
+    </message>
+    <message>
+        <source>scan: port %1 given twice</source>
+        <translation>scan：串口 %1 给出了两次</translation>
+    </message>
+    <message>
+        <source>set-address: no new address given</source>
+        <translation>set-address：未给出新地址</translation>
+    </message>
+    <message>
+        <source>set-baud: no new rate given</source>
+        <translation>set-baud：未给出新波特率</translation>
+    </message>
+    <message>
+        <source>%1: unexpected argument %2</source>
+        <translation>%1：多余的参数 %2</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>未知选项 %1</translation>
+    </message>
+    <message>
+        <source>option %1 needs a value</source>
+        <translation>选项 %1 需要一个值</translation>
+    </message>
+    <message>
+        <source>option %1 takes no value</source>
+        <translation>选项 %1 不带值</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>未给出命令</translation>
+    </message>
+    <message>
+        <source>unknown command %1</source>
+        <translation>未知命令 %1</translation>
+    </message>
+    <message>
+        <source>option %1 does not apply to %2</source>
+        <translation>选项 %1 不适用于 %2</translation>
+    </message>
+    <message>
+        <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
+Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
+
+Commands:
+  scan PORT...            find the rate and address on each port (115200, 19200,
+                          9600, 4800, 2400, 1200 in turn) and print the device
+                          information; the ports are scanned at the same time
+  info PORT               the device information
+  read PORT               the readings, one line each, in the device&apos;s unit
+  set-address PORT NEW    write a new address (1 to 247) and verify it there
+  set-baud PORT RATE      write a new rate and verify it at that rate
+
+Options of every command:
+  --format text|csv|json  how records are printed (JSON: one object per line)
+  --log FILE              append every frame to FILE, as the window&apos;s capture
+  --timeout MS            wait MS for each reply instead of the time the rate gives
+  --verbose               print every frame on standard error
+  -h, --help              print this help
+  --version               print the version
+
+Options of info, read, set-address and set-baud:
+  --baud R                the device&apos;s rate (without it, the rate is searched)
+  --address A             the device&apos;s address, 1 to 247 (without it, the one
+                          device on the line answers at slave 0)
+
+Options of read:
+  --block x10|x100        tenths (default) or hundredths
+  --what all|temperature|humidity|dew
+                          which readings (default all)
+  --count N               N readings (default 1; 0 reads until interrupted)
+  --period MS             one reading every MS, 100 or more (default 1000)
+
+Exit status:
+  0  success
+  1  a device did not answer, refused, or a change was not verified
+  2  usage error: nothing was sent
+  3  a port could not be opened or went away
+With several ports, the status is the worst of them.
+</source>
+        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
+查找、读取并设置泰尔文 Modbus RTU 温湿度变送器。
+
+命令：
+  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
+                          9600、4800、2400、1200）并打印设备信息；
+                          各串口同时扫描
+  info PORT               设备信息
+  read PORT               读数，每行一个，使用设备的单位
+  set-address PORT NEW    写入新地址（1 到 247）并在新地址上核实
+  set-baud PORT RATE      写入新波特率并在新波特率上核实
+
+所有命令的选项：
+  --format text|csv|json  记录的打印格式（JSON：每行一个对象）
+  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
+  --timeout MS            每个回复等待 MS，而不是由波特率得出的时间
+  --verbose               在标准错误上打印每一帧
+  -h, --help              打印本帮助
+  --version               打印版本
+
+info、read、set-address 和 set-baud 的选项：
+  --baud R                设备的波特率（不给出时自动搜索）
+  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
+                          设备在从站 0 应答）
+
+read 的选项：
+  --block x10|x100        十分位（默认）或百分位
+  --what all|temperature|humidity|dew
+                          读哪些读数（默认 all）
+  --count N               读 N 次（默认 1；0 表示一直读到中断）
+  --period MS             每 MS 读一次，至少 100（默认 1000）
+
+退出状态：
+  0  成功
+  1  设备未应答、拒绝，或更改未被核实
+  2  用法错误：未发送任何内容
+  3  串口无法打开或已断开
+有多个串口时，取其中最差的状态。
+</translation>
+    </message>
+    <message>
+        <source>tervin-cli: cannot write the log %1: %2</source>
+        <translation>tervin-cli：无法写入日志 %1：%2</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>不完整</translation>
+    </message>
+    <message>
+        <source>bad CRC</source>
+        <translation>CRC 错误</translation>
+    </message>
+    <message>
+        <source>extra bytes</source>
+        <translation>多余字节</translation>
+    </message>
+    <message>
+        <source>%1 (add your account to the dialout group: sudo usermod -aG dialout $USER, then log in again)</source>
+        <translation>%1（请把您的账户加入 dialout 组：sudo usermod -aG dialout $USER，然后重新登录）</translation>
+    </message>
+    <message>
+        <source>%1 (another program holds the port)</source>
+        <translation>%1（另一个程序占用了该串口）</translation>
+    </message>
+    <message>
+        <source>cannot open the port: %1</source>
+        <translation>无法打开串口：%1</translation>
+    </message>
+    <message>
+        <source>the port failed: %1</source>
+        <translation>串口出错：%1</translation>
+    </message>
+    <message>
+        <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
+        <translation>大量 0x00/0xFF 字节，这是适配器故障的迹象</translation>
+    </message>
+    <message>
+        <source>(late, ignored)</source>
+        <translation>（迟到，已忽略）</translation>
+    </message>
+    <message>
+        <source>a late reply</source>
+        <translation>迟到的回复</translation>
+    </message>
+    <message>
+        <source>a reply from slave %1</source>
+        <translation>来自从站 %1 的回复</translation>
+    </message>
+    <message>
+        <source>a garbled reply (%1)</source>
+        <translation>损坏的回复（%1）</translation>
+    </message>
+    <message>
+        <source>%1, ignored: %2</source>
+        <translation>%1，已忽略：%2</translation>
+    </message>
+    <message>
+        <source>the port went away: %1</source>
+        <translation>串口已断开：%1</translation>
+    </message>
+    <message>
+        <source>the device refused: %1</source>
+        <translation>设备拒绝：%1</translation>
+    </message>
+    <message>
+        <source>no answer within %1 ms</source>
+        <translation>%1 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>at %1 bit/s, %2</source>
+        <translation>在 %1 bit/s 时，%2</translation>
+    </message>
+    <message>
+        <source>no answer at any rate</source>
+        <translation>所有波特率下均无应答</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s within %2 ms</source>
+        <translation>%1 bit/s 下 %2 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>no answer to the write within %1 ms</source>
+        <translation>写入后 %1 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>no answer at address %1 after the change</source>
+        <translation>更改后地址 %1 无应答</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s after the change</source>
+        <translation>更改后 %1 bit/s 下无应答</translation>
+    </message>
+    <message>
+        <source>the device still reports address %1</source>
+        <translation>设备仍报告地址 %1</translation>
+    </message>
+    <message>
+        <source>the device reports rate code %1</source>
+        <translation>设备报告波特率代码 %1</translation>
+    </message>
+    <message>
+        <source>exception 0x%1 (%2)</source>
+        <translation>异常 0x%1（%2）</translation>
+    </message>
+    <message>
+        <source>address %1</source>
+        <translation>地址 %1</translation>
+    </message>
+    <message>
+        <source>%1 bit/s</source>
+        <translation>%1 bit/s</translation>
+    </message>
+    <message>
+        <source> (was %1)</source>
+        <translation>（原为 %1）</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3, %4, sensor %5, firmware %6, serial %7</source>
+        <translation>%1：%2，%3，%4，传感器 %5，固件 %6，序列号 %7</translation>
+    </message>
+    <message>
+        <source>, verified</source>
+        <translation>，已核实</translation>
+    </message>
+    <message>
+        <source>temperature %1 %2</source>
+        <translation>温度 %1 %2</translation>
+    </message>
+    <message>
+        <source>humidity %1 %</source>
+        <translation>湿度 %1 %</translation>
+    </message>
+    <message>
+        <source>dew point %1 %2</source>
+        <translation>露点 %1 %2</translation>
+    </message>
+</context>
+<context>
     <name>SerialportSettingDialog</name>
     <message>
         <source>Dialog</source>

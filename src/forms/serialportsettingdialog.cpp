@@ -1,10 +1,10 @@
 #include "forms/serialportsettingdialog.h"
 
 #include "comm/commstate.h"
+#include "comm/serialport.h"
 #include "forms/settingdialogform.h"
+#include "protocol/protocol.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -12,7 +12,6 @@
 #include <type_traits>
 
 namespace {
-constexpr qint32 SearchOrder[] = {115200, 19200, 9600, 4800, 2400, 1200};
 constexpr int AutoItem = 0;
 // Wide enough for a /dev/serial/by-id/... path.
 constexpr int PortNameCharacters = 64;
@@ -24,11 +23,11 @@ int lastBaudItem = AutoItem;
 
 void loadBaudCandidates(CommStateRecord &state)
 {
-    static_assert(std::size(SearchOrder) ==
+    static_assert(std::size(Modbus::SearchOrder) ==
                   std::extent_v<decltype(CommStateRecord::baudCandidates)>);
-    std::copy(std::begin(SearchOrder), std::end(SearchOrder), state.baudCandidates);
+    std::copy(std::begin(Modbus::SearchOrder), std::end(Modbus::SearchOrder), state.baudCandidates);
     state.autoBaudIndex = 0;
-    state.autoBaudCount = quint8(std::size(SearchOrder));
+    state.autoBaudCount = quint8(std::size(Modbus::SearchOrder));
 }
 
 SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const QString &portInUse)
@@ -52,17 +51,6 @@ SerialportSettingDialog::~SerialportSettingDialog()
     delete form;
 }
 
-QString portProblem(QSerialPort::SerialPortError error, bool deviceAccessible,
-                    const QString &systemReason)
-{
-    if (error == QSerialPort::PermissionError && !deviceAccessible)
-        return QCoreApplication::translate(
-            "SerialportSettingDialog", "permission denied (add your account to the dialout group)");
-    if (error == QSerialPort::PermissionError) // the lock another program holds
-        return QCoreApplication::translate("SerialportSettingDialog", "in use");
-    return systemReason;
-}
-
 // Only ports that open now are offered: one held by another program would fail the link. The
 // others are named below the list with the reason. The box stays editable for paths the system
 // does not list (pseudo-terminals, by-id links).
@@ -83,9 +71,8 @@ void SerialportSettingDialog::listOpenablePorts(const QString &portInUse)
             probe.close();
             continue;
         }
-        const QFileInfo device(info.systemLocation());
         problems << info.portName() + QStringLiteral(": ") +
-                        portProblem(probe.error(), device.isReadable() && device.isWritable(),
+                        portProblem(probe.error(), deviceAccessible(info.systemLocation()),
                                     probe.errorString());
     }
     form->comboBoxName->setCurrentIndex(form->comboBoxName->count() > 0 ? 0 : -1);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QSerialPort>
 
 struct CommStateRecord;
 namespace Ui {
@@ -33,9 +32,3 @@ private:
 
 // Candidate rates of the automatic search, in trial order.
 void loadBaudCandidates(CommStateRecord &state);
-
-// Why a port cannot be opened, in the user's words: "permission denied (add your account to the
-// dialout group)" when the device file is closed to this account, "in use" when it is open but
-// another program holds it, otherwise the system's reason.
-QString portProblem(QSerialPort::SerialPortError error, bool deviceAccessible,
-                    const QString &systemReason);

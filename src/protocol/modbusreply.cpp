@@ -226,6 +226,12 @@ QString exceptionText(quint8 code)
         .arg(QLatin1String(exceptionMeaning(code)));
 }
 
+quint16 readingsBlock(quint16 deviceType, bool hundredths)
+{
+    const bool firstBlock = (deviceType == 0) != hundredths;
+    return firstBlock ? 0 : Reg::SecondBlock;
+}
+
 Effect decode(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)
 {
     if (isException(frame))

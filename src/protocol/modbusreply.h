@@ -59,6 +59,10 @@ enum class Display {
 // Selector of the reading displays: which of the three readings a reply carried.
 enum Selector { AllReadings = 0, TemperatureOnly = 1, HumidityOnly = 2, DewPointOnly = 3 };
 
+// Start register of the block that holds the readings in hundredths (or else tenths) for this
+// device type: the inverse of the scale decode() gives each block.
+quint16 readingsBlock(quint16 deviceType, bool hundredths);
+
 struct Effect
 {
     Display display = Display::Nothing;

@@ -21,6 +21,8 @@ constexpr quint16 MaxSlaveAddress = 247;
 
 // The device's baud-rate codes 1 to 6 (register 0x0101), in code order.
 constexpr int BaudRates[] = {1200, 2400, 4800, 9600, 19200, 115200};
+// The automatic search tries the six rates in this order.
+constexpr int SearchOrder[] = {115200, 19200, 9600, 4800, 2400, 1200};
 // 0 when the code is not one of the six.
 constexpr int baudRateOfCode(int code)
 {

@@ -3,6 +3,7 @@
 
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "protocol/deviceinfo.h"
 #include "protocol/protocol.h"
 
 #include <QTimer>
@@ -42,12 +43,8 @@ void Widget::ShowDeviceInfo()
 {
     ShowAddress();
     ShowBaudRate();
-    const quint16 version = CommState.firmwareVersion;
     form->labelVersions->setText(tr("Firmware version:") + tr("V") +
-                                 QStringLiteral("%1.%2.%3")
-                                     .arg(version / 100 % 10)
-                                     .arg(version / 10 % 10)
-                                     .arg(version % 10));
+                                 DeviceInfo::firmwareText(CommState.firmwareVersion));
     form->comboBoxSensorType->setCurrentIndex(CommState.sensorType);
     ShowDeviceType();
     timerDelay->start(Timing::DisplayDelayMs);

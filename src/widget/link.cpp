@@ -2,12 +2,12 @@
 #include "widget/widget.h"
 
 #include "comm/commstate.h"
+#include "comm/serialport.h"
 #include "forms/serialportsettingdialog.h"
 #include "forms/widgetform.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
 // The link stays as it is while the dialog is open (its own port is listed as free), and after
@@ -83,19 +83,10 @@ void Widget::AUTOUartInit()
 // Opens the chosen port at CommState's rate, 8N1 without flow control; the reason when it cannot.
 QString Widget::OpenConfiguredPort()
 {
-    serialPort->close();
-    serialPort->setPortName(CommState.portName);
-    if (!serialPort->open(QIODevice::ReadWrite)) {
-        const QFileInfo device(CommState.portName);
-        return portProblem(serialPort->error(), device.isReadable() && device.isWritable(),
-                           serialPort->errorString());
-    }
-    serialPort->setBaudRate(CommState.baudRate, QSerialPort::AllDirections);
-    // The transmitters talk 8N1; the dialog's data bits, parity and stop bits are recorded only.
-    serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
-    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    const QString failure =
+        openTransmitterPort(*serialPort, CommState.portName, CommState.baudRate);
+    if (!failure.isEmpty())
+        return failure;
     CommState.rxBuffer.clear();
     ++portOpenings;
     ShowLinkState();

@@ -1,13 +1,12 @@
 // The frame log: time-stamped lines in the message view and, while capturing, in a file.
 #include "widget/widget.h"
 
+#include "comm/capture.h"
 #include "forms/widgetform.h"
 #include "view/messageview.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QTextStream>
 
 namespace {
 QString captureFolder()
@@ -23,11 +22,8 @@ void Widget::AppendMessage(const QString &frameText, bool received)
 
 void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QString &note)
 {
-    const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     const bool received = kind == MessageView::Kind::Received || kind == MessageView::Kind::Dropped;
-    const QString direction = received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
-    const QString line = stamp + direction + frameText;
+    const QString line = Capture::line(QDateTime::currentDateTime(), received, frameText);
     form->textBrowser->appendLine(kind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
     // The capture records the frames that went over the wire, one plain line each.
     const bool frame = kind == MessageView::Kind::Sent || kind == MessageView::Kind::Received;
@@ -57,25 +53,12 @@ void Widget::AppendToDataFile(const QString &name, const QString &header, const 
                               bool &errorShown, const QString &failureText)
 {
     QDir().mkpath(captureFolder());
-    QFile file(captureFolder() + QStringLiteral("/") + name);
-    QString failure;
-    if (file.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        QTextStream stream(&file);
-        stream.setCodec("UTF-8");
-        if (!header.isEmpty() && file.size() == 0)
-            stream << header << '\n';
-        stream << line << '\n';
-        stream.flush();
-        if (stream.status() != QTextStream::Ok || !file.flush())
-            failure = file.errorString();
-        file.close();
-    } else {
-        failure = file.errorString();
-    }
+    const QString path = captureFolder() + QStringLiteral("/") + name;
+    const QString failure = Capture::appendLine(path, header, line);
     if (failure.isEmpty() || errorShown)
         return;
     errorShown = true;
-    showError(failureText.arg(QDir::toNativeSeparators(file.fileName()), failure));
+    showError(failureText.arg(QDir::toNativeSeparators(path), failure));
 }
 
 void Widget::CheckBoxSaveSlot(int State)

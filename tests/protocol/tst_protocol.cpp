@@ -1,6 +1,7 @@
 // The protocol core without a window: CRC and requests against an independent implementation's
 // frames, reply recognition, decoding against every request register, and the build stamps.
 #include "comm/commstate.h"
+#include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "testsupport.h"
@@ -103,6 +104,24 @@ private slots:
         QCOMPARE(ModbusReply::field(frame, 4), quint16(0));
         QCOMPARE(ModbusReply::exceptionText(2), "exception 0x02 (illegal data address)");
         QCOMPARE(ModbusReply::exceptionText(0x7f), "exception 0x7f (unknown exception)");
+    }
+
+    // What a technician reads off the device information, and where each type keeps each scale.
+    void deviceInformation()
+    {
+        QCOMPARE(QStringList({DeviceInfo::firmwareText(123), DeviceInfo::firmwareText(1234),
+                              DeviceInfo::firmwareText(5)}),
+                 QStringList({"1.2.3", "2.3.4", "0.0.5"}));
+        QCOMPARE(QStringList({DeviceInfo::deviceTypeName(2), DeviceInfo::deviceTypeName(3),
+                              DeviceInfo::sensorTypeName(1), DeviceInfo::sensorTypeName(2)}),
+                 QStringList({"Tervin-F", "3", "SHT3X/4X", "2"}));
+        const QByteArray info = QByteArray::fromHex("01031000010004007b0000123456789abc0001");
+        QCOMPARE(DeviceInfo::serialNumber(ModbusFrame::withCrc(info)), "123456789abc");
+        QCOMPARE(DeviceInfo::serialNumber(ModbusFrame::withCrc(info.left(3 + 12))), "");
+        QCOMPARE(
+            QList<int>({ModbusReply::readingsBlock(0, false), ModbusReply::readingsBlock(0, true),
+                        ModbusReply::readingsBlock(1, false), ModbusReply::readingsBlock(2, true)}),
+            QList<int>({0, 4, 4, 0}));
     }
 
     // The replies of decode-vectors.txt, decoded from a record holding recognisable values.

@@ -1,5 +1,6 @@
 // Link end to end: the settings dialog, port opening, the automatic baud search, open
 // failures, an unplugged adapter, and a technician's whole session.
+#include "comm/serialport.h"
 #include "forms/serialportsettingdialog.h"
 #include "protocol/modbusframe.h"
 #include "testsupport.h"

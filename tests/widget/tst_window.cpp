@@ -113,7 +113,7 @@ private slots:
         QVERIFY(QFile::copy(TERVIN_SOURCE_DIR "/translations/Chinese.ts", copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
-        lupdate.start(LUPDATE, {"-no-obsolete", TERVIN_SOURCE_DIR "/src", "-ts", copy});
+        lupdate.start(LUPDATE, {"-no-obsolete", TERVIN_SOURCE_DIR "/src", TERVIN_SOURCE_DIR "/cli", "-ts", copy});
         QVERIFY(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0);
         const QString ts = linesOf(copy).join('\n');
         QVERIFY(ts.count("<source>") >= 70);
