@@ -5,8 +5,9 @@
 #include "records.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QTranslator>
+
+#include <algorithm>
 
 namespace {
 // The language of messages, chosen as the window's launcher chooses it.
