@@ -80,7 +80,8 @@ void Widget::AUTOUartInit()
     ShowLinkState();
 }
 
-// Opens the chosen port at CommState's rate, 8N1 without flow control; the reason when it cannot.
+// Opens the chosen port at CommState's rate, 8N1 without flow control (the transmitters talk 8N1;
+// the dialog's data bits, parity and stop bits are recorded only); the reason when it cannot.
 QString Widget::OpenConfiguredPort()
 {
     const QString failure =

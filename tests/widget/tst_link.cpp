@@ -14,6 +14,17 @@
 
 using namespace TestSupport;
 
+namespace {
+// AUTO against a transmitter that never answers.
+void searchForASilentDevice(Bench &bench)
+{
+    Faults silent;
+    silent.noReply = true;
+    bench.transmitter.setFaults(silent);
+    link(bench.window, bench.path, "AUTO");
+}
+} // namespace
+
 class TestLink : public QObject
 {
     Q_OBJECT
@@ -51,10 +62,7 @@ private slots:
     void noAnswerAtAnyRate()
     {
         Bench bench;
-        Faults silent;
-        silent.noReply = true;
-        bench.transmitter.setFaults(silent);
-        link(bench.window, bench.path, "AUTO");
+        searchForASilentDevice(bench);
         QCOMPARE(nextBox(), "Error/Communication error!");
         QVERIFY(!bench.timer("timerAuto")->isActive() && bench.port()->isOpen());
         QCOMPARE(frames(bench.window, "TX").size() + bench.transmitter.requests().size(), 12);
@@ -121,10 +129,7 @@ private slots:
     void cancelDuringASearch()
     {
         Bench bench;
-        Faults silent;
-        silent.noReply = true;
-        bench.transmitter.setFaults(silent);
-        link(bench.window, bench.path, "AUTO");
+        searchForASilentDevice(bench);
         QTRY_VERIFY(bench.transmitter.requests().size() >= 2);
         onNextDialog([](QDialog *dialog) { click(*dialog, "pushButtonCancel"); });
         click(bench.window, "pushButtonLink");
