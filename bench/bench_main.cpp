@@ -6,9 +6,9 @@
 //  - the trend: appending, redrawing and memory up to a day of readings.
 #include "benchsupport.h"
 #include "comm/commstate.h"
+#include "link/linksession.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
-#include "protocol/requestline.h"
 #include "view/messageview.h"
 #include "view/trendwindow.h"
 #include "virtualtransmitter.h"
@@ -244,12 +244,12 @@ void benchWirePolling()
             ->setText(QStringLiteral("100"));
         linkThroughTheDialog(window, transmitter.portPath(), rate);
         runFor(1000);
-        auto *line = window.findChild<RequestLine *>(QStringLiteral("requestLine"));
+        auto *line = window.findChild<LinkSession *>(QStringLiteral("linkSession"));
         // The polls a second between the first and the last reply of the run.
         QElapsedTimer clock;
         clock.start();
         std::vector<qint64> replyTimes;
-        QObject::connect(line, &RequestLine::statisticsChanged, [&] {
+        QObject::connect(line, &LinkSession::statisticsChanged, [&] {
             if (line->statistics().replies > int(replyTimes.size()))
                 replyTimes.push_back(clock.elapsed());
         });

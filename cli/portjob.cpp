@@ -1,12 +1,11 @@
 #include "portjob.h"
 
 #include "comm/capture.h"
-#include "comm/serialport.h"
-#include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
 
+#include <QSerialPort>
 #include <QTimer>
 
 namespace {
@@ -16,54 +15,46 @@ QByteArray deviceInfoRead(int slave)
                                      Reg::DeviceInfoCount);
 }
 
-quint16 startRegisterOf(const QByteArray &request)
+QString dropText(LinkSession::DropReason reason)
 {
-    return quint16(quint8(request.at(2)) << 8 | quint8(request.at(3)));
-}
-
-QString flawText(ModbusReply::Flaw flaw)
-{
-    switch (flaw) {
-    case ModbusReply::Flaw::Incomplete:
+    switch (reason) {
+    case LinkSession::DropReason::Incomplete:
         return Cli::tr("incomplete");
-    case ModbusReply::Flaw::BadCrc:
+    case LinkSession::DropReason::BadCrc:
         return Cli::tr("bad CRC");
-    case ModbusReply::Flaw::ExtraBytes:
-        return Cli::tr("extra bytes");
-    }
-    return QString();
-}
-
-// The system's reason, and what to do about it.
-QString openFailure(const QSerialPort &port, const QString &portName)
-{
-    const QString reason = port.errorString();
-    switch (portTrouble(port.error(), deviceAccessible(portName))) {
-    case PortTrouble::Permission:
-        return Cli::tr("%1 (add your account to the dialout group: sudo usermod -aG dialout "
-                       "$USER, then log in again)")
-            .arg(reason);
-    case PortTrouble::InUse:
-        return Cli::tr("%1 (another program holds the port)").arg(reason);
-    case PortTrouble::Other:
+    case LinkSession::DropReason::ExtraBytes:
+    case LinkSession::DropReason::OtherSlave:
+    case LinkSession::DropReason::AdapterNoise:
         break;
     }
-    return reason;
+    return Cli::tr("extra bytes");
 }
 } // namespace
 
 PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog *log,
                  bool holdOutput, QObject *parent)
     : QObject(parent), options(options), portName(portName), log(log), output(portName, holdOutput),
-      port(new QSerialPort(this)),
-      line(new RequestLine([this](const RequestLine::Request &r) { return transmit(r); }, this)),
-      silence(new QTimer(this)), pollTimer(new QTimer(this))
+      serial(new QSerialPort(this)),
+      session(new LinkSession(new SerialLinkPort(serial, this), &clock, this)),
+      pollTimer(new QTimer(this))
 {
-    silence->setSingleShot(true);
-    connect(silence, &QTimer::timeout, this, &PortJob::dropBytes);
     connect(pollTimer, &QTimer::timeout, this, &PortJob::poll);
-    connect(line, &RequestLine::timedOut, this, &PortJob::timedOut);
-    line->setFixedTimeoutMs(options.timeoutMs);
+    connect(session, &LinkSession::written, this, &PortJob::written);
+    connect(session, &LinkSession::notSent, this, &PortJob::notSent);
+    connect(session, &LinkSession::answered, this, &PortJob::answered);
+    connect(session, &LinkSession::timedOut, this,
+            [this](const LinkSession::Request &request, int timeoutMs) {
+                if (this->options.verbose)
+                    output.trace(Cli::tr("no answer within %1 ms").arg(timeoutMs));
+                unanswered(request, timeoutMs);
+            });
+    connect(session, &LinkSession::garbled, this,
+            [this](const LinkSession::Request &request) { unanswered(request, -1); });
+    connect(session, &LinkSession::late, this, &PortJob::late);
+    connect(session, &LinkSession::dropped, this, &PortJob::dropped);
+    connect(session, &LinkSession::portLost, this, &PortJob::portLost);
+    connect(session, &LinkSession::changeChecked, this, &PortJob::changeChecked);
+    session->setFixedTimeoutMs(options.timeoutMs);
     if (options.baudRate != 0)
         rates << options.baudRate;
     else
@@ -74,78 +65,40 @@ PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog 
 
 void PortJob::start()
 {
-    if (!openTransmitterPort(*port, portName, currentRate()).isEmpty()) {
-        fail(Result::PortError,
-             Cli::tr("cannot open the port: %1").arg(openFailure(*port, portName)));
+    const PortFailure failure = session->open(portName, currentRate());
+    if (failure.failed()) {
+        fail(Result::PortError, Cli::tr("cannot open the port: %1").arg(failure.text()));
         return;
     }
-    connect(port, &QSerialPort::readyRead, this, &PortJob::readBytes);
-    connect(port, &QSerialPort::errorOccurred, this, &PortJob::portError);
-    line->setBaudRate(currentRate());
     identify();
 }
 
-// The writer of the request line: leftovers of an earlier exchange go first, then the frame.
-bool PortJob::transmit(const RequestLine::Request &request)
+void PortJob::written(const LinkSession::Request &request)
 {
-    if (done)
-        return false;
-    dropBytes();
     problem.clear();
-    if (port->write(request.frame) != request.frame.size()) {
-        QTimer::singleShot(0, this, [this, reason = port->errorString()] {
-            fail(Result::PortError, Cli::tr("the port failed: %1").arg(reason));
-        });
-        return false;
-    }
     logFrame(false, request.frame);
-    return true;
 }
 
-void PortJob::readBytes()
+void PortJob::notSent(const LinkSession::Request &, const QString &reason)
 {
-    buffer.append(port->readAll());
-    silence->start(Timing::ReceiveSilenceMs);
-    switch (ModbusReply::recognise(buffer)) {
-    case ModbusReply::Verdict::Wait:
-        return;
-    case ModbusReply::Verdict::Discard:
-        dropBytes();
-        return;
-    case ModbusReply::Verdict::AdapterFailure:
-        fail(Result::PortError,
-             Cli::tr("a storm of 0x00/0xFF bytes, the sign of a failing adapter"));
-        return;
-    case ModbusReply::Verdict::Accept:
-        break;
-    }
-    const QByteArray frame = buffer;
-    buffer.clear();
-    silence->stop();
-    switch (line->offer(frame)) {
-    case Transaction::Fit::Answer:
-        logFrame(true, frame);
-        answered(line->lastRequest(), frame);
-        break;
-    case Transaction::Fit::OtherRequest:
-        logFrame(true, frame, Cli::tr("(late, ignored)"));
-        trouble(Cli::tr("a late reply"), frame);
-        break;
-    case Transaction::Fit::OtherSlave:
-        trouble(Cli::tr("a reply from slave %1").arg(quint8(frame.at(0))), frame);
-        break;
-    }
+    // Handled once the session is done with its signal.
+    QTimer::singleShot(0, this, [this, reason] {
+        fail(Result::PortError, Cli::tr("the port failed: %1").arg(reason));
+    });
 }
 
-// Bytes that never became a reply are counted and reported.
-void PortJob::dropBytes()
+void PortJob::late(const QByteArray &frame)
 {
-    silence->stop();
-    if (buffer.isEmpty())
-        return;
-    line->countBadFrame();
-    trouble(Cli::tr("a garbled reply (%1)").arg(flawText(ModbusReply::flaw(buffer))), buffer);
-    buffer.clear();
+    logFrame(true, frame, Cli::tr("(late, ignored)"));
+    trouble(Cli::tr("a late reply"), frame);
+}
+
+void PortJob::dropped(const QByteArray &bytes, LinkSession::DropReason reason)
+{
+    if (reason == LinkSession::DropReason::OtherSlave)
+        trouble(Cli::tr("a reply from slave %1").arg(ModbusFrame::slaveOf(bytes)), bytes);
+    else if (reason != LinkSession::DropReason::AdapterNoise)
+        trouble(Cli::tr("a garbled reply (%1)").arg(dropText(reason)), bytes);
 }
 
 // A frame that is no answer is reported as it comes, and named again if the request on the line
@@ -156,94 +109,90 @@ void PortJob::trouble(const QString &what, const QByteArray &bytes)
     output.message(Cli::tr("%1, ignored: %2").arg(what, ModbusFrame::hexText(bytes)));
 }
 
-void PortJob::portError(QSerialPort::SerialPortError error)
+void PortJob::portLost(const PortFailure &failure)
 {
-    if (error == QSerialPort::NoError || done)
-        return;
-    // Handled once the port's own signal is done with.
-    QTimer::singleShot(0, this, [this, reason = port->errorString()] {
-        if (!done)
-            fail(Result::PortError, Cli::tr("the port went away: %1").arg(reason));
-    });
+    if (!done)
+        fail(Result::PortError, Cli::tr("the port went away: %1").arg(failure.text()));
 }
 
-void PortJob::answered(const RequestLine::Request &request, const QByteArray &reply)
+void PortJob::answered(const LinkSession::Request &request, const QByteArray &reply,
+                       const ModbusReply::Decoded &decoded)
 {
+    logFrame(true, reply);
+    if (request.kind == LinkSession::VerifyKind)
+        return; // the session tells how the verification came out
     if (ModbusReply::isException(reply)) {
+        const QString text = ModbusReply::exceptionText(ModbusReply::exceptionCode(reply));
         if (request.kind == Poll)
-            pollOutcome(Result::Exception, exceptionText(reply));
+            pollOutcome(Result::Exception, text);
         else
-            fail(Result::Exception, Cli::tr("the device refused: %1").arg(exceptionText(reply)));
+            fail(Result::Exception, Cli::tr("the device refused: %1").arg(text));
         return;
     }
     switch (request.kind) {
     case Identify:
-        identified(reply);
+        identified();
         break;
     case WriteSetting:
-        verify();
+        break; // the session reads the device back where it should now listen
+    case Poll:
+        pollOutcome(Result::Ok, QString(), decoded.reading);
         break;
-    case Verify:
-        verified(reply);
-        break;
-    case Poll: {
-        const auto effect = ModbusReply::decode(reply, startRegisterOf(request.frame), state);
-        pollOutcome(Result::Ok, QString(), readingOf(effect, state));
-        break;
-    }
     }
 }
 
-void PortJob::timedOut(const RequestLine::Request &request, int timeoutMs)
+// No answer that could be read: none within the response timeout, or its bytes were dropped
+// (timeoutMs < 0).
+void PortJob::unanswered(const LinkSession::Request &request, int timeoutMs)
 {
-    dropBytes();
-    if (options.verbose)
-        output.trace(Cli::tr("no answer within %1 ms").arg(timeoutMs));
-    const bool searching = options.baudRate == 0;
+    const bool silent = timeoutMs >= 0;
     switch (request.kind) {
     case Identify:
-        if (searching && rateIndex + 1 < rates.size()) {
-            if (!problem.isEmpty() && firstProblem.isEmpty())
-                firstProblem = Cli::tr("at %1 bit/s, %2").arg(currentRate()).arg(problem);
-            ++rateIndex;
-            port->setBaudRate(currentRate());
-            line->setBaudRate(currentRate());
-            identify();
+        if (options.baudRate == 0 && rateIndex + 1 < rates.size()) {
+            nextRate(problem);
             return;
         }
         if (problem.isEmpty())
             problem = firstProblem;
-        fail(Result::NoAnswer, withProblem(searching ? Cli::tr("no answer at any rate")
-                                                     : Cli::tr("no answer at %1 bit/s within %2 ms")
-                                                           .arg(currentRate())
-                                                           .arg(timeoutMs)));
+        fail(Result::NoAnswer,
+             withProblem(options.baudRate == 0 ? Cli::tr("no answer at any rate")
+                         : silent              ? Cli::tr("no answer at %1 bit/s within %2 ms")
+                                        .arg(currentRate())
+                                        .arg(timeoutMs)
+                                  : Cli::tr("no readable answer at %1 bit/s").arg(currentRate())));
         break;
     case WriteSetting:
         fail(Result::NoAnswer,
-             withProblem(Cli::tr("no answer to the write within %1 ms").arg(timeoutMs)));
-        break;
-    case Verify:
-        fail(Result::NotVerified,
-             withProblem(
-                 options.command == Command::SetAddress
-                     ? Cli::tr("no answer at address %1 after the change").arg(options.newValue)
-                     : Cli::tr("no answer at %1 bit/s after the change").arg(options.newValue)));
+             withProblem(silent ? Cli::tr("no answer to the write within %1 ms").arg(timeoutMs)
+                                : Cli::tr("no readable answer to the write")));
         break;
     case Poll:
         pollOutcome(Result::NoAnswer,
-                    withProblem(Cli::tr("no answer within %1 ms").arg(timeoutMs)));
+                    withProblem(silent ? Cli::tr("no answer within %1 ms").arg(timeoutMs)
+                                       : Cli::tr("no readable answer")));
         break;
+    default:
+        break; // the read-back: the session tells how the verification came out
     }
+}
+
+void PortJob::nextRate(const QString &why)
+{
+    if (!why.isEmpty() && firstProblem.isEmpty())
+        firstProblem = Cli::tr("at %1 bit/s, %2").arg(currentRate()).arg(why);
+    ++rateIndex;
+    session->setBaudRate(currentRate());
+    identify();
 }
 
 void PortJob::identify()
 {
-    line->submit({deviceInfoRead(options.address), Identify});
+    session->submit({deviceInfoRead(options.address), Identify});
 }
 
-void PortJob::identified(const QByteArray &reply)
+void PortJob::identified()
 {
-    takeDeviceInfo(reply);
+    takeIdentity(session->unit());
     switch (options.command) {
     case Command::Scan:
     case Command::Info:
@@ -265,64 +214,45 @@ void PortJob::writeSetting()
 {
     if (options.command == Command::SetAddress) {
         record.previousAddress = record.address;
-        line->submit(
+        session->submit(
             {ModbusFrame::buildRequest(Modbus::BroadcastAddress, Modbus::WriteSingleRegister,
                                        Reg::Address, quint16(options.newValue)),
              WriteSetting});
     } else {
         record.previousBaudRate = record.baudRate;
-        line->submit({ModbusFrame::buildRequest(quint8(record.address), Modbus::WriteSingleRegister,
-                                                Reg::BaudCode,
-                                                quint16(Modbus::baudCodeOfRate(options.newValue))),
-                      WriteSetting});
+        session->submit({ModbusFrame::buildRequest(
+                             quint8(record.address), Modbus::WriteSingleRegister, Reg::BaudCode,
+                             quint16(Modbus::baudCodeOfRate(options.newValue))),
+                         WriteSetting});
     }
 }
 
-// The device takes the new setting once its echo is out: ask it where it should now listen.
-void PortJob::verify()
+void PortJob::changeChecked(const Verification &result)
 {
-    if (options.command == Command::SetAddress) {
-        line->submit({deviceInfoRead(options.newValue), Verify});
-        return;
-    }
-    rates = {options.newValue};
-    rateIndex = 0;
-    port->setBaudRate(options.newValue);
-    line->setBaudRate(options.newValue);
-    line->submit({deviceInfoRead(record.address), Verify});
-}
-
-void PortJob::verified(const QByteArray &reply)
-{
-    takeDeviceInfo(reply);
-    if (options.command == Command::SetAddress && record.address != options.newValue)
-        fail(Result::NotVerified,
-             Cli::tr("the device still reports address %1").arg(record.address));
-    else if (options.command == Command::SetBaud &&
-             Modbus::baudRateOfCode(state.deviceBaudCode) != options.newValue)
-        fail(Result::NotVerified,
-             Cli::tr("the device reports rate code %1").arg(state.deviceBaudCode));
-    else
+    if (!result.unit.serial.isEmpty() && result.outcome != Verification::OtherUnit)
+        takeIdentity(result.unit);
+    if (result.verified())
         finishDevice(Result::Ok);
+    else
+        fail(Result::NotVerified, withProblem(result.reason()));
 }
 
-void PortJob::takeDeviceInfo(const QByteArray &reply)
+void PortJob::takeIdentity(const UnitIdentity &unit)
 {
-    ModbusReply::decode(reply, Reg::Address, state);
     record.identified = true;
-    record.address = state.deviceAddress;
-    record.baudRate = currentRate();
-    record.deviceType = state.deviceType;
-    record.sensorType = state.sensorType;
-    record.firmware = state.firmwareVersion;
-    record.serial = DeviceInfo::serialNumber(reply);
+    record.address = unit.address;
+    record.baudRate = session->baudRate();
+    record.deviceType = unit.deviceType;
+    record.sensorType = unit.sensorType;
+    record.firmware = unit.firmware;
+    record.serial = unit.serial;
 }
 
 void PortJob::startPolling()
 {
     const int offset = options.what == What::All ? 0 : int(options.what) - 1;
-    pollRegister =
-        quint16(ModbusReply::readingsBlock(state.deviceType, options.hundredths) + offset);
+    pollRegister = quint16(
+        ModbusReply::readingsBlock(session->unit().deviceType, options.hundredths) + offset);
     pollTimer->start(options.periodMs);
     poll();
 }
@@ -331,9 +261,9 @@ void PortJob::startPolling()
 void PortJob::poll()
 {
     const quint16 count = options.what == What::All ? Reg::BlockSize : 1;
-    line->poll({ModbusFrame::buildRequest(quint8(record.address), Modbus::ReadHoldingRegisters,
-                                          pollRegister, count),
-                Poll});
+    session->poll({ModbusFrame::buildRequest(quint8(record.address), Modbus::ReadHoldingRegisters,
+                                             pollRegister, count),
+                   Poll});
 }
 
 void PortJob::pollOutcome(Result result, const QString &error, const Reading &reading)
@@ -384,9 +314,7 @@ void PortJob::finish(Result worst)
     done = true;
     code = exitCodeOf(worst);
     pollTimer->stop();
-    silence->stop();
-    line->abandon();
-    port->close();
+    session->close();
     output.flush();
     emit finished();
 }
@@ -399,14 +327,6 @@ void PortJob::logFrame(bool received, const QByteArray &frame, const QString &no
     if (options.verbose)
         output.trace(Capture::line(QDateTime::currentDateTime(), received, text) +
                      (note.isEmpty() ? QString() : QStringLiteral("  ") + note));
-}
-
-QString PortJob::exceptionText(const QByteArray &reply) const
-{
-    const quint8 code = ModbusReply::exceptionCode(reply);
-    return Cli::tr("exception 0x%1 (%2)")
-        .arg(code, 2, 16, QLatin1Char('0'))
-        .arg(QCoreApplication::translate("Widget", ModbusReply::exceptionMeaning(code)));
 }
 
 QString PortJob::withProblem(const QString &text) const

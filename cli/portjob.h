@@ -1,19 +1,19 @@
 #pragma once
 
-#include "comm/commstate.h"
+#include "link/linksession.h"
 #include "options.h"
 #include "output.h"
-#include "protocol/requestline.h"
 #include "records.h"
 
 #include <QObject>
-#include <QSerialPort>
 
+class QSerialPort;
 class QTimer;
 
-// One port's share of a command, run on the event loop: open the port, find the device (at the
-// given rate, or trying the six in the window's order), then read, or write and verify, one
-// request on the line at a time. It ends with one record, or one per reading, and an exit code.
+// One port's share of a command, run on the event loop through the port's link session: find
+// the device (at the given rate, or trying the six in the window's order), then read, or write
+// and let the session verify the change. It ends with one record, or one per reading, and an exit
+// code.
 class PortJob : public QObject
 {
     Q_OBJECT
@@ -30,31 +30,32 @@ signals:
     void finished();
 
 private:
-    enum Step { Identify, WriteSetting, Verify, Poll };
+    enum Step { Identify, WriteSetting, Poll };
 
-    bool transmit(const RequestLine::Request &request);
-    void readBytes();
-    void dropBytes();
+    void written(const LinkSession::Request &request);
+    void notSent(const LinkSession::Request &request, const QString &reason);
+    void answered(const LinkSession::Request &request, const QByteArray &reply,
+                  const ModbusReply::Decoded &decoded);
+    void unanswered(const LinkSession::Request &request, int timeoutMs);
+    void late(const QByteArray &frame);
+    void dropped(const QByteArray &bytes, LinkSession::DropReason reason);
+    void portLost(const PortFailure &failure);
+    void changeChecked(const Verification &result);
     void trouble(const QString &what, const QByteArray &bytes);
-    void answered(const RequestLine::Request &request, const QByteArray &reply);
-    void timedOut(const RequestLine::Request &request, int timeoutMs);
-    void portError(QSerialPort::SerialPortError error);
 
     void identify();
-    void identified(const QByteArray &reply);
+    void identified();
+    void nextRate(const QString &why);
     void writeSetting();
-    void verify();
-    void verified(const QByteArray &reply);
     void startPolling();
     void poll();
     void pollOutcome(Result result, const QString &error, const Reading &reading = Reading());
-    void takeDeviceInfo(const QByteArray &reply);
+    void takeIdentity(const UnitIdentity &unit);
 
     void fail(Result result, const QString &error);
     void finishDevice(Result result, const QString &error = QString());
     void finish(Result worst);
     void logFrame(bool received, const QByteArray &frame, const QString &note = QString());
-    QString exceptionText(const QByteArray &reply) const;
     QString withProblem(const QString &text) const;
     int currentRate() const { return rates.at(rateIndex); }
 
@@ -62,16 +63,14 @@ private:
     QString portName;
     CaptureLog *log;
     PortOutput output;
-    QSerialPort *port;
-    RequestLine *line;
-    QTimer *silence;   // bytes that never became a reply are dropped after this much quiet
+    QSerialPort *serial;
+    SystemClock clock;
+    LinkSession *session;
     QTimer *pollTimer; // read: one poll a period
     QList<int> rates;  // the rate given, or the six to search
     int rateIndex = 0;
-    QByteArray buffer;
     QString problem;      // what came instead of the answer to the request on the line
     QString firstProblem; // the same, kept from the search's earlier rates
-    CommStateRecord state;
     DeviceRecord record;
     quint16 pollRegister = 0;
     int outcomes = 0;

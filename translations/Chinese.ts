@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>Try &apos;tervin-cli --help&apos; for more.</source>
-        <translation>用 'tervin-cli --help' 查看更多说明。</translation>
+        <translation>用 &apos;tervin-cli --help&apos; 查看更多说明。</translation>
     </message>
     <message>
         <source>%1 is not one of the rates %2</source>
@@ -180,24 +180,12 @@ read 的选项：
         <translation>多余字节</translation>
     </message>
     <message>
-        <source>%1 (add your account to the dialout group: sudo usermod -aG dialout $USER, then log in again)</source>
-        <translation>%1（请把您的账户加入 dialout 组：sudo usermod -aG dialout $USER，然后重新登录）</translation>
-    </message>
-    <message>
-        <source>%1 (another program holds the port)</source>
-        <translation>%1（另一个程序占用了该串口）</translation>
-    </message>
-    <message>
         <source>cannot open the port: %1</source>
         <translation>无法打开串口：%1</translation>
     </message>
     <message>
         <source>the port failed: %1</source>
         <translation>串口出错：%1</translation>
-    </message>
-    <message>
-        <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
-        <translation>大量 0x00/0xFF 字节，这是适配器故障的迹象</translation>
     </message>
     <message>
         <source>(late, ignored)</source>
@@ -248,26 +236,6 @@ read 的选项：
         <translation>写入后 %1 ms 内无应答</translation>
     </message>
     <message>
-        <source>no answer at address %1 after the change</source>
-        <translation>更改后地址 %1 无应答</translation>
-    </message>
-    <message>
-        <source>no answer at %1 bit/s after the change</source>
-        <translation>更改后 %1 bit/s 下无应答</translation>
-    </message>
-    <message>
-        <source>the device still reports address %1</source>
-        <translation>设备仍报告地址 %1</translation>
-    </message>
-    <message>
-        <source>the device reports rate code %1</source>
-        <translation>设备报告波特率代码 %1</translation>
-    </message>
-    <message>
-        <source>exception 0x%1 (%2)</source>
-        <translation>异常 0x%1（%2）</translation>
-    </message>
-    <message>
         <source>address %1</source>
         <translation>地址 %1</translation>
     </message>
@@ -298,6 +266,125 @@ read 的选项：
     <message>
         <source>dew point %1 %2</source>
         <translation>露点 %1 %2</translation>
+    </message>
+    <message>
+        <source>no readable answer at %1 bit/s</source>
+        <translation>%1 bit/s 下无可识别的应答</translation>
+    </message>
+    <message>
+        <source>no readable answer to the write</source>
+        <translation>写入后无可识别的应答</translation>
+    </message>
+    <message>
+        <source>no readable answer</source>
+        <translation>无可识别的应答</translation>
+    </message>
+</context>
+<context>
+    <name>Link</name>
+    <message>
+        <source>port closed</source>
+        <translation>端口已关闭</translation>
+    </message>
+    <message>
+        <source>the adapter was unplugged</source>
+        <translation>适配器已被拔出</translation>
+    </message>
+    <message>
+        <source>no such port</source>
+        <translation>没有这个端口</translation>
+    </message>
+    <message>
+        <source>permission denied (add your account to the dialout group)</source>
+        <translation>权限不足（请将您的账户加入 dialout 组）</translation>
+    </message>
+    <message>
+        <source>in use by another program</source>
+        <translation>正被其他程序占用</translation>
+    </message>
+    <message>
+        <source>input/output error</source>
+        <translation>输入/输出错误</translation>
+    </message>
+    <message>
+        <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
+        <translation>大量 0x00/0xFF 字节，这是适配器故障的迹象</translation>
+    </message>
+    <message>
+        <source>the system reports: %1</source>
+        <translation>系统报告：%1</translation>
+    </message>
+    <message>
+        <source>serial %1, %2</source>
+        <translation>序列号 %1，%2</translation>
+    </message>
+    <message>
+        <source>no answer at address %1</source>
+        <translation>地址 %1 无应答</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s</source>
+        <translation>%1 bit/s 下无应答</translation>
+    </message>
+    <message>
+        <source>the device refused the read-back</source>
+        <translation>设备拒绝了回读</translation>
+    </message>
+    <message>
+        <source>the device reports address %1, not %2</source>
+        <translation>设备报告的地址是 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <source>the device reports %1 bit/s, not %2</source>
+        <translation>设备报告的波特率是 %1 bit/s，而不是 %2</translation>
+    </message>
+    <message>
+        <source>another unit answered: %1</source>
+        <translation>应答的是另一台设备：%1</translation>
+    </message>
+    <message>
+        <source>illegal function</source>
+        <translation>非法功能码</translation>
+    </message>
+    <message>
+        <source>illegal data address</source>
+        <translation>非法数据地址</translation>
+    </message>
+    <message>
+        <source>illegal data value</source>
+        <translation>非法数据值</translation>
+    </message>
+    <message>
+        <source>server device failure</source>
+        <translation>从站设备故障</translation>
+    </message>
+    <message>
+        <source>acknowledge</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>server device busy</source>
+        <translation>从站设备忙</translation>
+    </message>
+    <message>
+        <source>memory parity error</source>
+        <translation>存储奇偶校验错误</translation>
+    </message>
+    <message>
+        <source>gateway path unavailable</source>
+        <translation>网关路径不可用</translation>
+    </message>
+    <message>
+        <source>gateway target device failed to respond</source>
+        <translation>网关目标设备无响应</translation>
+    </message>
+    <message>
+        <source>unknown exception</source>
+        <translation>未知异常</translation>
+    </message>
+    <message>
+        <source>exception 0x%1 (%2)</source>
+        <translation>异常 0x%1（%2）</translation>
     </message>
 </context>
 <context>
@@ -389,14 +476,6 @@ read 的选项：
     <message>
         <source>Serial port</source>
         <translation>串口</translation>
-    </message>
-    <message>
-        <source>permission denied (add your account to the dialout group)</source>
-        <translation>权限不足（请将您的账户加入 dialout 组）</translation>
-    </message>
-    <message>
-        <source>in use</source>
-        <translation>被占用</translation>
     </message>
     <message>
         <source>No serial port found. Is the adapter plugged in?</source>
@@ -641,10 +720,6 @@ read 的选项：
         <translation>露点：---</translation>
     </message>
     <message>
-        <source>port closed</source>
-        <translation>端口已关闭</translation>
-    </message>
-    <message>
         <source>(not sent: %1)</source>
         <translation>（未发送：%1）</translation>
     </message>
@@ -707,46 +782,6 @@ read 的选项：
         <translation>%1 ms 内无应答</translation>
     </message>
     <message>
-        <source>illegal function</source>
-        <translation>非法功能码</translation>
-    </message>
-    <message>
-        <source>illegal data address</source>
-        <translation>非法数据地址</translation>
-    </message>
-    <message>
-        <source>illegal data value</source>
-        <translation>非法数据值</translation>
-    </message>
-    <message>
-        <source>server device failure</source>
-        <translation>从站设备故障</translation>
-    </message>
-    <message>
-        <source>acknowledge</source>
-        <translation>已确认</translation>
-    </message>
-    <message>
-        <source>server device busy</source>
-        <translation>从站设备忙</translation>
-    </message>
-    <message>
-        <source>memory parity error</source>
-        <translation>存储奇偶校验错误</translation>
-    </message>
-    <message>
-        <source>gateway path unavailable</source>
-        <translation>网关路径不可用</translation>
-    </message>
-    <message>
-        <source>gateway target device failed to respond</source>
-        <translation>网关目标设备无响应</translation>
-    </message>
-    <message>
-        <source>unknown exception</source>
-        <translation>未知异常</translation>
-    </message>
-    <message>
         <source>now at %1, verified</source>
         <translation>现为 %1，已验证</translation>
     </message>
@@ -789,14 +824,6 @@ read 的选项：
     <message>
         <source>%1 lost: %2</source>
         <translation>%1 已断开：%2</translation>
-    </message>
-    <message>
-        <source>exception 0x%1 (%2)</source>
-        <translation>异常 0x%1（%2）</translation>
-    </message>
-    <message>
-        <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
-        <translation>大量 0x00/0xFF 字节，适配器故障的迹象</translation>
     </message>
     <message>
         <source>Address</source>
@@ -891,6 +918,14 @@ read 的选项：
     <message>
         <source>Cannot write the readings file %1: %2</source>
         <translation>无法写入读数文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>not verified: %1</source>
+        <translation>未确认：%1</translation>
+    </message>
+    <message>
+        <source>The change is not verified: %1.</source>
+        <translation>更改未确认：%1。</translation>
     </message>
 </context>
 </TS>

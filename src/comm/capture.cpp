@@ -5,10 +5,34 @@
 
 namespace Capture {
 
+namespace {
+const QString TimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+const QString Sent = QStringLiteral("->TX  ");
+const QString Received = QStringLiteral("->RX  ");
+constexpr int TimeLength = 19;
+constexpr int DirectionLength = 6;
+} // namespace
+
 QString line(const QDateTime &time, bool received, const QString &frameText)
 {
-    const QString direction = received ? QStringLiteral("->RX  ") : QStringLiteral("->TX  ");
-    return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + direction + frameText;
+    return time.toString(TimeFormat) + (received ? Received : Sent) + frameText;
+}
+
+std::optional<FrameLine> parseLine(const QString &line)
+{
+    const QString direction = line.mid(TimeLength, DirectionLength);
+    if (direction != Sent && direction != Received)
+        return std::nullopt;
+    FrameLine frame;
+    frame.time = QDateTime::fromString(line.left(TimeLength), TimeFormat);
+    frame.received = direction == Received;
+    const QString rest = line.mid(TimeLength + DirectionLength);
+    const int noteAt = int(rest.indexOf(QStringLiteral("  ")));
+    frame.frameText = noteAt < 0 ? rest : rest.left(noteAt);
+    frame.note = noteAt < 0 ? QString() : rest.mid(noteAt + 2);
+    if (!frame.time.isValid())
+        return std::nullopt;
+    return frame;
 }
 
 QString appendLine(const QString &path, const QString &header, const QString &line)

@@ -1,8 +1,8 @@
 #include "forms/serialportsettingdialog.h"
 
 #include "comm/commstate.h"
-#include "comm/serialport.h"
 #include "forms/settingdialogform.h"
+#include "link/portfailure.h"
 #include "protocol/protocol.h"
 
 #include <QSerialPort>
@@ -71,9 +71,10 @@ void SerialportSettingDialog::listOpenablePorts(const QString &portInUse)
             probe.close();
             continue;
         }
-        problems << info.portName() + QStringLiteral(": ") +
-                        portProblem(probe.error(), deviceAccessible(info.systemLocation()),
-                                    probe.errorString());
+        const PortFailure failure{
+            openFailureKind(probe.error(), true, deviceAccessible(info.systemLocation())),
+            probe.errorString()};
+        problems << info.portName() + QStringLiteral(": ") + failure.text();
     }
     form->comboBoxName->setCurrentIndex(form->comboBoxName->count() > 0 ? 0 : -1);
     if (ports.isEmpty())

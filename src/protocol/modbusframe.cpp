@@ -42,6 +42,33 @@ QByteArray buildRequest(quint8 slave, quint8 function, quint16 startRegister, qu
     return withCrc(frame);
 }
 
+namespace {
+quint8 byteAt(const QByteArray &frame, int pos)
+{
+    return pos < frame.size() ? quint8(frame.at(pos)) : 0;
+}
+} // namespace
+
+quint8 slaveOf(const QByteArray &request)
+{
+    return byteAt(request, 0);
+}
+
+quint8 functionOf(const QByteArray &request)
+{
+    return byteAt(request, 1);
+}
+
+quint16 startRegisterOf(const QByteArray &request)
+{
+    return quint16(byteAt(request, 2) << 8 | byteAt(request, 3));
+}
+
+quint16 countOrValueOf(const QByteArray &request)
+{
+    return quint16(byteAt(request, 4) << 8 | byteAt(request, 5));
+}
+
 QString hexText(const QByteArray &frame)
 {
     return QString::fromLatin1(frame.toHex());

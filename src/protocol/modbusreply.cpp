@@ -1,8 +1,10 @@
 #include "protocol/modbusreply.h"
 
-#include "comm/commstate.h"
+#include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -53,73 +55,97 @@ Display readingsDisplay(quint16 requestRegister, quint16 deviceType)
     return tenths ? Display::ReadingsX10 : Display::ReadingsX100;
 }
 
-Effect decodeReadings(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)
+// The raw registers scaled by their block, in the device's unit.
+Reading scaled(const RawReadings &raw, Display display, quint16 deviceType)
+{
+    const ReadingScale scale = readingScale(display == Display::ReadingsX100);
+    Reading reading;
+    reading.decimals = scale.decimals;
+    reading.fahrenheit = isFahrenheitDevice(deviceType);
+    if (raw.temperature)
+        reading.temperature = *raw.temperature / scale.divisor;
+    if (raw.humidity)
+        reading.humidity = *raw.humidity / scale.divisor;
+    if (raw.dewPoint)
+        reading.dewPoint = *raw.dewPoint / scale.divisor;
+    return reading;
+}
+
+Decoded readings(Display display, int selector, const RawReadings &raw, quint16 deviceType)
+{
+    Decoded decoded;
+    decoded.display = display;
+    decoded.selector = selector;
+    decoded.raw = raw;
+    decoded.reading = scaled(raw, display, deviceType);
+    return decoded;
+}
+
+Decoded decodeReadings(const QByteArray &frame, quint16 requestRegister, quint16 deviceType)
 {
     if (!isReadReply(frame))
         return {};
     const int quantity = requestRegister % Reg::BlockSize;
     const int payload = payloadLength(frame);
-    const Display display = readingsDisplay(requestRegister, state.deviceType);
+    const Display display = readingsDisplay(requestRegister, deviceType);
     if (quantity == Reg::Status)
         return {Display::StatusDashes};
-    if (quantity == Reg::Temperature && payload == 2 * Reg::BlockSize) {
-        state.temperatureRaw = signedField(frame, 3);
-        state.humidityRaw = field(frame, 5);
-        state.dewPointRaw = signedField(frame, 7);
-        return {display, AllReadings};
-    }
+    if (quantity == Reg::Temperature && payload == 2 * Reg::BlockSize)
+        return readings(display, AllReadings,
+                        {signedField(frame, 3), field(frame, 5), signedField(frame, 7)},
+                        deviceType);
     if (payload != 2) // a one-register read must be answered with exactly one register
         return {};
     switch (quantity) {
     case Reg::Temperature:
-        state.temperatureRaw = signedField(frame, 3);
-        return {display, TemperatureOnly};
+        return readings(display, TemperatureOnly, {signedField(frame, 3), {}, {}}, deviceType);
     case Reg::Humidity:
-        state.humidityRaw = field(frame, 3);
-        return {display, HumidityOnly};
+        return readings(display, HumidityOnly, {{}, field(frame, 3), {}}, deviceType);
     default:
-        state.dewPointRaw = signedField(frame, 3);
-        return {display, DewPointOnly};
+        return readings(display, DewPointOnly, {{}, {}, signedField(frame, 3)}, deviceType);
     }
 }
 
-Effect decodeAddress(const QByteArray &frame, CommStateRecord &state)
+Decoded decodeAddress(const QByteArray &frame)
 {
+    Decoded decoded;
     if (isWriteEcho(frame)) {
-        state.deviceAddress = byteAt(frame, 5); // low byte of the echoed value
-        return {};
+        decoded.device.address = byteAt(frame, 5); // low byte of the echoed value
+        return decoded;
     }
     if (!isReadReply(frame) || !readReplyHasRegister(frame, 0))
-        return {};
-    state.deviceAddress = field(frame, 3);
-    if (payloadLength(frame) <= 2)
-        return {Display::Address};
+        return decoded;
+    DeviceFields &device = decoded.device;
+    device.address = field(frame, 3);
+    if (payloadLength(frame) <= 2) {
+        decoded.display = Display::Address;
+        return decoded;
+    }
     // The device-information read: registers 0x0100 to 0x0107 from byte 3 on. A short
-    // reply leaves the registers it does not carry as they were.
+    // reply carries only the registers its byte count covers.
     if (readReplyHasRegister(frame, 1))
-        state.deviceBaudCode = field(frame, 5);
+        device.baudCode = field(frame, 5);
     if (readReplyHasRegister(frame, 2))
-        state.firmwareVersion = field(frame, 7);
+        device.firmware = field(frame, 7);
     if (readReplyHasRegister(frame, 3))
-        state.deviceType = field(frame, 9);
+        device.deviceType = field(frame, 9);
+    if (readReplyHasRegister(frame, 6))
+        device.serial = DeviceInfo::serialNumber(frame);
     if (readReplyHasRegister(frame, 7))
-        state.sensorType = field(frame, 17);
-    return {Display::DeviceInfo};
+        device.sensorType = field(frame, 17);
+    decoded.display = Display::DeviceInfo;
+    return decoded;
 }
 
-// Register value of a one-register read reply or of a write echo; false when the reply
+// Register value of a one-register read reply or of a write echo; none when the reply
 // carries none.
-bool settingValue(const QByteArray &frame, quint16 &value)
+std::optional<quint16> settingValue(const QByteArray &frame)
 {
-    if (isReadReply(frame) && readReplyHasRegister(frame, 0)) {
-        value = field(frame, 3);
-        return true;
-    }
-    if (isWriteEcho(frame)) {
-        value = field(frame, 4);
-        return true;
-    }
-    return false;
+    if (isReadReply(frame) && readReplyHasRegister(frame, 0))
+        return field(frame, 3);
+    if (isWriteEcho(frame))
+        return field(frame, 4);
+    return std::nullopt;
 }
 
 } // namespace
@@ -197,33 +223,33 @@ const char *exceptionMeaning(quint8 code)
 {
     switch (code) {
     case 0x01:
-        return QT_TRANSLATE_NOOP("Widget", "illegal function");
+        return QT_TRANSLATE_NOOP("Link", "illegal function");
     case 0x02:
-        return QT_TRANSLATE_NOOP("Widget", "illegal data address");
+        return QT_TRANSLATE_NOOP("Link", "illegal data address");
     case 0x03:
-        return QT_TRANSLATE_NOOP("Widget", "illegal data value");
+        return QT_TRANSLATE_NOOP("Link", "illegal data value");
     case 0x04:
-        return QT_TRANSLATE_NOOP("Widget", "server device failure");
+        return QT_TRANSLATE_NOOP("Link", "server device failure");
     case 0x05:
-        return QT_TRANSLATE_NOOP("Widget", "acknowledge");
+        return QT_TRANSLATE_NOOP("Link", "acknowledge");
     case 0x06:
-        return QT_TRANSLATE_NOOP("Widget", "server device busy");
+        return QT_TRANSLATE_NOOP("Link", "server device busy");
     case 0x08:
-        return QT_TRANSLATE_NOOP("Widget", "memory parity error");
+        return QT_TRANSLATE_NOOP("Link", "memory parity error");
     case 0x0A:
-        return QT_TRANSLATE_NOOP("Widget", "gateway path unavailable");
+        return QT_TRANSLATE_NOOP("Link", "gateway path unavailable");
     case 0x0B:
-        return QT_TRANSLATE_NOOP("Widget", "gateway target device failed to respond");
+        return QT_TRANSLATE_NOOP("Link", "gateway target device failed to respond");
     default:
-        return QT_TRANSLATE_NOOP("Widget", "unknown exception");
+        return QT_TRANSLATE_NOOP("Link", "unknown exception");
     }
 }
 
 QString exceptionText(quint8 code)
 {
-    return QStringLiteral("exception 0x%1 (%2)")
+    return QCoreApplication::translate("Link", "exception 0x%1 (%2)")
         .arg(code, 2, 16, QLatin1Char('0'))
-        .arg(QLatin1String(exceptionMeaning(code)));
+        .arg(QCoreApplication::translate("Link", exceptionMeaning(code)));
 }
 
 quint16 readingsBlock(quint16 deviceType, bool hundredths)
@@ -232,31 +258,32 @@ quint16 readingsBlock(quint16 deviceType, bool hundredths)
     return firstBlock ? 0 : Reg::SecondBlock;
 }
 
-Effect decode(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state)
+Decoded decode(const QByteArray &frame, quint16 requestRegister, quint16 deviceType)
 {
     if (isException(frame))
         return {};
-    quint16 value = 0;
+    Decoded decoded;
     switch (requestRegister) {
     case Reg::Address:
-        return decodeAddress(frame, state);
+        return decodeAddress(frame);
     case Reg::BaudCode:
-        if (settingValue(frame, value))
-            state.deviceBaudCode = value;
-        return {Display::BaudRate};
+        decoded.device.baudCode = settingValue(frame);
+        decoded.display = Display::BaudRate;
+        return decoded;
     case Reg::DeviceType:
-        if (settingValue(frame, value))
-            state.deviceType = value;
-        return {Display::DeviceType};
+        decoded.device.deviceType = settingValue(frame);
+        decoded.display = Display::DeviceType;
+        return decoded;
     case Reg::SensorType:
-        if (!isReadReply(frame) || !settingValue(frame, value))
-            return {};
-        state.sensorType = value;
-        return {Display::SensorType};
+        if (!isReadReply(frame) || !settingValue(frame))
+            return decoded;
+        decoded.device.sensorType = settingValue(frame);
+        decoded.display = Display::SensorType;
+        return decoded;
     default:
         if (requestRegister < 2 * Reg::BlockSize)
-            return decodeReadings(frame, requestRegister, state);
-        return {};
+            return decodeReadings(frame, requestRegister, deviceType);
+        return decoded;
     }
 }
 

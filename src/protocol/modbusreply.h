@@ -1,9 +1,11 @@
 #pragma once
 
+#include "protocol/reading.h"
+
 #include <QByteArray>
 #include <QString>
 
-struct CommStateRecord;
+#include <optional>
 
 // Recognition and decoding of the transmitter's replies. No widgets, no globals: the
 // window's receive slot calls these and then updates the form.
@@ -38,10 +40,9 @@ qint32 signedField(const QByteArray &frame, int pos);
 
 bool isException(const QByteArray &frame);
 quint8 exceptionCode(const QByteArray &frame);
-// What an exception code means, in English ("illegal data address"); the texts are marked for
-// translation in the window's context.
+// What an exception code means, in English ("illegal data address"), marked for translation.
 const char *exceptionMeaning(quint8 code);
-// "exception 0x02 (illegal data address)"
+// "exception 0x02 (illegal data address)", translated: the one text of an exception reply.
 QString exceptionText(quint8 code);
 
 enum class Display {
@@ -63,15 +64,38 @@ enum Selector { AllReadings = 0, TemperatureOnly = 1, HumidityOnly = 2, DewPoint
 // device type: the inverse of the scale decode() gives each block.
 quint16 readingsBlock(quint16 deviceType, bool hundredths);
 
-struct Effect
+// The device's settings registers a reply carried; a register it did not carry stays empty.
+struct DeviceFields
+{
+    std::optional<quint16> address;
+    std::optional<quint16> baudCode;
+    std::optional<quint16> firmware;
+    std::optional<quint16> deviceType;
+    std::optional<quint16> sensorType;
+    QString serial; // registers 0x0104 to 0x0106 as twelve hexadecimal digits
+};
+
+// The raw reading registers a reply carried: temperature and dew point signed, humidity not.
+struct RawReadings
+{
+    std::optional<qint32> temperature;
+    std::optional<quint16> humidity;
+    std::optional<qint32> dewPoint;
+};
+
+// What an accepted reply means as the answer to its request.
+struct Decoded
 {
     Display display = Display::Nothing;
     int selector = AllReadings;
+    DeviceFields device;
+    RawReadings raw;
+    Reading reading; // the raw readings scaled, in the device's unit; empty for other replies
 };
 
 // Decodes an accepted reply as the answer to the request whose start register is
-// requestRegister, stores its values in state and says what the window must show.
-// Exception replies and replies whose shape does not fit the request store nothing.
-Effect decode(const QByteArray &frame, quint16 requestRegister, CommStateRecord &state);
+// requestRegister, from a device of this type (which block holds tenths, and the unit).
+// Exception replies and replies whose shape does not fit the request carry nothing.
+Decoded decode(const QByteArray &frame, quint16 requestRegister, quint16 deviceType);
 
 } // namespace ModbusReply

@@ -1,13 +1,32 @@
 #pragma once
 
-#include "protocol/modbusreply.h"
-
 #include <QDateTime>
 #include <QString>
 
 #include <optional>
 
-struct CommStateRecord;
+// The two register blocks carry the readings in tenths and in hundredths of the unit: the one
+// scale table every display of a reading uses (the labels, the readings file, the trend, the
+// command line).
+struct ReadingScale
+{
+    double divisor;
+    int decimals;
+};
+constexpr ReadingScale TenthsScale{10.0, 1};
+constexpr ReadingScale HundredthsScale{100.0, 2};
+constexpr ReadingScale readingScale(bool hundredths)
+{
+    return hundredths ? HundredthsScale : TenthsScale;
+}
+
+// A Tervin-F (device type 2) gives temperature and dew point in degrees Fahrenheit, the others
+// in degrees Celsius.
+constexpr quint16 FahrenheitDeviceType = 2;
+constexpr bool isFahrenheitDevice(quint16 deviceType)
+{
+    return deviceType == FahrenheitDeviceType;
+}
 
 // One accepted reading, in the device's unit: what a poll's reply carried, with the decimals of
 // its register block. A reading of one quantity carries only that one.
@@ -17,15 +36,13 @@ struct Reading
     std::optional<double> humidity;
     std::optional<double> dewPoint;
     int decimals = 1;        // 1 for the tenths block, 2 for the hundredths block
-    bool fahrenheit = false; // a Tervin-F gives temperature and dew point in degrees Fahrenheit
+    bool fahrenheit = false; // temperature and dew point in degrees Fahrenheit
 
     bool isEmpty() const { return !temperature && !humidity && !dewPoint; }
     QString unit() const; // "°C" or "°F"
+    // A value with the decimals of its block, "." as the decimal mark.
+    QString text(double value) const { return QString::number(value, 'f', decimals); }
 };
-
-// The reading a decoded reply brought, from the raw values it stored; empty when it brought none
-// (a status reply, an exception, a setting).
-Reading readingOf(const ModbusReply::Effect &effect, const CommStateRecord &state);
 
 // The readings file: "time,temperature,humidity,dew_point,unit", UTF-8, "." as decimal mark,
 // ISO 8601 local time with milliseconds; a field the reading did not carry stays empty.

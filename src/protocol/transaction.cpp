@@ -1,5 +1,6 @@
 #include "protocol/transaction.h"
 
+#include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
 namespace Transaction {
@@ -10,10 +11,6 @@ quint8 byteAt(const QByteArray &frame, int pos)
     return pos < frame.size() ? quint8(frame.at(pos)) : 0;
 }
 
-quint16 wordAt(const QByteArray &frame, int pos)
-{
-    return quint16(byteAt(frame, pos) << 8 | byteAt(frame, pos + 1));
-}
 } // namespace
 
 int wireTimeMs(int bytes, int baudRate)
@@ -26,9 +23,9 @@ int wireTimeMs(int bytes, int baudRate)
 
 int longestReplyLength(const QByteArray &request)
 {
-    switch (byteAt(request, 1)) {
+    switch (ModbusFrame::functionOf(request)) {
     case Modbus::ReadHoldingRegisters:
-        return Modbus::ReplyOverhead + 2 * wordAt(request, 4);
+        return Modbus::ReplyOverhead + 2 * ModbusFrame::countOrValueOf(request);
     case Modbus::WriteSingleRegister:
         return Modbus::RequestLength;
     default:
@@ -42,18 +39,25 @@ int responseTimeoutMs(const QByteArray &request, int baudRate)
            Timing::TurnaroundAllowanceMs;
 }
 
+int answerBoundMs(const QByteArray &request, int baudRate, int firstByteTimeoutMs)
+{
+    const int longest = longestReplyLength(request);
+    return firstByteTimeoutMs + wireTimeMs(longest, baudRate) + Timing::ReceiveSilenceMs * longest;
+}
+
 Fit fit(const QByteArray &request, const QByteArray &reply)
 {
-    const quint8 slave = byteAt(request, 0);
+    const quint8 slave = ModbusFrame::slaveOf(request);
     if (slave != Modbus::BroadcastAddress && byteAt(reply, 0) != slave)
         return Fit::OtherSlave;
-    const quint8 function = byteAt(request, 1);
+    const quint8 function = ModbusFrame::functionOf(request);
     if (byteAt(reply, 1) == (function | Modbus::ExceptionFlag))
         return Fit::Answer;
     if (byteAt(reply, 1) != function)
         return Fit::OtherRequest;
     if (function == Modbus::ReadHoldingRegisters)
-        return byteAt(reply, 2) == 2 * wordAt(request, 4) ? Fit::Answer : Fit::OtherRequest;
+        return byteAt(reply, 2) == 2 * ModbusFrame::countOrValueOf(request) ? Fit::Answer
+                                                                            : Fit::OtherRequest;
     // A write is answered by the echo of its register and value.
     return reply.mid(2, 4) == request.mid(2, 4) ? Fit::Answer : Fit::OtherRequest;
 }

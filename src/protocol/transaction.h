@@ -18,6 +18,11 @@ int longestReplyLength(const QByteArray &request);
 // a device may take to turn the line around.
 int responseTimeoutMs(const QByteArray &request, int baudRate);
 
+// How long an answer may take in all once its first byte has come: however slowly it trickles
+// in, each of its bytes within the silence that would drop it, it is over by then. The
+// first-byte timeout, plus the longest reply's time on the wire, plus that silence per byte.
+int answerBoundMs(const QByteArray &request, int baudRate, int firstByteTimeoutMs);
+
 enum class Fit {
     Answer,       // the reply (or exception) to this request
     OtherRequest, // a valid frame that answers something else: a late reply

@@ -3,6 +3,7 @@
 
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "link/linkfollower.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -28,7 +29,9 @@ quint16 Widget::GetDeviceAddress() const
 void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
                                RequestKind kind)
 {
-    line->submit({ModbusFrame::buildRequest(slave, function, startRegister, value), kind});
+    // The address write leaves bytes already received where they are.
+    link->submit({ModbusFrame::buildRequest(slave, function, startRegister, value), kind,
+                  kind == AddressWriteRequest});
 }
 
 void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
@@ -37,10 +40,10 @@ void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
                       count, OneOffRequest);
 }
 
-void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value, RequestKind kind)
+void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value)
 {
     SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::WriteSingleRegister, startRegister, value,
-                      kind);
+                      OneOffRequest);
 }
 
 void Widget::PushButtonAddressReadSlot()
@@ -86,8 +89,7 @@ bool Widget::ConfirmAddressWrite()
 
 void Widget::PushButtonBaudRateSlot()
 {
-    WriteRegisterOrder(Reg::BaudCode, quint16(form->comboBoxBaudRate->currentIndex() + 1),
-                       BaudWriteRequest);
+    WriteRegisterOrder(Reg::BaudCode, quint16(form->comboBoxBaudRate->currentIndex() + 1));
 }
 
 void Widget::PushButtonTypeReadSlot()
@@ -149,7 +151,7 @@ void Widget::ReadHumitureOrder()
     if (!IsPeriodicReadOn())
         return;
     timerRead->start(period);
-    if (pollsPaused) // the port is lost, or the device not yet heard again
+    if (follower->pollsPaused()) // the port is lost, or the device not yet heard again
         return;
     if (form->lineEditAddress->text().isEmpty()) {
         timerRead->stop();
@@ -165,50 +167,42 @@ void Widget::ReadHumitureOrder()
     const quint16 count = single ? 1 : Reg::BlockSize;
     CommState.deviceAddress = GetDeviceAddress();
     // While a request is outstanding this tick sends nothing; the line sends it when it frees.
-    line->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
+    link->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
                                           Modbus::ReadHoldingRegisters, startRegister, count),
                 PollRequest});
 }
 
-// Puts a request of the line on the wire, with the bookkeeping of its kind.
-bool Widget::Transmit(const RequestLine::Request &request)
+// The bookkeeping of every request, whether or not it reached the wire.
+void Widget::StartRequest(const LinkSession::Request &request)
 {
-    requestRegister = quint16(quint8(request.frame.at(2)) << 8 | quint8(request.frame.at(3)));
-    const bool written = SendFrame(request.frame);
+    requestRegister = ModbusFrame::startRegisterOf(request.frame);
+    CommState.responseReceived = 0;
+    if (!request.keepsReceived)
+        CommState.rxBuffer.clear();
     // The next periodic read comes one second after a one-off request.
     if (request.kind != PollRequest)
         timerRead->start(Timing::OneOffReadDelayMs);
-    if (request.kind != AddressWriteRequest)
-        DropReceivedBytes();
-    return written;
 }
 
+void Widget::OnWritten(const LinkSession::Request &request)
+{
+    StartRequest(request);
+    AppendMessage(ModbusFrame::hexText(request.frame), false);
+}
+
+// A frame that did not reach the port is logged as not sent and kept out of the capture file.
+void Widget::OnNotSent(const LinkSession::Request &request, const QString &reason)
+{
+    StartRequest(request);
+    LogLine(MessageView::Kind::NotSent, ModbusFrame::hexText(request.frame),
+            tr("(not sent: %1)").arg(reason));
+}
+
+// The session drops unfinished bytes after the same silence; this only keeps the window's own
+// record of the receive buffer.
 void Widget::TimerClearSlot()
 {
     timerClear->stop();
-    DropReceivedBytes();
-}
-
-// Bytes that never became an accepted reply are dropped: shown with the reason, counted as a bad
-// frame, and kept out of the capture file.
-void Widget::DropReceivedBytes()
-{
-    if (CommState.rxBuffer.isEmpty())
-        return;
-    line->countBadFrame();
-    QString reason;
-    switch (ModbusReply::flaw(CommState.rxBuffer)) {
-    case ModbusReply::Flaw::Incomplete:
-        reason = tr("(incomplete)");
-        break;
-    case ModbusReply::Flaw::BadCrc:
-        reason = tr("(bad CRC)");
-        break;
-    case ModbusReply::Flaw::ExtraBytes:
-        reason = tr("(extra bytes)");
-        break;
-    }
-    LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(CommState.rxBuffer), reason);
     CommState.rxBuffer.clear();
 }
 

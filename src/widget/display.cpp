@@ -3,13 +3,13 @@
 
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "link/linkfollower.h"
 #include "protocol/deviceinfo.h"
 #include "protocol/protocol.h"
 
 #include <QTimer>
 
 namespace {
-constexpr quint16 FahrenheitDevice = 2;
 const QChar DegreeCelsius(0x2103);
 const QChar DegreeFahrenheit(0x2109);
 } // namespace
@@ -52,17 +52,19 @@ void Widget::ShowDeviceInfo()
 
 void Widget::ShowHumitureX100(int selector)
 {
-    ShowHumiture(selector, 100.0, 2);
+    ShowHumiture(selector, HundredthsScale);
 }
 
 void Widget::ShowHumitureX10(int selector)
 {
-    ShowHumiture(selector, 10.0, 1);
+    ShowHumiture(selector, TenthsScale);
 }
 
 // Selector 0 shows all three readings, 1 to 3 one of them; the others get their dash text.
-void Widget::ShowHumiture(int selector, double divisor, int decimals)
+void Widget::ShowHumiture(int selector, const ReadingScale &scale)
 {
+    const double divisor = scale.divisor;
+    const int decimals = scale.decimals;
     QString temperature = tr("Temperature:---");
     QString humidity = tr("Humidity:---");
     QString dewPoint = tr("DewTemp:---");
@@ -109,7 +111,7 @@ void Widget::MarkReadingsStale()
 
 void Widget::ShowStatistics()
 {
-    const LinkStatistics &s = line->statistics();
+    const LinkStatistics &s = link->statistics();
     auto ms = [](int value) { return value < 0 ? QStringLiteral("-") : QString::number(value); };
     QString text = tr("Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, "
                       "skipped %7, response %8 ms (mean %9 ms)")
@@ -123,8 +125,8 @@ void Widget::ShowStatistics()
                        .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
     if (!staleSince.isNull())
         text += tr(", no reply since %1").arg(staleSince.toString(QStringLiteral("hh:mm:ss")));
-    if (!linkNote.isEmpty())
-        text += QStringLiteral(" | ") + linkNote;
+    if (!follower->note().isEmpty())
+        text += QStringLiteral(" | ") + follower->note();
     form->labelStatistics->setText(text);
 }
 
@@ -133,6 +135,6 @@ QString Widget::FormatReading(float value, int decimals, bool humidity) const
     QString text = QStringLiteral("<font color=red>") + QString::number(value, 'f', decimals);
     if (humidity)
         return text + QStringLiteral("%  </font>");
-    const QChar unit = CommState.deviceType == FahrenheitDevice ? DegreeFahrenheit : DegreeCelsius;
+    const QChar unit = isFahrenheitDevice(CommState.deviceType) ? DegreeFahrenheit : DegreeCelsius;
     return text + unit + QStringLiteral("  </font>");
 }

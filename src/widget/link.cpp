@@ -2,9 +2,9 @@
 #include "widget/widget.h"
 
 #include "comm/commstate.h"
-#include "comm/serialport.h"
 #include "forms/serialportsettingdialog.h"
 #include "forms/widgetform.h"
+#include "link/linkfollower.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
@@ -19,12 +19,13 @@ void Widget::PushButtonLinkSlot()
     SerialportSettingDialog dialog(nullptr, serialPort->isOpen() ? CommState.portName : QString());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    StopReconnecting();
-    serialPort->close();
+    follower->stopWaiting();
+    link->close();
+    link->forgetUnit();
     searchFailed = false;
-    line->resetStatistics();
+    link->resetStatistics();
     staleSince = QTime();
-    linkNote.clear();
+    follower->setNote(QString());
     searching = CommState.baudRate == 0;
     searchAtSlave0 = false;
     if (CommState.baudRate != 0)
@@ -46,6 +47,9 @@ void Widget::EndSearch()
 // device-information read was answered, or apply the next candidate.
 void Widget::AUTOUartInit()
 {
+    // A candidate whose answer is still arriving gets the time it takes.
+    if (CommState.autoBaudIndex != 0 && link->isBusy())
+        return;
     if (CommState.autoBaudIndex != 0 && CommState.responseReceived == 1) {
         form->comboBoxBaudRate->setCurrentText(QString::number(CommState.baudRate));
         EndSearch();
@@ -81,71 +85,56 @@ void Widget::AUTOUartInit()
 }
 
 // Opens the chosen port at CommState's rate, 8N1 without flow control (the transmitters talk 8N1;
-// the dialog's data bits, parity and stop bits are recorded only); the reason when it cannot.
-QString Widget::OpenConfiguredPort()
+// the dialog's data bits, parity and stop bits are recorded only); why it cannot, if it cannot.
+PortFailure Widget::OpenConfiguredPort()
 {
-    const QString failure =
-        openTransmitterPort(*serialPort, CommState.portName, CommState.baudRate);
-    if (!failure.isEmpty())
-        return failure;
-    CommState.rxBuffer.clear();
-    ++portOpenings;
-    ShowLinkState();
-    return QString();
+    const PortFailure failure = link->open(CommState.portName, CommState.baudRate);
+    if (!failure.failed()) {
+        CommState.rxBuffer.clear();
+        ShowLinkState();
+    }
+    return failure;
 }
 
-bool Widget::OpenSerialPort(RequestKind deviceInfoKind)
+bool Widget::OpenSerialPort()
 {
-    const QString failure = OpenConfiguredPort();
-    if (!failure.isEmpty()) {
+    const PortFailure failure = OpenConfiguredPort();
+    if (failure.failed()) {
         if (CommState.portName.isEmpty())
             showError(tr("No serial port was chosen."));
         else
-            showError(tr("Cannot open the serial port %1: %2").arg(CommState.portName, failure));
+            showError(
+                tr("Cannot open the serial port %1: %2").arg(CommState.portName, failure.text()));
         return false;
     }
-    SendDeviceInfoRead(deviceInfoKind);
+    SendDeviceInfoRead(OneOffRequest);
     return true;
 }
 
 // Every opening starts a new exchange: the device-information read goes first.
 void Widget::SendDeviceInfoRead(RequestKind kind)
 {
-    line->abandon();
-    line->setBaudRate(CommState.baudRate);
     const quint8 slave = searchAtSlave0 ? Modbus::BroadcastAddress : quint8(GetDeviceAddress());
-    line->submit({ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, Reg::Address,
+    link->submit({ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, Reg::Address,
                                             Reg::DeviceInfoCount),
                   kind},
-                 RequestLine::First);
-}
-
-// An unplugged adapter surfaces as an error on the open port, sometimes only as a ReadError
-// repeated for ever: any error ends the link. It is handled once the slot that met it is done,
-// and only if the port has not been opened anew since: a dying port may report errors while it
-// is being closed for a reopening.
-void Widget::handlePortError(QSerialPort::SerialPortError error)
-{
-    if (error == QSerialPort::NoError || !serialPort->isOpen())
-        return;
-    QTimer::singleShot(0, this, [this, reason = serialPort->errorString(), opening = portOpenings] {
-        if (opening == portOpenings && serialPort->isOpen())
-            LosePort(reason);
-    });
+                 LinkSession::First);
 }
 
 // The port is gone: the search stops, the loss is logged, the tool waits for the adapter to come
 // back, and the user is told once.
-void Widget::LosePort(const QString &reason)
+void Widget::LosePort(const PortFailure &failure)
 {
     const bool wasSearching = searching;
     EndSearch();
-    serialPort->close();
     CommState.rxBuffer.clear();
-    LogNote(tr("%1 lost: %2").arg(CommState.portName, reason));
+    LogNote(tr("%1 lost: %2").arg(CommState.portName, failure.text()));
     BreakTrend();
-    if (!wasSearching) // a rate still being searched is nothing to come back to
-        StartReconnecting();
+    // A rate still being searched is nothing to come back to.
+    if (!wasSearching && !CommState.portName.isEmpty() && CommState.baudRate != 0) {
+        follower->startWaiting(CommState.portName, CommState.baudRate);
+        follower->setNote(tr("waiting for the adapter to come back"));
+    }
     ShowLinkState();
     showError(tr("USB device error, please reconnect USB device!"));
 }
@@ -161,7 +150,7 @@ void Widget::ShowLinkState()
         state = tr("%1: no answer at any rate").arg(CommState.portName);
     else if (serialPort->isOpen())
         state = tr("%1 at %2, linked").arg(CommState.portName).arg(serialPort->baudRate());
-    else if (timerReconnect->isActive())
+    else if (follower->isWaiting())
         state = tr("port lost");
     else
         state = tr("not linked");

@@ -1,8 +1,10 @@
-// Reception: gathers the arriving bytes and hands complete replies to the decoder.
+// Reception: the link session gathers the arriving bytes and matches them to the request on the
+// line; the window shows what it makes of them and keeps its own record of the exchange.
 #include "widget/widget.h"
 
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "link/linkfollower.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -10,56 +12,70 @@
 #include <QDebug>
 #include <QTimer>
 
+// Runs at every arrival, after the session has taken the bytes: the window's receive buffer
+// mirrors what is still unfinished, and timerClear runs out 200 ms after the last arrival.
 void Widget::my_readuart()
 {
     timerClear->start(Timing::ReceiveSilenceMs);
-    CommState.rxBuffer.append(serialPort->readAll());
-    const QByteArray frame = CommState.rxBuffer;
-    qDebug() << frame.toHex();
-
-    switch (ModbusReply::recognise(frame)) {
-    case ModbusReply::Verdict::Discard:
-        DropReceivedBytes();
-        return;
-    case ModbusReply::Verdict::AdapterFailure:
-        ReportAdapterFailure();
-        return;
-    case ModbusReply::Verdict::Wait:
-        return;
-    case ModbusReply::Verdict::Accept:
-        switch (line->offer(frame)) {
-        case Transaction::Fit::Answer:
-            AcceptReply(frame);
-            FollowAnswer(line->lastRequest(), frame);
-            break;
-        case Transaction::Fit::OtherRequest:
-            // It answers a request that is no longer outstanding: shown, never decoded.
-            LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame),
-                    tr("(late, ignored)"));
-            break;
-        case Transaction::Fit::OtherSlave:
-            LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(frame),
-                    tr("(from slave %1)").arg(quint8(frame.at(0))));
-            break;
-        }
-        CommState.rxBuffer.clear();
-        return;
-    }
+    CommState.rxBuffer = link->received();
+    qDebug() << CommState.rxBuffer.toHex();
 }
 
-void Widget::AcceptReply(const QByteArray &frame)
+void Widget::OnAnswered(const LinkSession::Request &request, const QByteArray &reply,
+                        const ModbusReply::Decoded &decoded)
+{
+    CommState.rxBuffer.clear();
+    if (request.kind == LinkSession::VerifyKind) {
+        // Shown once the session has checked that it is the same unit (ShowVerification).
+        CommState.responseReceived = 1;
+        AppendMessage(ModbusFrame::hexText(reply), true);
+        return;
+    }
+    AcceptReply(reply, decoded);
+    if (request.kind == ReconnectRequest)
+        AnswerAfterLoss();
+}
+
+void Widget::AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded)
+{
+    StoreDecoded(decoded);
+    RecordReading(decoded.reading);
+    ShowDecoded(decoded);
+    CommState.responseReceived = 1;
+    const QString text = ModbusFrame::hexText(frame);
+    if (ModbusReply::isException(frame))
+        LogLine(MessageView::Kind::Received, text,
+                ModbusReply::exceptionText(ModbusReply::exceptionCode(frame)));
+    else
+        AppendMessage(text, true);
+}
+
+// The one place where what a reply carried goes into CommState.
+void Widget::StoreDecoded(const ModbusReply::Decoded &decoded)
+{
+    const ModbusReply::DeviceFields &device = decoded.device;
+    CommState.deviceAddress = device.address.value_or(CommState.deviceAddress);
+    CommState.deviceBaudCode = device.baudCode.value_or(CommState.deviceBaudCode);
+    CommState.firmwareVersion = device.firmware.value_or(CommState.firmwareVersion);
+    CommState.deviceType = device.deviceType.value_or(CommState.deviceType);
+    CommState.sensorType = device.sensorType.value_or(CommState.sensorType);
+    const ModbusReply::RawReadings &raw = decoded.raw;
+    CommState.temperatureRaw = raw.temperature.value_or(CommState.temperatureRaw);
+    CommState.humidityRaw = raw.humidity.value_or(CommState.humidityRaw);
+    CommState.dewPointRaw = raw.dewPoint.value_or(CommState.dewPointRaw);
+}
+
+void Widget::ShowDecoded(const ModbusReply::Decoded &decoded)
 {
     using ModbusReply::Display;
-    const ModbusReply::Effect effect = ModbusReply::decode(frame, requestRegister, CommState);
-    RecordReading(readingOf(effect, CommState));
-    switch (effect.display) {
+    switch (decoded.display) {
     case Display::Nothing:
         break;
     case Display::ReadingsX10:
-        ShowHumitureX10(effect.selector);
+        ShowHumitureX10(decoded.selector);
         break;
     case Display::ReadingsX100:
-        ShowHumitureX100(effect.selector);
+        ShowHumitureX100(decoded.selector);
         break;
     case Display::StatusDashes:
         ShowStatusDashes();
@@ -81,21 +97,36 @@ void Widget::AcceptReply(const QByteArray &frame)
         qDebug() << "SenorType=" << CommState.sensorType;
         break;
     }
-    CommState.responseReceived = 1;
-    const QString text = ModbusFrame::hexText(frame);
-    if (ModbusReply::isException(frame)) {
-        const quint8 code = ModbusReply::exceptionCode(frame);
-        LogLine(MessageView::Kind::Received, text,
-                tr("exception 0x%1 (%2)")
-                    .arg(code, 2, 16, QLatin1Char('0'))
-                    .arg(tr(ModbusReply::exceptionMeaning(code))));
-    } else
-        AppendMessage(text, true);
-    CommState.rxBuffer.clear();
 }
 
-// A buffer full of 0x00/0xFF is what a failing USB serial adapter delivers.
-void Widget::ReportAdapterFailure()
+// A frame that answers no outstanding request: shown, never decoded.
+void Widget::OnLate(const QByteArray &frame)
 {
-    LosePort(tr("a storm of 0x00/0xFF bytes, the sign of a failing adapter"));
+    CommState.rxBuffer.clear();
+    LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame), tr("(late, ignored)"));
+}
+
+// Bytes that never became an accepted reply: shown with the reason, and kept out of the capture
+// file. A failing adapter's storm is not worth a line of its own: its loss is told instead.
+void Widget::OnDropped(const QByteArray &bytes, LinkSession::DropReason reason)
+{
+    CommState.rxBuffer.clear();
+    QString text;
+    switch (reason) {
+    case LinkSession::DropReason::Incomplete:
+        text = tr("(incomplete)");
+        break;
+    case LinkSession::DropReason::BadCrc:
+        text = tr("(bad CRC)");
+        break;
+    case LinkSession::DropReason::ExtraBytes:
+        text = tr("(extra bytes)");
+        break;
+    case LinkSession::DropReason::OtherSlave:
+        text = tr("(from slave %1)").arg(ModbusFrame::slaveOf(bytes));
+        break;
+    case LinkSession::DropReason::AdapterNoise:
+        return;
+    }
+    LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(bytes), text);
 }

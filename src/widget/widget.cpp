@@ -4,6 +4,7 @@
 #include "appicon.h"
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
+#include "link/linkfollower.h"
 #include "view/trendwindow.h"
 
 #include <QCoreApplication>
@@ -33,11 +34,9 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     timerRead->setObjectName(QStringLiteral("timerRead"));
     timerAuto->setObjectName(QStringLiteral("timerAuto"));
     timerDelay->setObjectName(QStringLiteral("timerDelay"));
-    line = new RequestLine(
-        [this](const RequestLine::Request &request) { return Transmit(request); }, this);
-    line->setObjectName(QStringLiteral("requestLine"));
-    timerReconnect = new QTimer(this);
-    timerReconnect->setObjectName(QStringLiteral("timerReconnect"));
+    link = new LinkSession(new SerialLinkPort(serialPort, this), &clock, this);
+    link->setObjectName(QStringLiteral("linkSession"));
+    follower = new LinkFollower(link, this);
     trendWindow = new TrendWindow(this);
     monotonic.start();
 
@@ -85,27 +84,25 @@ void Widget::connectSignals()
     connect(timerAuto, SIGNAL(timeout()), this, SLOT(AUTOUartInit()));
     connect(timerDelay, SIGNAL(timeout()), this, SLOT(TimerDelaySlot()));
     connect(serialPort, SIGNAL(readyRead()), this, SLOT(my_readuart()));
-    // Unplugging an adapter shows up only as an error on the open port.
-    connect(serialPort, &QSerialPort::errorOccurred, this, &Widget::handlePortError);
-    connect(line, &RequestLine::timedOut, this, &Widget::ReportTimeout);
-    connect(line, &RequestLine::statisticsChanged, this, &Widget::ShowStatistics);
-    connect(timerReconnect, &QTimer::timeout, this, &Widget::TryReconnect);
+    connect(link, &LinkSession::written, this, &Widget::OnWritten);
+    connect(link, &LinkSession::notSent, this, &Widget::OnNotSent);
+    connect(link, &LinkSession::answered, this, &Widget::OnAnswered);
+    connect(link, &LinkSession::timedOut, this, &Widget::OnTimedOut);
+    connect(link, &LinkSession::garbled, this, &Widget::OnGarbled);
+    connect(link, &LinkSession::late, this, &Widget::OnLate);
+    connect(link, &LinkSession::dropped, this, &Widget::OnDropped);
+    connect(link, &LinkSession::portLost, this, &Widget::LosePort);
+    connect(link, &LinkSession::followingChange, this, &Widget::FollowChange);
+    connect(link, &LinkSession::changeChecked, this, &Widget::ShowVerification);
+    connect(link, &LinkSession::statisticsChanged, this, &Widget::ShowStatistics);
+    connect(follower, &LinkFollower::back, this, &Widget::AdapterBack);
+    connect(follower, &LinkFollower::gaveUp, this, &Widget::AdapterGone);
+    connect(follower, &LinkFollower::noteChanged, this, &Widget::ShowStatistics);
     connect(form->pushButtonTrend, &QPushButton::clicked, this, [this] {
         trendWindow->show();
         trendWindow->raise();
     });
     connect(form->checkBoxSaveReadings, &QCheckBox::toggled, this, &Widget::SaveReadingsToggled);
-}
-
-// Nothing came back in time: said in the view, and a poll's readings turn stale.
-void Widget::ReportTimeout(const RequestLine::Request &request, int timeoutMs)
-{
-    LogNote(tr("no reply within %1 ms").arg(timeoutMs));
-    if (request.kind == PollRequest) {
-        MarkReadingsStale();
-        BreakTrend();
-    }
-    FollowTimeout(request);
 }
 
 void Widget::PushButtonCloseSlot()

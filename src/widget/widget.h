@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/linksession.h"
 #include "protocol/reading.h"
-#include "protocol/requestline.h"
 #include "view/messageview.h"
 
 #include <QElapsedTimer>
@@ -10,6 +10,7 @@
 #include <QTime>
 #include <QWidget>
 
+class LinkFollower;
 class QTimer;
 class TrendWindow;
 namespace Ui {
@@ -32,9 +33,6 @@ public:
 
     // Frame log: one time-stamped line per frame in the view and, while capturing, in the file.
     void AppendMessage(const QString &frameText, bool received);
-
-    // How long to wait for a lost adapter to come back (ten minutes).
-    void setReconnectLimit(int ms) { reconnectLimitMs = ms; }
 
 private slots:
     void PushButtonLinkSlot();
@@ -60,47 +58,46 @@ private:
     void setInitialControlState();
     void connectSignals();
 
-    // the line: one request at a time
+    // what each request is, for its answer, its timeout or its end
     enum RequestKind {
         PollRequest,
         OneOffRequest,
         AddressWriteRequest,
-        BaudWriteRequest,
-        VerifyAddressRequest, // the read-back at the new address
-        VerifyBaudRequest,    // the device information at the new rate
-        ReconnectRequest,     // the device information once a lost port is back
+        ReconnectRequest, // the device information once a lost port is back
     };
 
     // link
-    QString OpenConfiguredPort();
-    bool OpenSerialPort(RequestKind deviceInfoKind = OneOffRequest);
+    PortFailure OpenConfiguredPort();
+    bool OpenSerialPort();
     void SendDeviceInfoRead(RequestKind kind);
-    void handlePortError(QSerialPort::SerialPortError error);
-    void LosePort(const QString &reason);
+    void LosePort(const PortFailure &failure);
     void EndSearch();
     void ShowLinkState();
     void showError(const QString &text);
 
+    // the session's events
+    void OnWritten(const LinkSession::Request &request);
+    void OnNotSent(const LinkSession::Request &request, const QString &reason);
+    void OnAnswered(const LinkSession::Request &request, const QByteArray &reply,
+                    const ModbusReply::Decoded &decoded);
+    void OnTimedOut(const LinkSession::Request &request, int timeoutMs);
+    void OnGarbled(const LinkSession::Request &request);
+    void OnLate(const QByteArray &frame);
+    void OnDropped(const QByteArray &bytes, LinkSession::DropReason reason);
+    void StartRequest(const LinkSession::Request &request);
+
     // following the device: verified setting changes, reconnect after a replug
-    void FollowAnswer(const RequestLine::Request &request, const QByteArray &reply);
-    void FollowTimeout(const RequestLine::Request &request);
-    void FollowBaudRate(int baudRate);
-    void StartReconnecting();
-    void StopReconnecting();
-    void TryReconnect();
-
-    // frame codec
-    bool SendFrame(const QByteArray &frame);
-
-    bool Transmit(const RequestLine::Request &request);
-    void ReportTimeout(const RequestLine::Request &request, int timeoutMs);
-    void DropReceivedBytes();
+    void FollowChange(const SettingChange &change);
+    void ShowVerification(const Verification &result);
+    void AnswerAfterLoss();
+    void AdapterBack();
+    void AdapterGone();
     void ShowStatistics();
 
     // command set
     quint16 GetDeviceAddress() const;
     void ReadRegisterOrder(quint16 startRegister, quint16 count);
-    void WriteRegisterOrder(quint16 startRegister, quint16 value, RequestKind kind = OneOffRequest);
+    void WriteRegisterOrder(quint16 startRegister, quint16 value);
     void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
                            RequestKind kind);
     bool ConfirmAddressWrite();
@@ -108,8 +105,9 @@ private:
     bool IsPeriodicReadOn() const;
 
     // reply parser
-    void AcceptReply(const QByteArray &frame);
-    void ReportAdapterFailure();
+    void AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded);
+    void StoreDecoded(const ModbusReply::Decoded &decoded);
+    void ShowDecoded(const ModbusReply::Decoded &decoded);
 
     // display
     void ShowAddress();
@@ -118,7 +116,7 @@ private:
     void ShowDeviceInfo();
     void ShowHumitureX100(int selector);
     void ShowHumitureX10(int selector);
-    void ShowHumiture(int selector, double divisor, int decimals);
+    void ShowHumiture(int selector, const ReadingScale &scale);
     void ShowStatusDashes();
     void ShowReadingLabels(const QString &temperature, const QString &humidity,
                            const QString &dewPoint);
@@ -147,13 +145,10 @@ private:
     QString versionText;
     QString captureFileName;
     bool captureErrorShown = false; // one box per capture period
-    RequestLine *line;
+    SystemClock clock;              // the link session's timers run on it
+    LinkSession *link;
+    LinkFollower *follower;
     QTime staleSince; // the first poll without a reply since the last reading; null when fresh
-    QString linkNote; // the last change verified, or the wait for a lost adapter
-    QTimer *timerReconnect;
-    QElapsedTimer reconnectingFor;
-    int reconnectLimitMs = 10 * 60 * 1000;
-    bool pollsPaused = false;    // from a lost port until the device has answered again
     bool searching = false;      // an automatic baud search is under way
     bool searchAtSlave0 = false; // its second run, at the slave every device answers
     bool searchFailed = false;   // the last search found no device
@@ -162,5 +157,4 @@ private:
     QElapsedTimer monotonic;  // the trend's clock, which no clock change moves
     QString readingsFileName; // empty while readings are not saved
     bool readingsErrorShown = false;
-    int portOpenings = 0; // which opening of the port an error belongs to
 };

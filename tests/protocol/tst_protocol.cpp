@@ -4,6 +4,7 @@
 #include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
+#include "protocol/transaction.h"
 #include "testsupport.h"
 
 #include <QDirIterator>
@@ -17,17 +18,20 @@ using ModbusReply::Verdict;
 using TestSupport::loadVectors;
 
 namespace {
-QString changes(const CommStateRecord &a, const CommStateRecord &b)
+// The fields a decoded reply carries that differ from a record holding address 44, baud code 4,
+// firmware 123, the given device type, sensor 1, readings t 11, h 22, d 33.
+QString changes(const ModbusReply::Decoded &decoded, quint16 deviceType)
 {
-    const qint64 before[] = {a.deviceAddress, a.deviceBaudCode, a.firmwareVersion, a.deviceType,
-                             a.sensorType,    a.temperatureRaw, a.humidityRaw,     a.dewPointRaw};
-    const qint64 after[] = {b.deviceAddress, b.deviceBaudCode, b.firmwareVersion, b.deviceType,
-                            b.sensorType,    b.temperatureRaw, b.humidityRaw,     b.dewPointRaw};
+    const ModbusReply::DeviceFields &d = decoded.device;
+    const ModbusReply::RawReadings &r = decoded.raw;
+    const std::optional<qint64> after[] = {d.address,    d.baudCode,    d.firmware, d.deviceType,
+                                           d.sensorType, r.temperature, r.humidity, r.dewPoint};
+    const qint64 before[] = {44, 4, 123, deviceType, 1, 11, 22, 33};
     const char *names[] = {"addr", "baud", "fw", "type", "sensor", "t", "h", "d"};
     QStringList changed;
     for (int i = 0; i < 8; ++i)
-        if (before[i] != after[i])
-            changed << QString("%1 %2").arg(names[i]).arg(after[i]);
+        if (after[i] && *after[i] != before[i])
+            changed << QString("%1 %2").arg(names[i]).arg(*after[i]);
     return changed.join(' ');
 }
 } // namespace
@@ -96,6 +100,39 @@ private slots:
         QCOMPARE(ModbusReply::recognise(QByteArray(1025, '\0')), Verdict::Discard);
     }
 
+    // Wire time at 10 bits a byte, rounded up, plus the 150 ms turnaround allowance.
+    void responseTimeouts()
+    {
+        auto request = [](quint8 function, quint16 reg, quint16 value) {
+            return ModbusFrame::buildRequest(1, function, reg, value);
+        };
+        QCOMPARE(Transaction::responseTimeoutMs(request(3, 0x100, 8), 9600), 31 + 150);  // 8 + 21
+        QCOMPARE(Transaction::responseTimeoutMs(request(3, 0, 4), 1200), 175 + 150);     // 8 + 13
+        QCOMPARE(Transaction::responseTimeoutMs(request(6, 0x101, 5), 115200), 2 + 150); // 8 + 8
+        QCOMPARE(Transaction::longestReplyLength(ModbusFrame::buildRequest(1, 0x2B, 0, 0)), 5);
+    }
+
+    void whatAnswersARequest()
+    {
+        using Transaction::Fit;
+        auto reply = [](const char *hex) { return ModbusFrame::withCrc(QByteArray::fromHex(hex)); };
+        const QByteArray read4 = ModbusFrame::buildRequest(1, 3, 0, 4);
+        const QByteArray write = ModbusFrame::buildRequest(1, 6, 0x101, 5);
+        const QByteArray toAll = ModbusFrame::buildRequest(0, 3, 0x100, 1);
+        QCOMPARE(Transaction::fit(read4, reply("010308000100020003000400")), Fit::Answer);
+        QCOMPARE(Transaction::fit(read4, reply("0103060001000200030000")), Fit::OtherRequest);
+        QCOMPARE(Transaction::fit(read4, reply("018302")), Fit::Answer);
+        QCOMPARE(Transaction::fit(read4, reply("018602")), Fit::OtherRequest);
+        QCOMPARE(Transaction::fit(read4, reply("090308000100020003000400")), Fit::OtherSlave);
+        QCOMPARE(Transaction::fit(toAll, reply("0903020009")), Fit::Answer); // under its own
+        QCOMPARE(Transaction::fit(write, write), Fit::Answer);
+        QCOMPARE(Transaction::fit(write, ModbusFrame::buildRequest(1, 6, 0x101, 4)),
+                 Fit::OtherRequest);
+        QCOMPARE(Transaction::fit(write, ModbusFrame::buildRequest(1, 6, 0x100, 5)),
+                 Fit::OtherRequest);
+        QCOMPARE(Transaction::fit(write, reply("0103020005")), Fit::OtherRequest);
+    }
+
     void fieldsAndExceptionTexts()
     {
         const QByteArray frame = QByteArray::fromHex("0103ff38");
@@ -139,10 +176,9 @@ private slots:
         QByteArray reply = QByteArray::fromHex(row[1].trimmed().toLatin1());
         if (ModbusReply::recognise(reply) != Verdict::Accept)
             reply = ModbusFrame::withCrc(reply);
-        const CommStateRecord initial{
-            {}, {}, 44, 4, 123, quint16(row[3].toInt()), 1, 0, 0, 0, 0, {}, 0, 0, 0, 11, 22, 33};
-        CommStateRecord state = initial;
-        const auto effect = ModbusReply::decode(reply, quint16(row[2].toInt(nullptr, 16)), state);
+        const quint16 deviceType = quint16(row[3].toInt());
+        const auto effect =
+            ModbusReply::decode(reply, quint16(row[2].toInt(nullptr, 16)), deviceType);
         const QStringList displays = {"nothing", "x10",  "x100", "dashes", "address",
                                       "info",    "baud", "type", "sensor"};
         const bool reading =
@@ -150,7 +186,14 @@ private slots:
         QCOMPARE(displays.value(int(effect.display)) +
                      (reading ? QString("/%1").arg(effect.selector) : ""),
                  row[4].trimmed());
-        QCOMPARE(changes(initial, state), row[5].trimmed());
+        QCOMPARE(changes(effect, deviceType), row[5].trimmed());
+        if (reading) { // the same raw values, scaled by the block, in the device's unit
+            const double divisor = effect.display == Display::ReadingsX10 ? 10 : 100;
+            QCOMPARE(effect.reading.temperature.has_value(), effect.raw.temperature.has_value());
+            QCOMPARE(effect.reading.humidity.value_or(-1),
+                     effect.raw.humidity ? *effect.raw.humidity / divisor : -1);
+            QCOMPARE(effect.reading.fahrenheit, deviceType == 2);
+        }
     }
 
     // The fuzz target's seeds and every input that ever crashed it, run again.

@@ -3,7 +3,9 @@
 // Shared fixtures of the tests: the reference frames, a GUI main that closes every modal box,
 // the Link dialog, the frame log, and a window beside a virtual transmitter.
 
+#include "comm/capture.h"
 #include "comm/commstate.h"
+#include "link/linksession.h"
 #include "protocol/protocol.h"
 #include "view/messageview.h"
 #include "virtualtransmitter.h"
@@ -148,12 +150,31 @@ inline QStringList frames(Widget &window, const char *direction)
 {
     QStringList frames;
     MessageView *log = view(window);
-    for (int i = 0; i < log->lineCount(); ++i)
-        if (log->lineText(i).mid(21, 4) == direction + QString("  ") &&
+    const bool received = QString(direction) == "RX";
+    for (int i = 0; i < log->lineCount(); ++i) {
+        const auto line = Capture::parseLine(log->lineText(i));
+        if (line && line->received == received &&
             (log->lineKind(i) == MessageView::Kind::Sent ||
              log->lineKind(i) == MessageView::Kind::Received))
-            frames << log->lineText(i).mid(25).section(' ', 0, 0);
+            frames << line->frameText;
+    }
     return frames;
+}
+
+// The lines of the view that are notes of the tool's own ("... lost: ...", "... is back").
+inline QStringList notes(Widget &window)
+{
+    QStringList found;
+    MessageView *log = view(window);
+    for (int i = 0; i < log->lineCount(); ++i)
+        if (!Capture::parseLine(log->lineText(i)))
+            found << log->lineText(i).section("  ", 1, -1);
+    return found;
+}
+
+inline LinkSession *session(Widget &window)
+{
+    return child<LinkSession>(&window, "linkSession");
 }
 
 // A window beside a virtual transmitter, run from a scratch current directory so capture files

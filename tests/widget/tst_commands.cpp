@@ -43,7 +43,7 @@ private slots:
         QVERIFY(bench.linkAtDeviceRate());
         for (const ButtonRow &row : buttonRows) {
             const QString expected = row.expected, before = row.button + QString(" ") + row.address;
-            QTRY_VERIFY(!child<RequestLine>(&bench.window, "requestLine")->isBusy());
+            QTRY_VERIFY(!session(bench.window)->isBusy());
             bench.edit("lineEditAddress")->setText(row.address);
             bench.timer("timerRead")->stop();
             const int lines = view(bench.window)->lineCount();
@@ -234,55 +234,45 @@ private slots:
         QCOMPARE(frames(bench.window, "RX").size(), 3);
     }
 
-    // Each of these arrives as the answer to a humidity read and must change nothing shown.
-    // The test waits until the window has read them, and dropped or taken them.
-    void badInputShowsNothing_data()
+    // A device that falls silent: each poll times out, the readings turn grey and the statistics
+    // say since when; its next reading is fresh again. A reply that comes after its request timed
+    // out is shown as late and never decoded.
+    void staleReadingsAndLateReplies()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("counted"); // as bad frames or late replies
-        const QByteArray good = QByteArray::fromHex("0103021194b5bb");
-        QTest::newRow("junk") << QByteArray::fromHex("5a5a5a5a5a5a5a") << "bad 1 late 0";
-        QTest::newRow("junk before a reply") << QByteArray::fromHex("a5") + good << "bad 1 late 0";
-        QTest::newRow("truncated") << good.left(5) << "bad 1 late 0";
-        QTest::newRow("bad CRC") << good.left(6) + char(good[6] ^ 0x10) << "bad 1 late 0";
-        QTest::newRow("two replies in one chunk") << good + good << "bad 1 late 0";
-        QTest::newRow("byte count 0") << QByteArray::fromHex("01030020f0") << "bad 0 late 1";
-        QTest::newRow("block answers a single read")
-            << QByteArray::fromHex("010308092911d704410000cb08") << "bad 0 late 1";
-        QTest::newRow("write echo") << QByteArray::fromHex("01060101000519f5") << "bad 0 late 1";
-        QTest::newRow("oversize buffer") << QByteArray(1100, '\x5a') << "bad 1 late 0";
-        // The reply itself, in two halves: each is dropped after the silence.
-        QTest::newRow("split by a long pause") << QByteArray() << "bad 2 late 0";
-    }
-
-    void badInputShowsNothing()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, counted);
         Bench bench;
         QVERIFY(bench.linkAtDeviceRate());
+        click(bench.window, "pushButtonRead");
+        QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>23.5"));
         Faults faults;
-        faults.noReply = !bytes.isEmpty();
-        faults.splitPieces = 2;
-        faults.splitGapMs = 400; // longer than the 200 ms of silence that drops a partial reply
+        faults.noReply = true;
         bench.transmitter.setFaults(faults);
-        const int writes = bench.transmitter.replies().size() + (bytes.isEmpty() ? 2 : 1);
+        const QTime mutedAt = QTime::currentTime();
+        QTRY_VERIFY(session(bench.window)->statistics().timeouts >= 3);
+        QVERIFY(bench.label("labelTemperature").contains("<font color=gray>23.5"));
+        QVERIFY(bench.label("labelDewTemp").contains("<font color=gray>"));
+        const QString since = bench.label("labelStatistics").section("no reply since ", 1);
+        QVERIFY2(qAbs(QTime::fromString(since, "hh:mm:ss").secsTo(mutedAt)) <= 2,
+                 qPrintable(since));
+        // 8 + 13 bytes on the wire at 9600, and 150 ms for the device to answer
+        QVERIFY(notes(bench.window).contains("no reply within 172 ms"));
+        bench.transmitter.setFaults(Faults());
+        QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>23.5"));
+        QVERIFY(!bench.label("labelStatistics").contains("no reply since"));
+        click(bench.window, "pushButtonRead");
+        QTRY_VERIFY(!session(bench.window)->isBusy());
+        // The humidity reply comes after the request timed out, while the type read is answered.
+        faults.noReply = false;
+        faults.delayMs = 400;
+        bench.transmitter.model().settings().humidity = 50;
+        bench.transmitter.setFaults(faults);
         bench.pollOnce(2);
-        QTRY_VERIFY(!bench.timer("timerClear")->isActive());
-        if (!bytes.isEmpty())
-            bench.transmitter.sendRaw(bytes);
-        QTRY_COMPARE(bench.transmitter.replies().size(), writes);
-        QSignalSpy dropped(bench.timer("timerClear"), &QTimer::timeout);
-        QVERIFY(dropped.wait(2000)); // read, then dropped or taken by the window
-        QVERIFY(CommState.rxBuffer.isEmpty() && bench.port()->isOpen());
-        QCOMPARE(bench.label("labelHumidity") + bench.label("labelTemperature"),
-                 "Humidity:Temperature:");
-        QCOMPARE(CommState.humidityRaw + CommState.responseReceived, 0); // the poll cleared it
-        const LinkStatistics &line = child<RequestLine>(&bench.window, "requestLine")->statistics();
-        QCOMPARE(QString("bad %1 late %2").arg(line.badFrames).arg(line.late), counted);
-        bench.transmitter.setFaults(Faults()); // still listening: the next good reply is shown
-        bench.pollOnce(2);
-        QTRY_VERIFY(bench.label("labelHumidity").contains("45.00%"));
+        bench.transmitter.setFaults(Faults());
+        click(bench.window, "pushButtonTypeRead");
+        MessageView *log = view(bench.window);
+        QTRY_VERIFY(log->lineText(log->lineCount() - 1).endsWith("  (late, ignored)"));
+        QVERIFY(log->lineText(log->lineCount() - 1).contains("->RX  0103021388"));
+        QVERIFY(!bench.label("labelHumidity").contains("50.0")); // never decoded
+        QCOMPARE(session(bench.window)->statistics().late, 1);
     }
 };
 

@@ -1,6 +1,8 @@
 // Following the device through the window: a baud-rate or address change verified where the
 // device now listens, a change the device ignores, an adapter unplugged and plugged in again,
 // a flapping link, and an adapter that comes back under another name.
+#include "link/linkfollower.h"
+#include "protocol/modbusframe.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -10,17 +12,6 @@
 using namespace TestSupport;
 
 namespace {
-// The lines of the view that are notes of the tool's own ("... lost: ...", "... is back").
-QStringList notes(Widget &window)
-{
-    QStringList found;
-    MessageView *log = view(window);
-    for (int i = 0; i < log->lineCount(); ++i)
-        if (log->lineText(i).mid(19, 2) == "  ")
-            found << log->lineText(i).mid(21);
-    return found;
-}
-
 // A window linked through a stable path, as a USB adapter's name is, that follows the replug.
 struct LinkedBench : Bench
 {
@@ -64,7 +55,7 @@ private slots:
         bench.edit("lineEditAddress")->setText("43");
         click(bench.window, "pushButtonAddress"); // no question this time
         QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 43, verified"));
-        QVERIFY(bench.transmitter.requests().contains(QByteArray::fromHex("2a030100000183ed")));
+        QVERIFY(bench.transmitter.requests().contains(ModbusFrame::buildRequest(42, 3, 0x100, 8)));
         QCOMPARE(bench.edit("lineEditAddress")->text(), "43");
     }
 
@@ -115,14 +106,13 @@ private slots:
         QStringList shown;
         for (int i = 0; i < log->lineCount(); ++i)
             if (log->lineKind(i) != MessageView::Kind::NotSent &&
-                log->lineText(i).mid(19, 2) == "->")
+                Capture::parseLine(log->lineText(i)))
                 shown << log->lineText(i);
         const QStringList captured = bench.captured();
         QCOMPARE(captured, shown.mid(shown.size() - captured.size()));
-        for (int i = 1; i < captured.size();
-             ++i) // no frame doubled: requests and replies alternate
-            QVERIFY2(captured[i].mid(19, 4) != captured[i - 1].mid(19, 4) ||
-                         captured[i].contains("->TX"),
+        for (int i = 1; i < captured.size(); ++i) // no reply doubled: each follows its request
+            QVERIFY2(!Capture::parseLine(captured[i])->received ||
+                         !Capture::parseLine(captured[i - 1])->received,
                      qPrintable(captured[i]));
         QVERIFY(!bench.label("labelStatistics").contains("waiting"));
     }
@@ -167,7 +157,7 @@ private slots:
     {
         LinkedBench bench;
         QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
-        bench.window.setReconnectLimit(2500);
+        child<LinkFollower>(&bench.window, "linkFollower")->setReconnectLimit(2500);
         bench.transmitter.unplug();
         QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
         QVERIFY(bench.transmitter.start()); // a new port, without the old name

@@ -1,7 +1,7 @@
 // Link end to end: the settings dialog, port opening, the automatic baud search, open
 // failures, an unplugged adapter, and a technician's whole session.
-#include "comm/serialport.h"
 #include "forms/serialportsettingdialog.h"
+#include "link/portfailure.h"
 #include "protocol/modbusframe.h"
 #include "testsupport.h"
 
@@ -30,19 +30,30 @@ class TestLink : public QObject
     Q_OBJECT
 
 private slots:
+    // At each rate, and replies that come in four pieces, each under 200 ms after the last (at
+    // 9600 a reply then takes longer than a search step): the search finds the device and its
+    // readings are read.
     void autoFindsTheDeviceAtEachRate_data()
     {
         QTest::addColumn<int>("code");
+        QTest::addColumn<int>("gap"); // between the two pieces of each reply (0: in one piece)
         for (int code = 1; code <= 6; ++code)
-            QTest::newRow(qPrintable(QString::number(Modbus::baudRateOfCode(code)))) << code;
+            QTest::newRow(qPrintable(QString::number(Modbus::baudRateOfCode(code)))) << code << 0;
+        QTest::newRow("9600, pieces 185 ms apart") << 4 << 185;
+        QTest::newRow("115200, pieces 120 ms apart") << 6 << 120;
     }
 
     void autoFindsTheDeviceAtEachRate()
     {
         QFETCH(int, code);
+        QFETCH(int, gap);
         DeviceSettings settings;
         settings.baudCode = quint16(code);
         Bench bench(settings);
+        Faults split;
+        split.splitPieces = gap > 0 ? 4 : 1;
+        split.splitGapMs = gap;
+        bench.transmitter.setFaults(split);
         const int attempts = code == 6 ? 1 : 7 - code; // 115200 first, 1200 last
         const QString rate = QString::number(Modbus::baudRateOfCode(code));
         QElapsedTimer clock;
@@ -57,6 +68,8 @@ private slots:
         QCOMPARE(frames(bench.window, "RX").size(), 1);
         QCOMPARE(QString::number(bench.transmitter.lineBaudRate()), rate);
         QVERIFY(bench.port()->isOpen());
+        bench.pollOnce(0);
+        QTRY_VERIFY(bench.label("labelTemperature").contains("23.50"));
     }
 
     void noAnswerAtAnyRate()
@@ -116,12 +129,14 @@ private slots:
         QCOMPARE(bench.label("labelLinkState"), bench.path + " at 9600, linked");
         QCOMPARE(bench.edit("lineEditAddress")->text(), "3");
         MessageView *log = view(bench.window);
-        QStringList steps;
-        for (int i = 0; i < log->lineCount(); ++i)
-            steps << log->lineText(i).mid(19, 8);
-        QCOMPARE(steps.join(',').remove(",  no rep"), // each unanswered read times out
-                 "->TX  0c,->TX  0c,->TX  0c,->TX  0c,->TX  0c,->TX  0c,  no ans,->TX  00,->TX  00,"
-                 "->TX  00,->RX  03");
+        QStringList steps; // the slave of each frame, and the notes between them
+        for (int i = 0; i < log->lineCount(); ++i) {
+            const auto line = Capture::parseLine(log->lineText(i));
+            steps << (!line ? log->lineText(i).section("  ", 1, -1).left(6)
+                            : (line->received ? "RX " : "TX ") + line->frameText.left(2));
+        }
+        QCOMPARE(steps.join(',').remove(",no rep"), // each unanswered read times out
+                 "TX 0c,TX 0c,TX 0c,TX 0c,TX 0c,TX 0c,no ans,TX 00,TX 00,TX 00,RX 03");
         QVERIFY(boxesSeen.isEmpty());
     }
 
@@ -164,10 +179,21 @@ private slots:
         QVERIFY(box->width() >
                 box->fontMetrics().horizontalAdvance(
                     "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
-        QCOMPARE(portProblem(QSerialPort::PermissionError, false, "Permission denied"),
+        auto reason = [](QSerialPort::SerialPortError error, bool exists, bool accessible) {
+            return PortFailure{openFailureKind(error, exists, accessible), "File exists"}.text();
+        };
+        QCOMPARE(reason(QSerialPort::PermissionError, true, false),
                  "permission denied (add your account to the dialout group)");
-        QCOMPARE(portProblem(QSerialPort::DeviceNotFoundError, true, "No such file"),
-                 "No such file");
+        QCOMPARE(reason(QSerialPort::PermissionError, true, true), "in use by another program");
+        QCOMPARE(reason(QSerialPort::DeviceNotFoundError, true, true), "no such port");
+        QCOMPARE(reason(QSerialPort::UnknownError, false, true), "no such port");
+        QCOMPARE(reason(QSerialPort::UnsupportedOperationError, true, true),
+                 "the system reports: File exists");
+        auto loss = [](QSerialPort::SerialPortError error, bool exists) {
+            return PortFailure{lossKind(error, exists), QString()}.text();
+        };
+        QCOMPARE(loss(QSerialPort::ResourceError, false), "the adapter was unplugged");
+        QCOMPARE(loss(QSerialPort::ReadError, true), "input/output error");
         const QStringList ports = openable();
         if (ports.isEmpty())
             QSKIP("no serial port here to hold busy");

@@ -55,10 +55,11 @@ private slots:
         QVERIFY(!child<QPushButton>(&window, "pushButtonTypeSetting")->isEnabled());
         QVERIFY(!child<QPushButton>(&window, "pushButtonSensorTypeSetting")->isEnabled());
         QVERIFY(!window.findChild<QSerialPort *>()->isOpen());
-        QStringList timers; // the four of the window, and the one that waits for a lost adapter
+        QStringList timers; // the four of the window, none running
         for (QTimer *timer : window.findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
             timers << timer->objectName() + (timer->isActive() || timer->isSingleShot() ? "!" : "");
-        QCOMPARE(timers.join(','), "timerClear,timerRead,timerAuto,timerDelay,timerReconnect");
+        QCOMPARE(timers.join(','), "timerClear,timerRead,timerAuto,timerDelay");
+        QVERIFY(!child<QTimer>(&window, "timerReconnect")->isActive());
         QCOMPARE(child<QLabel>(&window, "label_3")->alignment(), Qt::AlignRight | Qt::AlignVCenter);
         for (const char *centred : {"labelVersions", "lineEditAddress", "lineEditPeriod"})
             QCOMPARE(child<QWidget>(&window, centred)->property("alignment").toInt(),
@@ -113,7 +114,8 @@ private slots:
         QVERIFY(QFile::copy(TERVIN_SOURCE_DIR "/translations/Chinese.ts", copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
-        lupdate.start(LUPDATE, {"-no-obsolete", TERVIN_SOURCE_DIR "/src", TERVIN_SOURCE_DIR "/cli", "-ts", copy});
+        lupdate.start(LUPDATE, {"-no-obsolete", TERVIN_SOURCE_DIR "/src", TERVIN_SOURCE_DIR "/cli",
+                                "-ts", copy});
         QVERIFY(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0);
         const QString ts = linesOf(copy).join('\n');
         QVERIFY(ts.count("<source>") >= 70);
@@ -135,10 +137,18 @@ private slots:
         save->setChecked(false);
         bench.window.AppendMessage("bb", false); // after capture: not in the file either
         MessageView *log = view(bench.window);
-        QVERIFY(qAbs(QDateTime::fromString(log->lineText(1).left(19), "yyyy-MM-dd hh:mm:ss")
-                         .secsTo(now)) < 3);
-        QCOMPARE(log->lineText(1).mid(19) + log->lineText(2).mid(19),
-                 "->TX  0003010000018427->RX  01030200017984");
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(20, 36, 10));
+        QCOMPARE(Capture::line(stamp, false, "0003010000018427"),
+                 "2026-12-06 20:36:10->TX  0003010000018427");
+        const auto parsed = Capture::parseLine("2026-12-06 20:36:10->RX  0103  (late, ignored)");
+        QVERIFY(parsed && parsed->received && parsed->time == stamp);
+        QCOMPARE(parsed->frameText + '|' + parsed->note, "0103|(late, ignored)");
+        QVERIFY(!Capture::parseLine("2026-12-06 20:36:10  no reply within 172 ms"));
+        const auto sent = Capture::parseLine(log->lineText(1));
+        const auto received = Capture::parseLine(log->lineText(2));
+        QVERIFY(sent && received && qAbs(sent->time.secsTo(now)) < 3);
+        QCOMPARE(sent->frameText + received->frameText, "000301000001842701030200017984");
+        QVERIFY(!sent->received && received->received);
         QVERIFY(log->lineKind(1) == MessageView::Kind::Sent &&
                 log->lineKind(2) == MessageView::Kind::Received);
         const QString name = QDir("Data").entryList(QDir::Files).value(0);

@@ -1,0 +1,256 @@
+// The link session on a fake port in virtual time: replies in pieces at every rate, the faults a
+// line brings, late replies, the queue of requests, and the read-back after a change. After every
+// event the probe checks that there is never more than one request on the wire, and at the end
+// that every byte received was taken or reported as dropped exactly once.
+#include "linkharness.h"
+#include "protocol/transaction.h"
+
+#include <QtTest>
+
+using namespace LinkHarness;
+
+namespace {
+// All readings from the block of hundredths of a Tervin-O: 23.45 °C, 45.67 %RH, 10.88 °C.
+const QByteArray Poll = ModbusFrame::buildRequest(1, 3, 0x0004, 4);
+const QByteArray PollReply = reply("010308092911d704400000");
+const QByteArray Exception = reply("018302");
+
+// Registers 0x0100 to 0x0107 of a unit: address, rate code, firmware 1.2.3, type, serial, sensor.
+// The reply comes from slave `from` (by default the address it reports).
+QByteArray infoReply(int address, int baudCode, const char *serial = "123456789abc", int type = 1,
+                     int from = 0)
+{
+    QByteArray frame;
+    for (int byte : {from ? from : address, 3, 16})
+        frame += char(byte);
+    auto word = [&](int value) { frame += char(value >> 8) + QByteArray(1, char(value)); };
+    for (int value : {address, baudCode, 123, type})
+        word(value);
+    frame += QByteArray::fromHex(serial);
+    word(0);
+    return ModbusFrame::withCrc(frame);
+}
+
+// The bytes a device sent, in pieces at moments after the request was written.
+using Pieces = QList<QPair<int, QByteArray>>;
+} // namespace
+
+class TestLinkSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A reply split by a pause under the 200 ms of silence is one reply, however slow the line
+    // (its first byte is what the response timeout waits for); a longer pause drops both halves.
+    void piecesOfAReply_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("gap");
+        for (int baud : {1200, 9600, 115200})
+            for (int gap : {0, 50, 150, 165, 185, 199, 201, 400})
+                QTest::addRow("%d baud, %d ms", baud, gap) << baud << gap;
+    }
+
+    void piecesOfAReply()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, gap);
+        Rig rig(baud);
+        rig.answerWith({{5, PollReply.left(6)}, {5 + gap, PollReply.mid(6)}});
+        QVERIFY(rig.session.poll({Poll, 0}));
+        rig.clock.advance(5000);
+        const QStringList &words = rig.probe.words;
+        if (gap < Timing::ReceiveSilenceMs) {
+            QCOMPARE(rig.probe.events(), "written 0, answered 0");
+            QCOMPARE(rig.session.statistics().lastResponseMs, 5 + gap);
+            QCOMPARE(rig.probe.last.reading.temperature.value_or(0), 23.45);
+            QCOMPARE(rig.probe.last.reading.dewPoint.value_or(0), 10.88);
+        } else {
+            QCOMPARE(words.mid(0, 3).join(", "), "written 0, dropped incomplete, garbled 0");
+            QVERIFY(words.size() == 4 && words[3].startsWith("dropped "));
+        }
+        QVERIFY(rig.session.poll({Poll, 1})); // the line is free again
+        QCOMPARE(rig.probe.delivered, rig.probe.accounted);
+        QVERIFY2(rig.probe.faults.isEmpty(), qPrintable(rig.probe.faults.join('\n')));
+    }
+
+    // What one poll at 9600 meets on the line, and how it ends.
+    void faultsOnTheLine_data()
+    {
+        QTest::addColumn<Pieces>("pieces");
+        QTest::addColumn<int>("failAtMs"); // the port fails then (0: never)
+        QTest::addColumn<QString>("events");
+        QByteArray badCrc = PollReply;
+        badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x40);
+        QByteArray otherSlave = PollReply.left(11);
+        otherSlave[0] = 9;
+        otherSlave = ModbusFrame::withCrc(otherSlave);
+        Pieces trickle;
+        for (int i = 0; i < 20; ++i) // a byte every 150 ms: the silence never runs out
+            trickle << qMakePair(5 + 150 * i, QByteArray(1, char(0x55)));
+        const QString noAnswer = "timeout 0 after 172";
+        QTest::newRow("bad CRC") << Pieces{{5, badCrc}} << 0
+                                 << "written 0, dropped bad CRC, garbled 0";
+        QTest::newRow("another slave")
+            << Pieces{{5, otherSlave}} << 0 << "written 0, dropped other slave, " + noAnswer;
+        QTest::newRow("exception") << Pieces{{5, Exception}} << 0 << "written 0, exception 0";
+        QTest::newRow("an answer to another request")
+            << Pieces{{5, reply("0103020005")}, {20, reply("010601010005")}} << 0
+            << "written 0, late, late, " + noAnswer;
+        QTest::newRow("two replies at once") << Pieces{{5, PollReply + PollReply}} << 0
+                                             << "written 0, dropped extra bytes, garbled 0";
+        QTest::newRow("junk, then the reply after the silence")
+            << Pieces{{5, QByteArray::fromHex("a5a5")}, {300, PollReply}} << 0
+            << "written 0, dropped incomplete, garbled 0, late";
+        QTest::newRow("bytes trickling in for ever")
+            << trickle << 0 << "written 0, dropped incomplete, garbled 0, dropped incomplete";
+        QTest::newRow("a failing adapter") << Pieces{{5, QByteArray(1024, '\0')}} << 0
+                                           << "written 0, dropped noise, lost a storm of 0x00/0xFF "
+                                              "bytes, the sign of a failing adapter";
+        QTest::newRow("unplugged in the middle of a reply")
+            << Pieces{{5, PollReply.left(6)}} << 50
+            << "written 0, dropped incomplete, lost the adapter was unplugged";
+        QTest::newRow("silence") << Pieces{} << 0 << "written 0, " + noAnswer;
+    }
+
+    void faultsOnTheLine()
+    {
+        QFETCH(Pieces, pieces);
+        QFETCH(int, failAtMs);
+        QFETCH(QString, events);
+        Rig rig;
+        rig.answerWith(pieces);
+        if (failAtMs > 0)
+            rig.clock.at(failAtMs, [&] { rig.port.fail(PortFailure::Unplugged); });
+        rig.session.poll({Poll, 0});
+        rig.clock.advance(60000);
+        QCOMPARE(rig.probe.events(), events);
+        QCOMPARE(rig.probe.delivered, rig.probe.accounted);
+        QVERIFY2(rig.probe.faults.isEmpty(), qPrintable(rig.probe.faults.join('\n')));
+        QVERIFY(!rig.session.isBusy());
+        QCOMPARE(rig.port.isOpen(), !events.contains("lost"));
+    }
+
+    // The answer bound: a trickle ends where the longest answer must have ended.
+    void aTrickleEndsAtItsBound()
+    {
+        Rig rig;
+        rig.port.onWrite = [&](const QByteArray &) {
+            for (int i = 0; i < 400; ++i)
+                rig.clock.at(rig.clock.nowMs() + 5 + 150 * i,
+                             [&] { rig.probe.deliver(QByteArray(1, '\x55')); });
+        };
+        rig.session.poll({Poll, 0});
+        const int bound = Transaction::answerBoundMs(Poll, 9600, 172);
+        QCOMPARE(bound, 172 + 14 + 200 * 13);
+        rig.clock.runUntil(bound - 1);
+        QVERIFY(rig.session.isBusy());
+        rig.clock.runUntil(bound);
+        QVERIFY(!rig.session.isBusy());
+        QCOMPARE(rig.probe.words.last(), "garbled 0");
+    }
+
+    // A reply that comes after its request timed out, while the next one waits for its own.
+    void lateReplyToThePreviousRequest()
+    {
+        Rig rig;
+        int written = 0;
+        rig.port.onWrite = [&](const QByteArray &) {
+            if (++written == 2) { // the first request's reply comes now, then the second's
+                rig.clock.at(rig.clock.nowMs() + 5, [&] { rig.probe.deliver(PollReply); });
+                rig.clock.at(rig.clock.nowMs() + 60,
+                             [&] { rig.probe.deliver(reply("0103020005")); });
+            }
+        };
+        rig.session.submit({Poll, 1});
+        rig.session.submit({ModbusFrame::buildRequest(1, 3, 0x0101, 1), 2});
+        rig.clock.advance(2000);
+        QCOMPARE(rig.probe.events(), "written 1, timeout 1 after 172, written 2, late, answered 2");
+        QCOMPARE(rig.session.statistics().late, 1);
+        QCOMPARE(rig.probe.delivered, rig.probe.accounted);
+        QVERIFY(rig.probe.faults.isEmpty());
+    }
+
+    // One-off requests wait their turn in order (the device information first); a poll that
+    // finds the line busy is skipped, and the last one skipped goes when the line frees, after
+    // the waiting one-offs. A request that cannot be written leaves the line free.
+    void requestsWaitTheirTurn()
+    {
+        Rig rig;
+        rig.answerWith({{5, PollReply}});
+        rig.session.submit({Poll, 1});
+        rig.session.submit({Poll, 2});
+        rig.session.submit({Poll, 9}, LinkSession::First);
+        QVERIFY(!rig.session.poll({Poll, 3}));
+        QVERIFY(!rig.session.poll({Poll, 4}));
+        rig.clock.advance(1000);
+        QCOMPARE(rig.probe.events(), "written 1, answered 1, written 9, answered 9, written 2, "
+                                     "answered 2, written 4, answered 4");
+        rig.session.close();
+        QVERIFY(!rig.session.poll({Poll, 5}));
+        QVERIFY(!rig.session.isBusy());
+        const LinkStatistics &s = rig.session.statistics();
+        QCOMPARE(QList<int>({s.requests, s.replies, s.skipped, s.timeouts, s.lastResponseMs}),
+                 QList<int>({4, 4, 2, 0, 5}));
+        QVERIFY(rig.probe.faults.isEmpty());
+    }
+
+    // After an address or rate write, the device is read back where it should now listen: it
+    // must report the value written, and be the same unit.
+    void verification_data()
+    {
+        QTest::addColumn<QByteArray>("write");
+        QTest::addColumn<QByteArray>("readBack"); // the device information there, or nothing
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("address"); // of the unit the session knows afterwards
+        const QByteArray toAddress42 = ModbusFrame::buildRequest(0, 6, 0x0100, 42);
+        const QByteArray to19200 = ModbusFrame::buildRequest(1, 6, 0x0101, 5);
+        QTest::newRow("address") << toAddress42 << infoReply(42, 4) << "verified" << 42;
+        QTest::newRow("address reported otherwise")
+            << toAddress42 << infoReply(5, 4, "123456789abc", 1, 42)
+            << "not verified: the device reports address 5, not 42" << 5;
+        QTest::newRow("address, no answer")
+            << toAddress42 << QByteArray() << "not verified: no answer at address 42" << 1;
+        QTest::newRow("rate") << to19200 << infoReply(1, 5) << "verified" << 1;
+        QTest::newRow("rate reported otherwise")
+            << to19200 << infoReply(1, 4)
+            << "not verified: the device reports 9600 bit/s, not 19200" << 1;
+        QTest::newRow("another unit")
+            << to19200 << infoReply(1, 5, "0000deadbeef")
+            << "not verified: another unit answered: serial 0000deadbeef, Tervin-C" << 1;
+        QTest::newRow("refused") << to19200 << reply("018302")
+                                 << "not verified: the device refused the read-back" << 1;
+    }
+
+    void verification()
+    {
+        QFETCH(QByteArray, write);
+        QFETCH(QByteArray, readBack);
+        QFETCH(QString, outcome);
+        QFETCH(int, address);
+        Rig rig;
+        rig.port.onWrite = [&](const QByteArray &request) {
+            const int n =
+                int(rig.port.writes.size()); // the device information, the write, its read-back
+            const QByteArray answer = n == 1   ? infoReply(1, 4)
+                                      : n == 2 ? ModbusFrame::withCrc(request.left(6))
+                                               : readBack;
+            if (!answer.isEmpty())
+                rig.clock.at(rig.clock.nowMs() + 5, [&, answer] { rig.probe.deliver(answer); });
+        };
+        rig.session.submit({ModbusFrame::buildRequest(1, 3, 0x0100, 8), 1});
+        rig.clock.advance(1000);
+        QCOMPARE(rig.session.unit().serial, "123456789abc");
+        rig.session.submit({write, 2});
+        rig.clock.advance(1000);
+        QCOMPARE(rig.probe.words.last(), outcome);
+        const QByteArray readAt = rig.port.writes.value(2);
+        QCOMPARE(readAt, ModbusFrame::buildRequest(quint8(write.at(3) == 0 ? 42 : 1), 3, 0x100, 8));
+        QCOMPARE(rig.port.baudRate(), write.at(3) == 0 ? 9600 : 19200);
+        QCOMPARE(rig.session.unit().address, address);
+        QVERIFY(rig.probe.faults.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkSession)
+#include "tst_linksession.moc"

@@ -1,0 +1,250 @@
+#pragma once
+
+// The link session in virtual time: a clock the test advances, a port that delivers bytes in
+// chosen pieces at chosen moments and fails on demand, and a probe that records what the session
+// says and checks its rules after every event.
+
+#include "link/linksession.h"
+#include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+namespace LinkHarness {
+
+class VirtualClock : public LinkClock
+{
+    struct Timer : LinkTimer
+    {
+        Timer(VirtualClock &clock, std::function<void()> callback)
+            : clock(clock), callback(std::move(callback))
+        {
+            clock.timers.push_back(this);
+        }
+        ~Timer() override
+        {
+            clock.timers.erase(std::find(clock.timers.begin(), clock.timers.end(), this));
+        }
+        void start(int ms) override
+        {
+            due = clock.now + std::max(0, ms);
+            order = clock.nextOrder++;
+            active = true;
+        }
+        void stop() override { active = false; }
+        bool isActive() const override { return active; }
+
+        VirtualClock &clock;
+        std::function<void()> callback;
+        qint64 due = 0;
+        qint64 order = 0;
+        bool active = false;
+    };
+
+public:
+    qint64 nowMs() const override { return now; }
+    std::unique_ptr<LinkTimer> makeTimer(std::function<void()> callback) override
+    {
+        return std::make_unique<Timer>(*this, std::move(callback));
+    }
+    // Runs something at this moment (from now on), as a timer would.
+    void at(qint64 ms, std::function<void()> action)
+    {
+        auto timer = makeTimer(std::move(action));
+        timer->start(int(ms - now));
+        owned.push_back(std::move(timer));
+    }
+    // Moves time on to `until`, running every timer that falls due on the way, in order.
+    void runUntil(qint64 until)
+    {
+        for (;;) {
+            Timer *next = nullptr;
+            for (Timer *timer : timers)
+                if (timer->active && timer->due <= until &&
+                    (!next ||
+                     std::tie(timer->due, timer->order) < std::tie(next->due, next->order)))
+                    next = timer;
+            if (!next)
+                break;
+            now = next->due;
+            next->active = false;
+            next->callback();
+        }
+        now = std::max(now, until);
+    }
+    void advance(qint64 ms) { runUntil(now + ms); }
+
+private:
+    std::vector<Timer *> timers;
+    std::vector<std::unique_ptr<LinkTimer>> owned;
+    qint64 now = 0;
+    qint64 nextOrder = 0;
+};
+
+class FakePort : public LinkPort
+{
+public:
+    PortFailure open(const QString &name, int baudRate) override
+    {
+        if (refusal.failed())
+            return refusal;
+        opened = true;
+        portName = name;
+        rate = baudRate;
+        return {};
+    }
+    void close() override { opened = false; }
+    bool isOpen() const override { return opened; }
+    QString name() const override { return portName; }
+    void setBaudRate(int baudRate) override { rate = baudRate; }
+    int baudRate() const override { return rate; }
+    QString write(const QByteArray &bytes) override
+    {
+        if (!opened)
+            return QStringLiteral("port closed");
+        writes << bytes;
+        if (onWrite)
+            onWrite(bytes);
+        return QString();
+    }
+    QByteArray readAll() override { return std::exchange(pending, QByteArray()); }
+
+    // The far end talks.
+    void deliver(const QByteArray &bytes)
+    {
+        if (!opened)
+            return;
+        pending += bytes;
+        emit readyRead();
+    }
+    void fail(PortFailure::Kind kind) { emit failed({kind, QStringLiteral("gone")}); }
+
+    QList<QByteArray> writes;
+    std::function<void(const QByteArray &)> onWrite; // the device's part
+    PortFailure refusal;
+
+private:
+    bool opened = false;
+    QString portName;
+    int rate = 9600;
+    QByteArray pending;
+};
+
+inline QString reasonName(LinkSession::DropReason reason)
+{
+    const char *names[] = {"incomplete", "bad CRC", "extra bytes", "other slave", "noise"};
+    return QLatin1String(names[int(reason)]);
+}
+
+// Records the session's events as short words ("written 0", "answered 0", "dropped bad CRC"),
+// with every byte received accounted for, and checks after each event that the session never
+// has two requests on the wire.
+class Probe
+{
+public:
+    Probe(LinkSession &session, FakePort &port) : session(session), port(port)
+    {
+        QObject::connect(&session, &LinkSession::written, [this](const LinkRequest &r) {
+            check(outstanding == 0, "a request written while another is outstanding");
+            ++outstanding;
+            log("written " + QString::number(r.kind));
+        });
+        QObject::connect(&session, &LinkSession::answered,
+                         [this](const LinkRequest &r, const QByteArray &reply,
+                                const ModbusReply::Decoded &decoded) {
+                             ended();
+                             accounted += reply.size();
+                             last = decoded;
+                             log((ModbusReply::isException(reply) ? "exception " : "answered ") +
+                                 QString::number(r.kind));
+                         });
+        QObject::connect(&session, &LinkSession::timedOut, [this](const LinkRequest &r, int ms) {
+            ended();
+            log(QString("timeout %1 after %2").arg(r.kind).arg(ms));
+        });
+        QObject::connect(&session, &LinkSession::garbled, [this](const LinkRequest &r) {
+            ended();
+            log("garbled " + QString::number(r.kind));
+        });
+        QObject::connect(&session, &LinkSession::late, [this](const QByteArray &frame) {
+            accounted += frame.size();
+            log("late");
+        });
+        QObject::connect(&session, &LinkSession::dropped,
+                         [this](const QByteArray &bytes, LinkSession::DropReason reason) {
+                             accounted += bytes.size();
+                             log("dropped " + reasonName(reason));
+                         });
+        QObject::connect(&session, &LinkSession::portLost, [this](const PortFailure &failure) {
+            outstanding = 0;
+            log("lost " + failure.text());
+        });
+        QObject::connect(&session, &LinkSession::changeChecked, [this](const Verification &v) {
+            log(v.verified() ? QString("verified") : "not verified: " + v.reason());
+        });
+    }
+
+    // What the device sent, to be accounted for by the session's events.
+    void deliver(const QByteArray &bytes)
+    {
+        delivered += bytes.size();
+        port.deliver(bytes);
+    }
+    QString events() const { return words.join(", "); }
+    QStringList words;
+    QStringList faults; // broken rules
+    ModbusReply::Decoded last;
+    int delivered = 0;
+    int accounted = 0;
+
+private:
+    void ended() { --outstanding; }
+    void check(bool holds, const char *rule)
+    {
+        if (!holds)
+            faults << QString("%1 (after: %2)").arg(rule, events());
+    }
+    void log(const QString &word)
+    {
+        words << word;
+        check(outstanding >= 0 && outstanding <= 1, "more than one request outstanding");
+        check(session.isBusy() == (outstanding == 1), "busy without an outstanding request");
+    }
+
+    LinkSession &session;
+    FakePort &port;
+    int outstanding = 0;
+};
+
+// A session on a fake port in virtual time, open at a rate.
+struct Rig
+{
+    explicit Rig(int baudRate = 9600) : session(&port, &clock), probe(session, port)
+    {
+        session.open(QStringLiteral("ttyFAKE"), baudRate);
+    }
+    // Lets the device answer each request with these pieces, each at its moment after the write.
+    void answerWith(const QList<QPair<int, QByteArray>> &pieces)
+    {
+        port.onWrite = [this, pieces](const QByteArray &) {
+            for (const auto &[atMs, bytes] : pieces)
+                clock.at(clock.nowMs() + atMs, [this, bytes = bytes] { probe.deliver(bytes); });
+        };
+    }
+
+    VirtualClock clock;
+    FakePort port;
+    LinkSession session;
+    Probe probe;
+};
+
+inline QByteArray reply(const char *hexWithoutCrc)
+{
+    return ModbusFrame::withCrc(QByteArray::fromHex(hexWithoutCrc));
+}
+
+} // namespace LinkHarness
