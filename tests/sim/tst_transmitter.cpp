@@ -226,6 +226,59 @@ private slots:
         QCOMPARE(transmitter.collisions(), 0);
     }
 
+    // --units: one unit per address, serial numbers counting up from --serial in the last word;
+    // malformed lists, and --address with it, are usage errors.
+    void unitsOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error"); // empty when the simulator starts
+        QTest::addColumn<int>("slave");
+        QTest::addColumn<QByteArray>("serial"); // what that slave answers, in hex
+        QTest::newRow("three") << QStringList{"--units", "3,7,12"} << "" << 12
+                               << QByteArray("123456789abe");
+        QTest::newRow("repeated, own serial")
+            << QStringList{"--units", "5,5,9", "--serial", "1:2:ffff"} << "" << 9
+            << QByteArray("000100020001");
+        QTest::newRow("one") << QStringList{"--units", "247"} << "" << 247
+                             << QByteArray("123456789abc");
+        const QString list = "--units wants slave addresses from 1 to 247";
+        const std::pair<const char *, const char *> bad[] = {
+            {"empty", ""},         {"empty item", "3,,7"}, {"trailing comma", "3,"}, {"zero", "0"},
+            {"over 247", "7,248"}, {"not a number", "x"},  {"a range", "1-5"},
+        };
+        for (const auto &[name, value] : bad)
+            QTest::newRow(name) << QStringList{"--units", value} << list << 0 << QByteArray();
+        QTest::newRow("with --address")
+            << QStringList{"--units", "3,7", "--address", "3"}
+            << "--address and --units do not go together" << 0 << QByteArray();
+    }
+
+    void unitsOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        QFETCH(int, slave);
+        QFETCH(QByteArray, serial);
+        QProcess sim;
+        sim.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+        if (!error.isEmpty()) {
+            QVERIFY(sim.waitForFinished(5000));
+            QCOMPARE(sim.exitCode(), 2);
+            QVERIFY2(sim.readAllStandardError().contains(error.toUtf8()), qPrintable(error));
+            return;
+        }
+        QVERIFY(sim.waitForReadyRead(5000));
+        QSerialPort line(QString(sim.readLine().trimmed()));
+        QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(9600));
+        const QByteArray expected =
+            reply(QByteArray::number(slave, 16).rightJustified(2, '0') + "0306" + serial);
+        QCOMPARE(exchange(line, request(3, quint8(slave), Reg::SerialNumber, 3), expected.size())
+                     .toHex(),
+                 expected.toHex());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+    }
+
     void commandLineAndLink()
     {
         const QString sim = TERVIN_BUILD_DIR "/sim/tervin-sim";
