@@ -88,6 +88,30 @@ DeviceSettings settingsFrom(const QCommandLineParser &parser)
     return settings;
 }
 
+// --units 3,7,12: one unit per address, on one line. Serial numbers count up in the last word
+// (VirtualTransmitter::addUnit), so that each unit can be told apart.
+void addUnits(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
+{
+    if (!parser.isSet(QStringLiteral("units")))
+        return;
+    if (parser.isSet(QStringLiteral("address")))
+        fail(QStringLiteral("--address and --units do not go together: --units gives each unit "
+                            "its address"));
+    const QStringList items = parser.value(QStringLiteral("units")).split(QLatin1Char(','));
+    for (int i = 0; i < items.size(); ++i) {
+        bool ok = false;
+        const int address = items[i].toInt(&ok, 10);
+        if (!ok || address < Modbus::MinSlaveAddress || address > Modbus::MaxSlaveAddress)
+            fail(QStringLiteral("--units wants slave addresses from 1 to 247 separated by commas, "
+                                "as in 3,7,12, not '%1'")
+                     .arg(parser.value(QStringLiteral("units"))));
+        if (i == 0)
+            transmitter.model().settings().address = quint8(address);
+        else
+            transmitter.addUnit(quint8(address));
+    }
+}
+
 Faults faultsFrom(const QCommandLineParser &parser)
 {
     Faults faults;
@@ -148,6 +172,13 @@ void addOptions(QCommandLineParser &parser)
     const QList<QCommandLineOption> options = {
         {QStringLiteral("address"), QStringLiteral("Slave address, 1 to 247 (default 1)."),
          QStringLiteral("n")},
+        {QStringLiteral("units"),
+         QStringLiteral("Several units on one line, one per slave address (1 to 247, repeats "
+                        "allowed), as in 3,7,12. Their serial numbers count up from --serial in "
+                        "the last word (1234:5678:9abc, 1234:5678:9abd, ...); the other options "
+                        "apply to each. At slave 0, or at a shared address, they answer at once "
+                        "and the replies collide."),
+         QStringLiteral("a,a,...")},
         {QStringLiteral("baud"),
          QStringLiteral("Baud rate: 1200, 2400, 4800, 9600 (default), 19200 or 115200."),
          QStringLiteral("rate")},
@@ -226,6 +257,7 @@ int main(int argc, char *argv[])
                  .arg(parser.positionalArguments().first()));
 
     VirtualTransmitter transmitter(settingsFrom(parser));
+    addUnits(parser, transmitter);
     transmitter.setFaults(faultsFrom(parser));
     transmitter.setVerbose(parser.isSet(QStringLiteral("verbose")));
     if (parser.isSet(QStringLiteral("turnaround")) && !parser.isSet(QStringLiteral("wire")))

@@ -1,13 +1,13 @@
 #include "virtualtransmitter.h"
 
-#include "protocol/protocol.h"
-
+#include "collision.h"
 #include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
 
 #include <QFile>
 #include <QSocketNotifier>
-
 #include <QTimer>
+
 #include <algorithm>
 
 #include <cerrno>
@@ -45,12 +45,29 @@ int rateOfSpeed(speed_t speed)
         return 0;
     }
 }
+
+int rateOf(const TransmitterModel &unit)
+{
+    return Modbus::baudRateOfCode(unit.settings().baudCode);
+}
+
+double byteTimeMs(int rate)
+{
+    return rate > 0 ? 10 * 1000.0 / rate : 0; // 10 bits a byte
+}
+
+// 3.5 character times (11 bits a character), at least 1.75 ms.
+int silentIntervalMs(int rate)
+{
+    const double ms = rate > 0 ? 3.5 * 11 * 1000.0 / rate : 1.75;
+    return std::max(2, int(std::ceil(ms)));
+}
 } // namespace
 
 VirtualTransmitter::VirtualTransmitter(const DeviceSettings &settings, QObject *parent)
-    : QObject(parent), device(settings), silence(new QTimer(this)), retry(new QTimer(this)),
-      pacer(new QTimer(this))
+    : QObject(parent), silence(new QTimer(this)), retry(new QTimer(this)), pacer(new QTimer(this))
 {
+    units.emplace_back(settings);
     clock.start();
     silence->setSingleShot(true);
     silence->setTimerType(Qt::PreciseTimer);
@@ -70,10 +87,18 @@ void VirtualTransmitter::setWire(bool on, int turnaround)
     turnaroundMs = turnaround;
 }
 
-double VirtualTransmitter::byteTimeMs() const
+int VirtualTransmitter::addUnit(const DeviceSettings &settings)
 {
-    const int rate = Modbus::baudRateOfCode(device.settings().baudCode);
-    return rate > 0 ? 10 * 1000.0 / rate : 0; // 10 bits a byte
+    units.emplace_back(settings);
+    return unitCount() - 1;
+}
+
+int VirtualTransmitter::addUnit(quint8 address)
+{
+    DeviceSettings settings = model().settings();
+    settings.address = address;
+    settings.serialNumber[2] = quint16(settings.serialNumber[2] + unitCount());
+    return addUnit(settings);
 }
 
 VirtualTransmitter::~VirtualTransmitter()
@@ -160,12 +185,18 @@ int VirtualTransmitter::lineBaudRate() const
     return rateOfSpeed(cfgetospeed(&settings));
 }
 
-// 3.5 character times at the device's rate (11 bits a character), at least 1.75 ms.
-int VirtualTransmitter::silentIntervalMs() const
+// Frames are timed at the line's rate when a unit listens there, or else at the slowest unit's
+// rate, so that what no one hears is still recorded as whole frames.
+int VirtualTransmitter::frameRate() const
 {
-    const int rate = Modbus::baudRateOfCode(device.settings().baudCode);
-    const double ms = rate > 0 ? 3.5 * 11 * 1000.0 / rate : 1.75;
-    return std::max(2, int(std::ceil(ms)));
+    const int line = lineBaudRate();
+    int slowest = 0;
+    for (const TransmitterModel &unit : units) {
+        if (rateOf(unit) == line)
+            return line;
+        slowest = slowest == 0 ? rateOf(unit) : std::min(slowest, rateOf(unit));
+    }
+    return slowest;
 }
 
 void VirtualTransmitter::readMaster()
@@ -189,7 +220,7 @@ void VirtualTransmitter::readMaster()
         return;
     if (!wire) {
         incoming.append(arrived);
-        silence->start(silentIntervalMs());
+        silence->start(silentIntervalMs(frameRate()));
         return;
     }
     const qint64 now = clock.elapsed();
@@ -201,7 +232,8 @@ void VirtualTransmitter::readMaster()
     }
     // The request is on the wire for its bytes' time; the frame ends with its last byte.
     incoming.append(arrived);
-    arrivalEnd = std::max(now, arrivalEnd) + qint64(std::ceil(arrived.size() * byteTimeMs()));
+    const double byteMs = byteTimeMs(frameRate());
+    arrivalEnd = std::max(now, arrivalEnd) + qint64(std::ceil(arrived.size() * byteMs));
     silence->start(int(arrivalEnd - now));
 }
 
@@ -212,33 +244,47 @@ void VirtualTransmitter::frameEnded()
     received.append(frame);
     emit requestReceived(frame);
     const int lineRate = lineBaudRate();
-    const int ownRate = Modbus::baudRateOfCode(device.settings().baudCode);
-    if (lineRate != ownRate) {
-        if (verbose)
-            std::fprintf(stderr, "ignored %s (line at %d bit/s, device at %d)\n",
-                         frame.toHex().constData(), lineRate, ownRate);
-        return; // at another rate the device hears only noise
+    QList<QByteArray> answers;
+    for (TransmitterModel &unit : units) {
+        if (lineRate != rateOf(unit)) {
+            if (verbose)
+                std::fprintf(stderr, "slave %d ignored %s (line at %d bit/s, device at %d)\n",
+                             unit.settings().address, frame.toHex().constData(), lineRate,
+                             rateOf(unit));
+            continue; // at another rate the device hears only noise
+        }
+        const QByteArray reply = answer(unit, frame);
+        if (!reply.isEmpty())
+            answers.append(applyFaults(reply));
     }
-    respond(frame);
+    if (answers.isEmpty())
+        return;
+    collisionCount += answers.size() - 1;
+    // The replies go out at the rate the request came in, the answering units' own.
+    respond(answers.size() == 1 ? answers.first() : Collision::overlap(answers),
+            byteTimeMs(lineRate));
 }
 
-void VirtualTransmitter::respond(const QByteArray &request)
+// One unit's reply to a request, empty when it stays silent.
+QByteArray VirtualTransmitter::answer(TransmitterModel &unit, const QByteArray &request)
 {
-    const DeviceSettings before = device.settings();
-    const double byteMs = byteTimeMs(); // the reply goes out at the rate the request came in
-    const QByteArray reply = device.handle(request);
+    const DeviceSettings before = unit.settings();
+    QByteArray reply = unit.handle(request);
     if (fault.ignoreWrites) {
-        device.applyPendingBaudCode();
-        device.settings() = before;
+        unit.applyPendingBaudCode();
+        unit.settings() = before;
     }
     if (verbose)
-        std::fprintf(stderr, "request %s -> reply %s\n", request.toHex().constData(),
+        std::fprintf(stderr, "slave %d: request %s -> reply %s\n", before.address,
+                     request.toHex().constData(),
                      reply.isEmpty() ? "(none)" : reply.toHex().constData());
-    if (reply.isEmpty() || fault.noReply) {
-        device.applyPendingBaudCode();
-        return;
-    }
-    const QByteArray bytes = applyFaults(reply);
+    // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
+    unit.applyPendingBaudCode();
+    return fault.noReply ? QByteArray() : reply;
+}
+
+void VirtualTransmitter::respond(const QByteArray &bytes, double byteMs)
+{
     if (wire) {
         const int wait = turnaroundMs + fault.delayMs;
         answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteMs);
@@ -249,8 +295,6 @@ void VirtualTransmitter::respond(const QByteArray &request)
     } else {
         sendPieces(bytes);
     }
-    // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
-    device.applyPendingBaudCode();
 }
 
 QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const

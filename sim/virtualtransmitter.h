@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
+
 class QSocketNotifier;
 class QTimer;
 
@@ -28,6 +30,10 @@ struct Faults
 // A simulated transmitter on the master end of a pseudo-terminal. The tool opens the slave
 // end (portPath()). It answers only while the line is set to the device's own baud rate,
 // as a real device would. Runs on the event loop of the thread that owns it.
+//
+// More units can share the line, as on a multi-drop RS-485 bus: each hears every request at
+// its own rate and answers its own address and slave 0. When two or more answer one request,
+// their replies collide and the tool receives garbled bytes (see Collision::overlap).
 class VirtualTransmitter : public QObject
 {
     Q_OBJECT
@@ -50,7 +56,17 @@ public:
     bool replug(QString *error = nullptr);
     bool isPlugged() const { return masterFd >= 0; }
 
-    TransmitterModel &model() { return device; }
+    // The first unit, the one given to the constructor.
+    TransmitterModel &model() { return units.front(); }
+
+    // Adds a unit on the line and returns its index. Addresses and serial numbers may repeat.
+    int addUnit(const DeviceSettings &settings);
+    // A unit like the first as it is now, at this address, with the first's serial number plus
+    // its index in the last word (1234:5678:9abc, 1234:5678:9abd, ...).
+    int addUnit(quint8 address);
+    int unitCount() const { return int(units.size()); }
+    TransmitterModel &unit(int index) { return units.at(size_t(index)); }
+
     void setFaults(const Faults &faults) { fault = faults; }
     const Faults &faults() const { return fault; }
     void setVerbose(bool on) { verbose = on; }
@@ -59,6 +75,8 @@ public:
     // turnaround and goes out paced at the baud rate. Bytes that arrive while the device is
     // answering collide: it never hears them, and the rest of its reply is garbled.
     void setWire(bool on, int turnaroundMs = 5);
+    // Collisions so far: the tool talking over a reply (with wire timing), and each unit that
+    // answers together with another (n - 1 for n units answering one request, with or without).
     int collisions() const { return collisionCount; }
 
     // Frames received (answered or not) and bytes written, in order.
@@ -76,16 +94,16 @@ signals:
 private:
     void readMaster();
     void frameEnded();
-    void respond(const QByteArray &request);
+    QByteArray answer(TransmitterModel &unit, const QByteArray &request);
+    void respond(const QByteArray &bytes, double byteMs);
     QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
     void transmit(const QByteArray &bytes, double byteMs);
     void paceOut();
     void writeMaster(const QByteArray &bytes, bool record = true);
-    int silentIntervalMs() const;
-    double byteTimeMs() const;
+    int frameRate() const;
 
-    TransmitterModel device;
+    std::deque<TransmitterModel> units; // references stay valid as units are added
     Faults fault;
     int masterFd = -1;
     QString slavePath;

@@ -1,7 +1,9 @@
-// The virtual transmitter: its register map and replies, every fault it can inject, and the
-// tervin-sim program. The window tests see its readings, its Magnus dew point and its baud-rate
-// discipline.
+// The virtual transmitter: its register map and replies, every fault it can inject, several units
+// on one line, and the tervin-sim program. The window tests see its readings, its Magnus dew point
+// and its baud-rate discipline.
+#include "collision.h"
 #include "protocol/modbusframe.h"
+#include "protocol/protocol.h"
 #include "virtualtransmitter.h"
 
 #include <QSerialPort>
@@ -13,7 +15,7 @@ QByteArray request(quint8 function, quint8 slave, quint16 reg, quint16 countOrVa
     return ModbusFrame::buildRequest(slave, function, reg, countOrValue);
 }
 
-QByteArray reply(const char *hexWithoutCrc)
+QByteArray reply(const QByteArray &hexWithoutCrc)
 {
     return ModbusFrame::withCrc(QByteArray::fromHex(hexWithoutCrc));
 }
@@ -25,6 +27,30 @@ QByteArray exchange(QSerialPort &line, const QByteArray &request, int expected)
     QByteArray answer;
     (void)QTest::qWaitFor([&] { return (answer += line.readAll()).size() >= expected; }, 5000);
     return answer;
+}
+
+// Unit `index` of a test line: its serial number names its address and index.
+DeviceSettings unitAt(int address, int index)
+{
+    DeviceSettings settings;
+    settings.address = quint8(address);
+    settings.serialNumber[0] = 0x5e00;
+    settings.serialNumber[1] = quint16(address);
+    settings.serialNumber[2] = quint16(index);
+    return settings;
+}
+
+QByteArray serialReply(int address, int index)
+{
+    QByteArray frame;
+    for (int value : {address, 3, 6, 0x5e, 0, 0, address, 0, index})
+        frame.append(char(value));
+    return ModbusFrame::withCrc(frame);
+}
+
+bool crcFits(const QByteArray &frame)
+{
+    return frame.size() > 2 && ModbusFrame::withCrc(frame.left(frame.size() - 2)) == frame;
 }
 } // namespace
 
@@ -111,6 +137,146 @@ private slots:
                 reply("01031000010004007b0000123456789abc0000"));
         QCOMPARE(transmitter.collisions(), 1);
         QCOMPARE(transmitter.requests().size(), 2); // the device never heard the third
+    }
+
+    // Replies that go out together, each unit a little after the one before: a space beats a
+    // mark, the receiver frames bytes on the start bits it finds, and no collision passes the CRC.
+    void overlap_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("replies");
+        QTest::addColumn<QByteArray>("received");
+        const QByteArray good = reply("0103020001");
+        QTest::newRow("alone") << QList<QByteArray>{"\x0f"} << QByteArray("\x0f");
+        QTest::newRow("a start bit in a byte")
+            << QList<QByteArray>{"\xff\xff\xff", "\xff"} << QByteArray("\xff\xef\xff");
+        QTest::newRow("framed on start bits")
+            << QList<QByteArray>{QByteArray(1, 0), QByteArray(1, 0)} << QByteArray(2, 0);
+        // 0xff's only space, its start bit, meets a space of the good reply's function code.
+        QTest::newRow("whole by chance")
+            << QList<QByteArray>{good, "\xff"} << good.left(6) + char(good[6] ^ 0xFF);
+    }
+
+    void overlap()
+    {
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(QByteArray, received);
+        QCOMPARE(Collision::overlap(replies).toHex(), received.toHex());
+    }
+
+    // Units on one line: each answers its own slave with its own serial number; where several
+    // answer one request (slave 0, a shared address) the replies collide, with or without wire
+    // timing, into bytes whose CRC fails, one collision for each unit beyond the first.
+    void multiDrop_data()
+    {
+        QTest::addColumn<QList<int>>("addresses");
+        QTest::addColumn<bool>("wire");
+        QTest::addColumn<int>("slave");
+        QTest::addColumn<int>("answering"); // the unit whose reply arrives whole, -1 for none
+        QTest::addColumn<int>("collisions");
+        const QList<int> three = {3, 7, 12};
+        QTest::newRow("slave 3 of three") << three << false << 3 << 0 << 0;
+        QTest::newRow("slave 7 of three") << three << false << 7 << 1 << 0;
+        QTest::newRow("slave 12 of three, wire") << three << true << 12 << 2 << 0;
+        QTest::newRow("slave 0, three units") << three << false << 0 << -1 << 2;
+        QTest::newRow("slave 0, three units, wire") << three << true << 0 << -1 << 2;
+        QTest::newRow("two units at one address") << QList<int>{5, 9, 5} << false << 5 << -1 << 1;
+        QTest::newRow("two at one address, wire") << QList<int>{5, 5} << true << 5 << -1 << 1;
+        QTest::newRow("one unit, slave 0") << QList<int>{3} << false << 0 << 0 << 0;
+        QTest::newRow("one unit, slave 0, wire") << QList<int>{3} << true << 0 << 0 << 0;
+    }
+
+    void multiDrop()
+    {
+        QFETCH(QList<int>, addresses);
+        QFETCH(bool, wire);
+        QFETCH(int, slave);
+        QFETCH(int, answering);
+        QFETCH(int, collisions);
+        VirtualTransmitter transmitter(unitAt(addresses[0], 0));
+        for (int i = 1; i < addresses.size(); ++i)
+            QCOMPARE(transmitter.addUnit(unitAt(addresses[i], i)), i);
+        QCOMPARE(transmitter.unitCount(), addresses.size());
+        transmitter.setWire(wire);
+        QVERIFY(transmitter.start());
+        QSerialPort line(transmitter.portPath());
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        line.write(request(3, quint8(slave), Reg::SerialNumber, Reg::SerialNumberCount));
+        QTRY_COMPARE(transmitter.replies().size(), 1);
+        const QByteArray answer = exchange(line, QByteArray(), transmitter.replies()[0].size());
+        QCOMPARE(answer.toHex(), transmitter.replies()[0].toHex());
+        if (answering >= 0)
+            QCOMPARE(answer.toHex(), serialReply(addresses[answering], answering).toHex());
+        else
+            QVERIFY2(!crcFits(answer), answer.toHex().constData());
+        QCOMPARE(transmitter.collisions(), collisions);
+    }
+
+    // A rate written to one unit moves that unit alone: it no longer hears the others' rate.
+    void baudWriteMovesOneUnit()
+    {
+        VirtualTransmitter transmitter(unitAt(3, 0));
+        transmitter.addUnit(unitAt(7, 1));
+        QVERIFY(transmitter.start());
+        QSerialPort line(transmitter.portPath());
+        QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(9600));
+        QCOMPARE(exchange(line, request(6, 7, Reg::BaudCode, 5), 8), reply("070601010005"));
+        QCOMPARE(exchange(line, request(3, 0, Reg::Address, 1), 7), reply("0303020003"));
+        QVERIFY(line.setBaudRate(19200));
+        QCOMPARE(exchange(line, request(3, 0, Reg::Address, 1), 7), reply("0703020007"));
+        QCOMPARE(transmitter.collisions(), 0);
+    }
+
+    // --units: one unit per address, serial numbers counting up from --serial in the last word;
+    // malformed lists, and --address with it, are usage errors.
+    void unitsOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error"); // empty when the simulator starts
+        QTest::addColumn<int>("slave");
+        QTest::addColumn<QByteArray>("serial"); // what that slave answers, in hex
+        QTest::newRow("three") << QStringList{"--units", "3,7,12"} << "" << 12
+                               << QByteArray("123456789abe");
+        QTest::newRow("repeated, own serial")
+            << QStringList{"--units", "5,5,9", "--serial", "1:2:ffff"} << "" << 9
+            << QByteArray("000100020001");
+        QTest::newRow("one") << QStringList{"--units", "247"} << "" << 247
+                             << QByteArray("123456789abc");
+        const QString list = "--units wants slave addresses from 1 to 247";
+        const std::pair<const char *, const char *> bad[] = {
+            {"empty", ""},         {"empty item", "3,,7"}, {"trailing comma", "3,"}, {"zero", "0"},
+            {"over 247", "7,248"}, {"not a number", "x"},  {"a range", "1-5"},
+        };
+        for (const auto &[name, value] : bad)
+            QTest::newRow(name) << QStringList{"--units", value} << list << 0 << QByteArray();
+        QTest::newRow("with --address")
+            << QStringList{"--units", "3,7", "--address", "3"}
+            << "--address and --units do not go together" << 0 << QByteArray();
+    }
+
+    void unitsOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        QFETCH(int, slave);
+        QFETCH(QByteArray, serial);
+        QProcess sim;
+        sim.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+        if (!error.isEmpty()) {
+            QVERIFY(sim.waitForFinished(5000));
+            QCOMPARE(sim.exitCode(), 2);
+            QVERIFY2(sim.readAllStandardError().contains(error.toUtf8()), qPrintable(error));
+            return;
+        }
+        QVERIFY(sim.waitForReadyRead(5000));
+        QSerialPort line(QString(sim.readLine().trimmed()));
+        QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(9600));
+        const QByteArray expected =
+            reply(QByteArray::number(slave, 16).rightJustified(2, '0') + "0306" + serial);
+        QCOMPARE(exchange(line, request(3, quint8(slave), Reg::SerialNumber, 3), expected.size())
+                     .toHex(),
+                 expected.toHex());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
     }
 
     void commandLineAndLink()
