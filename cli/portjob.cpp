@@ -52,9 +52,9 @@ QString openFailure(const QSerialPort &port, const QString &portName)
 }
 } // namespace
 
-PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog *log,
-                 bool holdOutput, QObject *parent)
-    : QObject(parent), options(options), portName(portName), log(log), output(portName, holdOutput),
+PortJob::PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+                 QObject *parent)
+    : QObject(parent), options(options), portName(portName), output(output),
       port(new QSerialPort(this)),
       line(new RequestLine([this](const RequestLine::Request &r) { return transmit(r); }, this)),
       silence(new QTimer(this)), pollTimer(new QTimer(this))
@@ -70,6 +70,8 @@ PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog 
         rates = QList<int>(std::begin(Modbus::SearchOrder), std::end(Modbus::SearchOrder));
     record.port = portName;
     record.command = options.command;
+    record.address = options.address;
+    record.baudRate = options.baudRate;
 }
 
 void PortJob::start()
@@ -99,6 +101,7 @@ bool PortJob::transmit(const RequestLine::Request &request)
         return false;
     }
     logFrame(false, request.frame);
+    sentAny = true;
     return true;
 }
 
@@ -338,7 +341,13 @@ void PortJob::poll()
 
 void PortJob::pollOutcome(Result result, const QString &error, const Reading &reading)
 {
-    ReadingRecord r{QDateTime::currentDateTime(), portName, result, error, reading};
+    ReadingRecord r;
+    static_cast<RecordHead &>(r) = record;
+    r.time = QDateTime::currentDateTime();
+    r.result = result;
+    r.error = error;
+    r.tries = sentAny ? 1 : 0;
+    r.reading = reading;
     const QString text = Records::reading(options.format, r);
     if (!text.isEmpty())
         output.record(text);
@@ -369,6 +378,7 @@ void PortJob::finishDevice(Result result, const QString &error)
     record.time = QDateTime::currentDateTime();
     record.result = result;
     record.error = error;
+    record.tries = sentAny ? 1 : 0;
     const QString text = Records::device(options.format, record);
     if (!text.isEmpty())
         output.record(text);
@@ -387,15 +397,14 @@ void PortJob::finish(Result worst)
     silence->stop();
     line->abandon();
     port->close();
-    output.flush();
+    output.done();
     emit finished();
 }
 
 void PortJob::logFrame(bool received, const QByteArray &frame, const QString &note)
 {
     const QString text = ModbusFrame::hexText(frame);
-    if (log)
-        log->frame(portName, received, text);
+    output.frame(received, text);
     if (options.verbose)
         output.trace(Capture::line(QDateTime::currentDateTime(), received, text) +
                      (note.isEmpty() ? QString() : QStringLiteral("  ") + note));
