@@ -1,115 +1,19 @@
 // tervin-cli against virtual transmitters: every command in every format, checked against the
-// transmitter's settings and frames; several ports at once, in their order; failures and usage
-// errors; output that cannot be written, and a run that is interrupted. The arguments and the
-// records themselves are checked without a device (tst_cliarguments, tst_clirecords).
+// transmitter's settings and frames; failures and usage errors. Several ports and the output are
+// in tst_clioutput; the arguments and the records are checked without a device
+// (tst_cliarguments, tst_clirecords).
+#include "clirun.h"
 #include "options.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
-#include "virtualtransmitter.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
-
-#include <csignal>
 
 Q_DECLARE_METATYPE(Faults)
 
+using namespace CliRun;
+
 namespace {
-struct Outcome
-{
-    int exitCode = -1;
-    QStringList out;
-    QString err;
-};
-
-Outcome finished(QProcess &process)
-{
-    Outcome outcome;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-        return outcome;
-    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.out =
-        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    outcome.err = QString::fromUtf8(process.readAllStandardError());
-    return outcome;
-}
-
-// Runs tervin-cli while this event loop serves the transmitters; its standard output goes to
-// the file, when one is given.
-Outcome cli(const QStringList &arguments, const QString &outputFile = QString())
-{
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(TERVIN_CLI, arguments);
-    return finished(process);
-}
-
-QVariantMap json(const QString &line)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-    return error.error == QJsonParseError::NoError && document.isObject()
-               ? document.object().toVariantMap()
-               : QVariantMap{{"unparsable", line}};
-}
-
-// The record lines of a run in any format, as field maps. Text records are
-// "TIME  PORT: a b, c d, ...": their parts are numbered from 0.
-QList<QVariantMap> records(const QString &format, QStringList lines)
-{
-    QList<QVariantMap> maps;
-    const QStringList header =
-        format == "csv" && !lines.isEmpty() ? lines.takeFirst().split(',') : QStringList();
-    for (const QString &line : lines) {
-        if (format == "json") {
-            maps << json(line);
-            continue;
-        }
-        QVariantMap map;
-        QString rest = line;
-        if (format == "text") {
-            map["time"] = line.section("  ", 0, 0);
-            map["port"] = line.section("  ", 1).section(": ", 0, 0);
-            rest = line.section(": ", 1);
-        }
-        const QStringList fields = format == "csv" ? rest.split(',') : rest.split(", ");
-        for (int i = 0; i < fields.size(); ++i)
-            map[format == "csv" ? header.value(i) : QString::number(i)] = fields[i];
-        maps << map;
-    }
-    return maps;
-}
-
-// The ISO 8601 time with milliseconds and the offset from UTC that every record starts with.
-bool isRecordTime(const QString &text)
-{
-    return QRegularExpression(
-               "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
-        .match(text)
-        .hasMatch();
-}
-
-struct Transmitter
-{
-    std::unique_ptr<VirtualTransmitter> device;
-    QString port;
-};
-
-Transmitter transmitter(const DeviceSettings &settings)
-{
-    auto device = std::make_unique<VirtualTransmitter>(settings);
-    if (!device->start())
-        qFatal("no pseudo-terminal");
-    const QString port = device->portPath();
-    return {std::move(device), port};
-}
-
 // A transmitter far from the factory defaults, steady, so that each value checks something.
 DeviceSettings unusual()
 {
@@ -272,46 +176,6 @@ private slots:
         QCOMPARE(captured, frames);
     }
 
-    // One port gone mid-scan and one that is not there end with their reasons and exit 3; the
-    // others, at other rates and addresses, finish; each record is a whole line of its own, in
-    // the order of the ports given, although the slowest port comes first.
-    void scansSeveralPortsInTheirOrder()
-    {
-        DeviceSettings fast, slow, vanishing;
-        fast.address = 7;
-        fast.baudCode = 6;
-        slow.address = 247;
-        slow.baudCode = 1;
-        slow.deviceType = 2;
-        const Transmitter a = transmitter(fast), b = transmitter(slow), c = transmitter(vanishing);
-        VirtualTransmitter *gone = c.device.get();
-        connect(gone, &VirtualTransmitter::requestReceived, gone,
-                [gone] { QTimer::singleShot(0, gone, [gone] { gone->unplug(); }); });
-        const QString none = "/dev/tervin-none";
-        const Outcome outcome = cli({"scan", b.port, a.port, none, c.port, "--format", "json"});
-        QCOMPARE(outcome.exitCode, 3);
-        QStringList ports;
-        QMap<QString, QVariantMap> byPort;
-        for (const QVariantMap &r : records("json", outcome.out)) {
-            ports << r["port"].toString();
-            byPort[ports.last()] = r;
-        }
-        QCOMPARE(ports, QStringList({b.port, a.port, none, c.port}));
-        QCOMPARE(byPort[a.port]["result"], "ok");
-        QCOMPARE(QList<int>({byPort[a.port]["address"].toInt(), byPort[a.port]["baud"].toInt()}),
-                 QList<int>({7, 115200}));
-        QCOMPARE(byPort[b.port]["result"], "ok");
-        QCOMPARE(QList<int>({byPort[b.port]["address"].toInt(), byPort[b.port]["baud"].toInt()}),
-                 QList<int>({247, 1200}));
-        QCOMPARE(byPort[b.port]["device_type"], "Tervin-F");
-        QCOMPARE(byPort[c.port]["result"], "port_error");
-        QVERIFY(byPort[c.port]["error"].toString().startsWith("the port went away: "));
-        QCOMPARE(byPort[none]["result"], "port_error");
-        QCOMPARE(byPort[none]["error"], "cannot open the port: No such file or directory");
-        const int noneSaid = int(outcome.err.indexOf("tervin-cli: " + none + ": cannot open"));
-        QVERIFY(noneSaid >= 0 && noneSaid < outcome.err.indexOf("tervin-cli: " + c.port + ": "));
-    }
-
     void failuresAreReportedNeverRead_data()
     {
         QTest::addColumn<Faults>("faults");
@@ -397,107 +261,6 @@ private slots:
             QCOMPARE(json(line)["temperature"].toDouble(), 23.5);
         QVERIFY2(outcome.err.contains("a late reply, ignored: " + stray.toHex()),
                  qPrintable(outcome.err));
-    }
-
-    // A failing read is a CSV row like any other; --no-header leaves the header out, so that
-    // the records of many runs can be appended to one file.
-    void aFailingReadIsARow()
-    {
-        const Transmitter t = transmitter(DeviceSettings());
-        Faults silent;
-        silent.noReply = true;
-        t.device->setFaults(silent);
-        const Outcome outcome =
-            cli({"read", t.port, "--baud", "9600", "--format", "csv", "--no-header"});
-        QCOMPARE(outcome.exitCode, 1);
-        QCOMPARE(outcome.out.size(), 1);
-        const QStringList fields = outcome.out.first().split(',');
-        QVERIFY(isRecordTime(fields.first()));
-        QCOMPARE(fields.mid(1),
-                 QStringList({"read", t.port, "", "9600", "", "no_answer",
-                              "no answer at 9600 bit/s within 181 ms", "1", "", "", "", ""}));
-    }
-
-    // Output that cannot be written ends the run with exit 3 and one message, whatever the
-    // command: /dev/full refuses every write with ENOSPC.
-    void lostOutputEndsTheRun_data()
-    {
-        QTest::addColumn<QStringList>("arguments"); // after the port, for a command
-        QTest::addColumn<bool>("toFull");           // standard output to /dev/full
-        QTest::addColumn<QString>("message");
-        const QString out = "tervin-cli: cannot write standard output: ";
-        QTest::newRow("--help") << QStringList{"--help"} << true << out;
-        QTest::newRow("-V") << QStringList{"-V"} << true << out;
-        QTest::newRow("info") << QStringList{"info", "--baud", "9600"} << true << out;
-        QTest::newRow("read, endless")
-            << QStringList{"read",    "--baud", "9600",     "--format", "json",
-                           "--count", "0",      "--period", "100"}
-            << true << out;
-        QTest::newRow("a CSV header") << QStringList{"scan", "--format", "csv"} << true << out;
-        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "/dev/full"}
-                                 << false << "tervin-cli: cannot write the log /dev/full: ";
-    }
-    void lostOutputEndsTheRun()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, toFull);
-        QFETCH(QString, message);
-        const Transmitter t = transmitter(DeviceSettings());
-        if (!arguments.first().startsWith('-'))
-            arguments.insert(1, t.port);
-        const Outcome outcome = cli(arguments, toFull ? "/dev/full" : QString());
-        QCOMPARE(outcome.exitCode, 3);
-        QVERIFY2(outcome.err.startsWith(message) && outcome.err.count('\n') == 1,
-                 qPrintable(outcome.err));
-    }
-
-    // With SIGPIPE ignored, a reader that has gone is a failed write like any other: the endless
-    // read ends with exit 3 instead of polling on.
-    void anEndlessReadEndsWithItsReader()
-    {
-        const Transmitter t = transmitter(DeviceSettings());
-        QProcess shell;
-        shell.start("bash", {"-c",
-                             "trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 --period 100 "
-                             "| head -n 2; echo \"status ${PIPESTATUS[0]}\"",
-                             TERVIN_CLI, t.port});
-        const Outcome outcome = finished(shell);
-        QCOMPARE(outcome.exitCode, 0);
-        QCOMPARE(outcome.out.size(), 3);
-        QCOMPARE(outcome.out.last(), "status 3");
-        QVERIFY2(outcome.err.startsWith("tervin-cli: cannot write standard output: "),
-                 qPrintable(outcome.err));
-    }
-
-    // SIGTERM while the first port still searches: the second port's record, held back to keep
-    // the ports' order, is written before the signal ends the run, as a whole JSON line.
-    void anInterruptedScanKeepsWhatItFound()
-    {
-        DeviceSettings fast;
-        fast.baudCode = 6; // found at the first rate tried
-        const Transmitter silent = transmitter(DeviceSettings()), found = transmitter(fast);
-        Faults mute;
-        mute.noReply = true;
-        silent.device->setFaults(mute);
-        QTemporaryDir folder;
-        const QString log = folder.filePath("capture.txt");
-        QProcess process;
-        process.start(TERVIN_CLI, {"scan", silent.port, found.port, "--format", "json", "--timeout",
-                                   "10000", "--log", log});
-        // The reply is logged as it is taken, just before its record is made.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                QFile file(log);
-                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
-            },
-            30000));
-        process.terminate();
-        const Outcome outcome = finished(process);
-        QCOMPARE(outcome.exitCode, -1); // ended by the signal
-        QCOMPARE(outcome.out.size(), 1);
-        const QVariantMap r = json(outcome.out.first());
-        QCOMPARE(r["port"], found.port);
-        QCOMPARE(r["result"], "ok");
     }
 };
 
