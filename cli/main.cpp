@@ -1,7 +1,9 @@
 // tervin-cli: the tool's protocol on the command line, for scripts and production lines.
+#include "interruption.h"
 #include "options.h"
 #include "output.h"
 #include "portjob.h"
+#include "ports.h"
 #include "records.h"
 
 #include <QCoreApplication>
@@ -34,23 +36,45 @@ void installTranslation(QCoreApplication &app, QTranslator &translator)
         }
 }
 
+int usageError(const QString &error)
+{
+    Console::err(QStringLiteral("tervin-cli: ") + error);
+    Console::err(Cli::tr("Try 'tervin-cli --help' for more."));
+    return UsageError;
+}
+
+// The flows that run on the shared link session, which the port job does not have yet:
+// refused before anything is sent, rather than run as something else.
+QString awaitingLinkSession(const CliOptions &o)
+{
+    if (o.command == Command::Commission)
+        return QStringLiteral("commission");
+    if (o.command == Command::Scan && !o.addresses.isEmpty())
+        return QStringLiteral("scan --addresses");
+    if (!o.addresses.isEmpty())
+        return QStringLiteral("read --address A,B,...");
+    if (o.retries > 0)
+        return QStringLiteral("--retries");
+    return QString();
+}
+
 int run(QCoreApplication &app, const CliOptions &options)
 {
-    CaptureLog log(options.logFile, options.ports.size() > 1);
+    RunOutput output(options.ports);
     if (!options.logFile.isEmpty()) {
-        const QString failure = log.check();
+        const QString failure = output.openLog(options.logFile);
         if (!failure.isEmpty()) {
             Console::err(Cli::tr("tervin-cli: --log %1: %2").arg(options.logFile, failure));
             return UsageError;
         }
     }
-    const QString header = Records::header(options.format, options.command);
-    if (!header.isEmpty())
-        Console::out(header);
+    const QString header = Records::header(options);
+    if (!header.isEmpty() && !Console::out(header))
+        return OutputLost;
+    Interruption interruption([&output] { output.release(); });
     QList<PortJob *> jobs;
-    const bool hold = options.ports.size() > 1;
-    for (const QString &port : options.ports)
-        jobs << new PortJob(options, port, options.logFile.isEmpty() ? nullptr : &log, hold, &app);
+    for (int i = 0; i < options.ports.size(); ++i)
+        jobs << new PortJob(options, options.ports[i], output.port(i), &app);
     auto worst = [&] {
         int code = Success;
         for (PortJob *job : jobs)
@@ -65,9 +89,38 @@ int run(QCoreApplication &app, const CliOptions &options)
             if (allDone())
                 app.exit(worst());
         });
+    QObject::connect(&output, &RunOutput::lost, &app, [&app] { app.exit(OutputLost); });
     for (PortJob *job : jobs)
         job->start();
-    return allDone() ? worst() : app.exec();
+    const int code = allDone() || Console::lost() ? worst() : app.exec();
+    return output.finish() ? code : OutputLost;
+}
+
+int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
+{
+    switch (parsed.outcome) {
+    case ParsedCommandLine::Help:
+        Console::out(helpText());
+        return Success;
+    case ParsedCommandLine::Version:
+        Console::out(QStringLiteral("tervin-cli ") + QCoreApplication::applicationVersion());
+        return Success;
+    case ParsedCommandLine::Usage:
+        return usageError(parsed.error);
+    case ParsedCommandLine::Run:
+        break;
+    }
+    CliOptions options = parsed.options;
+    const ResolvedPorts ports = resolvePorts(options.ports);
+    if (!ports.error.isEmpty())
+        return usageError(commandName(options.command) + QStringLiteral(": ") + ports.error);
+    options.ports = ports.paths;
+    const QString awaiting = awaitingLinkSession(options);
+    if (!awaiting.isEmpty()) {
+        Console::err(Cli::tr("tervin-cli: %1 is not implemented yet").arg(awaiting));
+        return UsageError;
+    }
+    return run(app, options);
 }
 } // namespace
 
@@ -77,20 +130,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TERVIN_VERSION));
     QTranslator translator;
     installTranslation(app, translator);
-    const ParsedCommandLine parsed = parseCommandLine(app.arguments().mid(1));
-    switch (parsed.outcome) {
-    case ParsedCommandLine::Help:
-        Console::out(helpText());
-        return Success;
-    case ParsedCommandLine::Version:
-        Console::out(QStringLiteral("tervin-cli ") + QCoreApplication::applicationVersion());
-        return Success;
-    case ParsedCommandLine::Usage:
-        Console::err(QStringLiteral("tervin-cli: ") + parsed.error);
-        Console::err(Cli::tr("Try 'tervin-cli --help' for more."));
-        return UsageError;
-    case ParsedCommandLine::Run:
-        break;
-    }
-    return run(app, parsed.options);
+    const int code = dispatch(app, parseCommandLine(app.arguments().mid(1)));
+    return Console::finish(code);
 }

@@ -1,10 +1,13 @@
 #include "options.h"
 
 #include "protocol/protocol.h"
+#include "values.h"
 
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -14,18 +17,26 @@ struct CommandEntry
     const char *name;
     Command command;
 };
-constexpr CommandEntry Commands[] = {{"scan", Command::Scan},
-                                     {"info", Command::Info},
-                                     {"read", Command::Read},
-                                     {"set-address", Command::SetAddress},
-                                     {"set-baud", Command::SetBaud}};
+constexpr CommandEntry Commands[] = {
+    {"scan", Command::Scan},        {"info", Command::Info},
+    {"read", Command::Read},        {"set-address", Command::SetAddress},
+    {"set-baud", Command::SetBaud}, {"commission", Command::Commission}};
 
 // Which commands an option applies to.
-enum Applies { Every = 0x1f, DeviceCommands = 0x1e, ReadOnly = 0x04 };
-int bitOf(Command command)
+constexpr int bitOf(Command command)
 {
     return 1 << int(command);
 }
+constexpr int ScanOnly = bitOf(Command::Scan);
+constexpr int ReadOnly = bitOf(Command::Read);
+constexpr int CommissionOnly = bitOf(Command::Commission);
+constexpr int DeviceCommands = bitOf(Command::Info) | ReadOnly | bitOf(Command::SetAddress) |
+                               bitOf(Command::SetBaud) | CommissionOnly;
+constexpr int Every = ScanOnly | DeviceCommands;
+
+constexpr int MaxTimeoutMs = 60000;
+constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000; // a reading a day
+constexpr int MaxRetries = 10;
 
 using Apply = std::function<QString(CliOptions &, const QString &value)>;
 struct OptionEntry
@@ -44,26 +55,19 @@ QString joinedRates()
     return rates.join(QStringLiteral(", "));
 }
 
-bool toNumber(const QString &text, int &number)
-{
-    bool ok = false;
-    number = text.toInt(&ok, 10);
-    return ok;
-}
-
 QString rateProblem(const QString &text, int &rate)
 {
-    if (toNumber(text, rate) && Modbus::baudCodeOfRate(rate) != 0)
+    bool number = false;
+    rate = text.toInt(&number, 10);
+    if (number && Modbus::baudCodeOfRate(rate) != 0)
         return QString();
-    return Cli::tr("%1 is not one of the rates %2").arg(text, joinedRates());
+    return Cli::tr("%1 is not one of the rates %2").arg(Values::shown(text), joinedRates());
 }
 
 QString addressProblem(const QString &text, int &address)
 {
-    if (toNumber(text, address) && address >= Modbus::MinSlaveAddress &&
-        address <= Modbus::MaxSlaveAddress)
-        return QString();
-    return Cli::tr("%1 is not an address from 1 to 247").arg(text);
+    return Values::wholeNumber(text, Modbus::MinSlaveAddress, Modbus::MaxSlaveAddress, QString(),
+                               address);
 }
 
 QString choice(const QString &text, const QStringList &choices, int &index)
@@ -71,7 +75,26 @@ QString choice(const QString &text, const QStringList &choices, int &index)
     index = int(choices.indexOf(text));
     if (index >= 0)
         return QString();
-    return Cli::tr("%1 is not one of %2").arg(text, choices.join(QStringLiteral(", ")));
+    return Cli::tr("%1 is not one of %2")
+        .arg(Values::shown(text), choices.join(QStringLiteral(", ")));
+}
+
+Apply flag(bool CliOptions::*field)
+{
+    return [field](CliOptions &o, const QString &) {
+        o.*field = true;
+        return QString();
+    };
+}
+
+Apply limits(std::optional<Limits> CliOptions::*field, Quantity quantity)
+{
+    return [field, quantity](CliOptions &o, const QString &v) {
+        Limits given;
+        const QString problem = parseLimits(v, quantity, given);
+        o.*field = given;
+        return problem;
+    };
 }
 
 const std::vector<OptionEntry> &options()
@@ -84,6 +107,7 @@ const std::vector<OptionEntry> &options()
              o.format = Format(index);
              return problem;
          }},
+        {"--no-header", false, Every, flag(&CliOptions::noHeader)},
         {"--log", true, Every,
          [](CliOptions &o, const QString &v) {
              o.logFile = v;
@@ -91,19 +115,25 @@ const std::vector<OptionEntry> &options()
          }},
         {"--timeout", true, Every,
          [](CliOptions &o, const QString &v) {
-             if (toNumber(v, o.timeoutMs) && o.timeoutMs >= 1 && o.timeoutMs <= 60000)
-                 return QString();
-             return Cli::tr("%1 is not a time from 1 to 60000 ms").arg(v);
+             return Values::wholeNumber(v, 1, MaxTimeoutMs, QStringLiteral(" ms"), o.timeoutMs);
          }},
-        {"--verbose", false, Every,
-         [](CliOptions &o, const QString &) {
-             o.verbose = true;
-             return QString();
+        {"--retries", true, Every,
+         [](CliOptions &o, const QString &v) {
+             return Values::wholeNumber(v, 0, MaxRetries, QString(), o.retries);
          }},
-        {"--baud", true, DeviceCommands,
+        {"--verbose", false, Every, flag(&CliOptions::verbose)},
+        {"--baud", true, Every,
          [](CliOptions &o, const QString &v) { return rateProblem(v, o.baudRate); }},
         {"--address", true, DeviceCommands,
-         [](CliOptions &o, const QString &v) { return addressProblem(v, o.address); }},
+         [](CliOptions &o, const QString &v) {
+             QList<int> given;
+             const QString problem = Values::addressList(v, given);
+             o.address = given.size() == 1 ? given.first() : 0;
+             o.addresses = given.size() > 1 ? given : QList<int>();
+             return problem;
+         }},
+        {"--addresses", true, ScanOnly,
+         [](CliOptions &o, const QString &v) { return Values::addressList(v, o.addresses); }},
         {"--block", true, ReadOnly,
          [](CliOptions &o, const QString &v) {
              int index = 0;
@@ -120,16 +150,17 @@ const std::vector<OptionEntry> &options()
          }},
         {"--count", true, ReadOnly,
          [](CliOptions &o, const QString &v) {
-             if (toNumber(v, o.count) && o.count >= 0)
-                 return QString();
-             return Cli::tr("%1 is not a number of readings (0 reads until interrupted)").arg(v);
+             return Values::wholeNumber(v, 0, std::numeric_limits<int>::max(), QString(), o.count);
          }},
         {"--period", true, ReadOnly,
          [](CliOptions &o, const QString &v) {
-             if (toNumber(v, o.periodMs) && o.periodMs >= Timing::MinPeriodMs)
-                 return QString();
-             return Cli::tr("%1 is under %2 ms").arg(v).arg(Timing::MinPeriodMs);
+             return Values::wholeNumber(v, Timing::MinPeriodMs, MaxPeriodMs, QStringLiteral(" ms"),
+                                        o.periodMs);
          }},
+        {"--expect-temperature", true, CommissionOnly,
+         limits(&CliOptions::expectTemperature, Quantity::Temperature)},
+        {"--expect-humidity", true, CommissionOnly,
+         limits(&CliOptions::expectHumidity, Quantity::Humidity)},
     };
     return table;
 }
@@ -157,13 +188,14 @@ QString operandProblem(CliOptions &o, QStringList operands)
     if (operands.isEmpty())
         return Cli::tr("%1: no port given").arg(command);
     if (o.command == Command::Scan) {
-        for (int i = 0; i < operands.size(); ++i)
-            if (operands.indexOf(operands[i], i + 1) > i)
-                return Cli::tr("scan: port %1 given twice").arg(operands[i]);
         o.ports = operands;
-        return QString();
+    } else {
+        o.ports = QStringList{operands.takeFirst()};
     }
-    o.ports = QStringList{operands.takeFirst()};
+    if (o.ports.contains(QString()))
+        return Cli::tr("%1: a port name is empty").arg(command);
+    if (o.command == Command::Scan)
+        return QString();
     const bool writes = o.command == Command::SetAddress || o.command == Command::SetBaud;
     if (writes && operands.isEmpty())
         return o.command == Command::SetAddress ? Cli::tr("set-address: no new address given")
@@ -177,6 +209,25 @@ QString operandProblem(CliOptions &o, QStringList operands)
     }
     if (!operands.isEmpty())
         return Cli::tr("%1: unexpected argument %2").arg(command, operands.first());
+    return QString();
+}
+
+// What the options mean together with the command.
+QString combinationProblem(CliOptions &o)
+{
+    const QString command = commandName(o.command);
+    const bool severalUnits = o.command == Command::Read || o.command == Command::Scan;
+    if (!o.addresses.isEmpty() && !severalUnits)
+        return Cli::tr("option --address takes one address with %1").arg(command);
+    if (o.command == Command::Scan && o.baudRate != 0 && o.addresses.isEmpty())
+        return Cli::tr("option --baud applies to scan only with --addresses");
+    if (o.command != Command::Commission)
+        return QString();
+    if (o.address == 0)
+        return Cli::tr("commission: no new address given (--address NEW)");
+    // Given to commission, --address and --baud are what the unit is to take.
+    o.newAddress = std::exchange(o.address, 0);
+    o.newBaudRate = std::exchange(o.baudRate, 0);
     return QString();
 }
 
@@ -203,7 +254,8 @@ QStringList optionNames()
     QStringList names;
     for (const OptionEntry &entry : options())
         names << QLatin1String(entry.name);
-    return names << QStringLiteral("--help") << QStringLiteral("--version");
+    return names << QStringLiteral("--help") << QStringLiteral("-h") << QStringLiteral("--version")
+                 << QStringLiteral("-V");
 }
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments)
@@ -227,7 +279,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             parsed.outcome = ParsedCommandLine::Help;
             return parsed;
         }
-        if (argument == "--version") {
+        if (argument == "--version" || argument == "-V") {
             parsed.outcome = ParsedCommandLine::Version;
             return parsed;
         }
@@ -262,49 +314,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         if (!(option->applies & bitOf(o.command)))
             return usage(Cli::tr("option %1 does not apply to %2")
                              .arg(QLatin1String(option->name), commandWord));
-    const QString problem = operandProblem(o, words);
+    QString problem = operandProblem(o, words);
+    if (problem.isEmpty())
+        problem = combinationProblem(o);
     return problem.isEmpty() ? parsed : usage(problem);
-}
-
-QString helpText()
-{
-    return Cli::tr(
-        "Usage: tervin-cli COMMAND [OPTIONS] PORT...\n"
-        "Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.\n"
-        "\n"
-        "Commands:\n"
-        "  scan PORT...            find the rate and address on each port (115200, 19200,\n"
-        "                          9600, 4800, 2400, 1200 in turn) and print the device\n"
-        "                          information; the ports are scanned at the same time\n"
-        "  info PORT               the device information\n"
-        "  read PORT               the readings, one line each, in the device's unit\n"
-        "  set-address PORT NEW    write a new address (1 to 247) and verify it there\n"
-        "  set-baud PORT RATE      write a new rate and verify it at that rate\n"
-        "\n"
-        "Options of every command:\n"
-        "  --format text|csv|json  how records are printed (JSON: one object per line)\n"
-        "  --log FILE              append every frame to FILE, as the window's capture\n"
-        "  --timeout MS            wait MS for each reply instead of the time the rate gives\n"
-        "  --verbose               print every frame on standard error\n"
-        "  -h, --help              print this help\n"
-        "  --version               print the version\n"
-        "\n"
-        "Options of info, read, set-address and set-baud:\n"
-        "  --baud R                the device's rate (without it, the rate is searched)\n"
-        "  --address A             the device's address, 1 to 247 (without it, the one\n"
-        "                          device on the line answers at slave 0)\n"
-        "\n"
-        "Options of read:\n"
-        "  --block x10|x100        tenths (default) or hundredths\n"
-        "  --what all|temperature|humidity|dew\n"
-        "                          which readings (default all)\n"
-        "  --count N               N readings (default 1; 0 reads until interrupted)\n"
-        "  --period MS             one reading every MS, 100 or more (default 1000)\n"
-        "\n"
-        "Exit status:\n"
-        "  0  success\n"
-        "  1  a device did not answer, refused, or a change was not verified\n"
-        "  2  usage error: nothing was sent\n"
-        "  3  a port could not be opened or went away\n"
-        "With several ports, the status is the worst of them.\n");
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "readinglimits.h"
+
 #include <QCoreApplication>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The translation context of the command-line tool's texts.
 class Cli
@@ -12,7 +17,7 @@ class Cli
 
 // The command line of tervin-cli: what to do, on which ports, and how to print it. Scripts rely
 // on these names; a new option is added, none is renamed.
-enum class Command { Scan, Info, Read, SetAddress, SetBaud };
+enum class Command { Scan, Info, Read, SetAddress, SetBaud, Commission };
 enum class Format { Text, Csv, Json };
 enum class What { All, Temperature, Humidity, DewPoint };
 
@@ -21,6 +26,7 @@ enum ExitCode {
     NoAnswer = 1,   // a device did not answer, refused, or a change was not verified
     UsageError = 2, // nothing was sent
     PortError = 3,  // a port could not be opened, or went away
+    OutputLost = 3, // standard output or the --log file could not be written or closed
 };
 
 struct CliOptions
@@ -33,11 +39,22 @@ struct CliOptions
     bool verbose = false;
     int baudRate = 0; // 0: search the six rates
     int address = 0;  // 0: whichever device is on the line (it answers at slave 0)
+    // The slaves asked in turn, one request on the line at a time: scan --addresses LIST (the
+    // units of a multi-drop line), read --address A,B,... (two or more; one stays in address).
+    QList<int> addresses;
     bool hundredths = false;
     What what = What::All;
     int count = 1; // 0: until interrupted
     int periodMs = 1000;
     int newValue = 0; // the address or rate set-address and set-baud write
+    // commission: the unit is found as scan finds it (slave 0, the rates searched), then given
+    // newAddress and, unless it is 0, newBaudRate; its reading must lie within the limits given.
+    int newAddress = 0;
+    int newBaudRate = 0;
+    std::optional<Limits> expectTemperature; // °C
+    std::optional<Limits> expectHumidity;    // %
+    int retries = 0;                         // resends after no answer or a garbled reply
+    bool noHeader = false;                   // CSV without its header line, to append to a file
 };
 
 struct ParsedCommandLine
@@ -47,7 +64,8 @@ struct ParsedCommandLine
     QString error; // for Usage: what is wrong, naming the argument
 };
 
-// Reads the arguments after the program name. Pure: touches no port and no file.
+// Reads the arguments after the program name. Pure: touches no port and no file (the port
+// names are resolved to devices afterwards, see ports.h).
 ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 QString helpText();

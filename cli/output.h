@@ -1,47 +1,123 @@
 #pragma once
 
+#include <QList>
+#include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
-// Lines to the terminal, in UTF-8 whatever the locale, each written through at once.
+#include <functional>
+#include <utility>
+
+// Lines to the terminal, in UTF-8 whatever the locale, each written whole and at once. Output is
+// never lost silently: a line that cannot be written (a full disk, a reader gone with SIGPIPE
+// ignored) or a standard output that fails to close ends the run with exit 3 and one message.
 namespace Console {
-void out(const QString &line);
+bool out(const QString &line); // false once output has been lost
 void err(const QString &line);
+// Output is lost: say so on standard error, once for the whole run.
+void reportLoss(const QString &message);
+bool lost();
+// Closes standard output at the end of the run: the exit code, or OutputLost.
+int finish(int exitCode);
 } // namespace Console
 
-// Where one port's lines go. With several ports at work at once, each port's lines are held
-// until that port is done and then written together, so that records never interleave.
-class PortOutput
+enum class Stream { Out, Err };
+
+// The lines of several ports in the order of the ports: the earliest port not yet done writes
+// straight through, the others' lines wait until every port before them is done. So a port's
+// records and messages stay together whichever port finishes first.
+class PortOrder
 {
 public:
-    PortOutput(const QString &port, bool hold) : portName(port), holding(hold) {}
+    using Writer = std::function<void(Stream stream, const QString &line)>;
+    PortOrder(int ports, Writer writer);
 
-    void record(const QString &line);  // standard output
-    void message(const QString &line); // standard error, after "tervin-cli: PORT: "
-    void trace(const QString &line);   // standard error, after "PORT: " (--verbose)
-    void flush();
+    void add(int port, Stream stream, const QString &line);
+    void done(int port);
+    // Writes every line still held, in port order: the run ends before its ports are done.
+    void release();
 
 private:
-    void write(bool toErr, const QString &line);
+    void writeHeld(int port);
 
-    QString portName;
-    bool holding;
-    QList<QPair<bool, QString>> held;
+    Writer writer;
+    QVector<QList<QPair<Stream, QString>>> held;
+    QVector<bool> finished;
+    int current = 0;
 };
 
 // The --log file: every frame that crossed the wire, in the window's capture format, appended
-// and on disk line by line. With several ports in one file, each line ends with its port.
+// a whole line at a time. With several ports in one file, each line ends with its port.
 class CaptureLog
 {
 public:
-    CaptureLog(const QString &path, bool markPorts) : path(path), markPorts(markPorts) {}
+    CaptureLog() = default;
+    CaptureLog(const CaptureLog &) = delete;
+    CaptureLog &operator=(const CaptureLog &) = delete;
+    ~CaptureLog();
 
-    // Whether the file can be written; the reason when it cannot.
-    QString check() const;
-    void frame(const QString &port, bool received, const QString &frameText);
+    QString open(const QString &path); // why it cannot be written, or nothing
+    bool isOpen() const { return descriptor >= 0; }
+    bool write(const QString &line); // false when the line could not be written
+    bool close();
+    QString path() const { return filePath; }
 
 private:
-    QString path;
-    bool markPorts;
-    bool failureReported = false;
+    QString filePath;
+    int descriptor = -1;
+};
+
+class PortOutput;
+
+// Where the run's lines go: records to standard output, messages to standard error, frames to
+// the --log file. It emits lost() when any of them could not be written; the run then ends.
+class RunOutput : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RunOutput(const QStringList &ports, QObject *parent = nullptr);
+
+    QString openLog(const QString &path); // why it cannot be written, or nothing
+    PortOutput port(int index);
+    void write(int port, Stream stream, const QString &line);
+    void frame(int port, bool received, const QString &frameText);
+    void portDone(int port);
+    void release(); // SIGINT or SIGTERM: every held line, now
+    bool finish();  // closes the log; false when output was lost
+
+signals:
+    void lost();
+
+private:
+    void checkLoss();
+
+    QStringList ports;
+    PortOrder order;
+    CaptureLog log;
+    bool lossSignalled = false;
+};
+
+// One port's share of the output, handed to the job that works on the port.
+class PortOutput
+{
+public:
+    PortOutput(RunOutput *run, int index, const QString &port)
+        : run(run), index(index), portName(port)
+    {
+    }
+
+    // A record to standard output; false once output is lost (the run is ending: stop work).
+    bool record(const QString &line);
+    void message(const QString &line); // standard error, after "tervin-cli: PORT: "
+    void trace(const QString &line);   // standard error, after "PORT: " (--verbose)
+    void frame(bool received, const QString &frameText); // the --log file, if any
+    void done(); // the port's work is over: later ports may write
+
+private:
+    RunOutput *run;
+    int index;
+    QString portName;
 };

@@ -31,9 +31,9 @@ QString dropText(LinkSession::DropReason reason)
 }
 } // namespace
 
-PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog *log,
-                 bool holdOutput, QObject *parent)
-    : QObject(parent), options(options), portName(portName), log(log), output(portName, holdOutput),
+PortJob::PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+                 QObject *parent)
+    : QObject(parent), options(options), portName(portName), output(output),
       serial(new QSerialPort(this)),
       session(new LinkSession(new SerialLinkPort(serial, this), &clock, this)),
       pollTimer(new QTimer(this))
@@ -45,7 +45,7 @@ PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog 
     connect(session, &LinkSession::timedOut, this,
             [this](const LinkSession::Request &request, int timeoutMs) {
                 if (this->options.verbose)
-                    output.trace(Cli::tr("no answer within %1 ms").arg(timeoutMs));
+                    this->output.trace(Cli::tr("no answer within %1 ms").arg(timeoutMs));
                 unanswered(request, timeoutMs);
             });
     connect(session, &LinkSession::garbled, this,
@@ -61,6 +61,8 @@ PortJob::PortJob(const CliOptions &options, const QString &portName, CaptureLog 
         rates = QList<int>(std::begin(Modbus::SearchOrder), std::end(Modbus::SearchOrder));
     record.port = portName;
     record.command = options.command;
+    record.address = options.address;
+    record.baudRate = options.baudRate;
 }
 
 void PortJob::start()
@@ -76,6 +78,7 @@ void PortJob::start()
 void PortJob::written(const LinkSession::Request &request)
 {
     problem.clear();
+    sentAny = true;
     logFrame(false, request.frame);
 }
 
@@ -268,7 +271,13 @@ void PortJob::poll()
 
 void PortJob::pollOutcome(Result result, const QString &error, const Reading &reading)
 {
-    ReadingRecord r{QDateTime::currentDateTime(), portName, result, error, reading};
+    ReadingRecord r;
+    static_cast<RecordHead &>(r) = record;
+    r.time = QDateTime::currentDateTime();
+    r.result = result;
+    r.error = error;
+    r.tries = sentAny ? 1 : 0;
+    r.reading = reading;
     const QString text = Records::reading(options.format, r);
     if (!text.isEmpty())
         output.record(text);
@@ -299,6 +308,7 @@ void PortJob::finishDevice(Result result, const QString &error)
     record.time = QDateTime::currentDateTime();
     record.result = result;
     record.error = error;
+    record.tries = sentAny ? 1 : 0;
     const QString text = Records::device(options.format, record);
     if (!text.isEmpty())
         output.record(text);
@@ -315,15 +325,14 @@ void PortJob::finish(Result worst)
     code = exitCodeOf(worst);
     pollTimer->stop();
     session->close();
-    output.flush();
+    output.done();
     emit finished();
 }
 
 void PortJob::logFrame(bool received, const QByteArray &frame, const QString &note)
 {
     const QString text = ModbusFrame::hexText(frame);
-    if (log)
-        log->frame(portName, received, text);
+    output.frame(received, text);
     if (options.verbose)
         output.trace(Capture::line(QDateTime::currentDateTime(), received, text) +
                      (note.isEmpty() ? QString() : QStringLiteral("  ") + note));

@@ -19,7 +19,7 @@ class PortJob : public QObject
     Q_OBJECT
 
 public:
-    PortJob(const CliOptions &options, const QString &portName, CaptureLog *log, bool holdOutput,
+    PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
             QObject *parent = nullptr);
 
     void start();
@@ -61,7 +61,6 @@ private:
 
     CliOptions options;
     QString portName;
-    CaptureLog *log;
     PortOutput output;
     QSerialPort *serial;
     SystemClock clock;
@@ -75,6 +74,7 @@ private:
     quint16 pollRegister = 0;
     int outcomes = 0;
     Result worstPoll = Result::Ok;
+    bool sentAny = false; // a request went out: the record's tries
     bool done = false;
     int code = Success;
 };

@@ -1,15 +1,44 @@
 #include "records.h"
 
 #include "protocol/deviceinfo.h"
+#include "values.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
 
-QString isoTime(const QDateTime &time)
+constexpr int SecondsPerHour = 3600;
+constexpr int SecondsPerMinute = 60;
+constexpr double MsPerSecond = 1000.0;
+
+// The columns of each record kind, after the fixed leading ones every command shares.
+const char *const HeadColumns = "time,command,port,address,baud,serial,result,error,tries";
+const char *const DeviceColumns = "device_type,sensor_type,firmware,previous_address,previous_baud";
+const char *const ReadingColumns = "temperature,humidity,dew_point,unit";
+const char *const SummaryColumns = "addresses,units,garbled,duration_ms";
+
+QStringList columnsOf(Command command)
 {
-    return time.toString(Qt::ISODateWithMs);
+    QStringList columns{QLatin1String(HeadColumns)};
+    switch (command) {
+    case Command::Scan: // the unit records and the summary of scan --addresses share a header
+        columns << QLatin1String(DeviceColumns) << QLatin1String(SummaryColumns);
+        break;
+    case Command::Info:
+    case Command::SetAddress:
+    case Command::SetBaud:
+        columns << QLatin1String(DeviceColumns);
+        break;
+    case Command::Read:
+        columns << QLatin1String(ReadingColumns);
+        break;
+    case Command::Commission:
+        columns << QLatin1String(DeviceColumns) << QLatin1String(ReadingColumns);
+        break;
+    }
+    return columns.join(QLatin1Char(',')).split(QLatin1Char(','));
 }
 
 // A CSV field, quoted when it holds a separator, a quote or a line break.
@@ -23,44 +52,118 @@ QString csvField(const QString &text)
            QLatin1Char('"');
 }
 
-QString csvLine(const QStringList &fields)
+// A record's named values, each with its JSON value and its CSV text (a reading keeps the
+// decimals of its register block there). A value not known is null in JSON and empty in CSV.
+class Fields
 {
-    QStringList quoted;
-    for (const QString &field : fields)
-        quoted << csvField(field);
-    return quoted.join(QLatin1Char(','));
+public:
+    void add(const QString &name, const QJsonValue &value, const QString &text)
+    {
+        json.insert(name, value);
+        texts.insert(name, text);
+    }
+    void number(const QString &name, qint64 value, bool known = true)
+    {
+        add(name, known ? QJsonValue(value) : QJsonValue(), known ? QString::number(value) : "");
+    }
+    void text(const QString &name, const QString &value)
+    {
+        add(name, value.isEmpty() ? QJsonValue() : QJsonValue(value), value);
+    }
+    QString csv(Command command) const
+    {
+        QStringList row;
+        for (const QString &column : columnsOf(command))
+            row << csvField(texts.value(column));
+        return row.join(QLatin1Char(','));
+    }
+    QString line(Format format, Command command) const
+    {
+        return format == Format::Csv
+                   ? csv(command)
+                   : QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+    }
+
+private:
+    QJsonObject json;
+    QHash<QString, QString> texts;
+};
+
+Fields headFields(const RecordHead &h)
+{
+    Fields f;
+    f.text("time", Records::isoTime(h.time));
+    f.text("command", commandName(h.command));
+    f.text("port", h.port);
+    f.number("address", h.address, h.address != 0);
+    f.number("baud", h.baudRate, h.baudRate != 0);
+    f.text("serial", h.serial);
+    f.text("result", resultName(h.result));
+    f.text("error", h.error);
+    f.number("tries", h.tries);
+    return f;
 }
 
-QString jsonLine(const QJsonObject &object)
+void addDevice(Fields &f, const DeviceRecord &r)
 {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    if (r.identified) {
+        f.text("device_type", DeviceInfo::deviceTypeName(r.deviceType));
+        f.text("sensor_type", DeviceInfo::sensorTypeName(r.sensorType));
+        f.text("firmware", DeviceInfo::firmwareText(r.firmware));
+    }
+    if (r.previousAddress != 0)
+        f.number("previous_address", r.previousAddress);
+    if (r.previousBaudRate != 0)
+        f.number("previous_baud", r.previousBaudRate);
 }
 
-QString numberOrNothing(int value)
+void addReading(Fields &f, const Reading &reading)
 {
-    return value != 0 ? QString::number(value) : QString();
+    if (reading.isEmpty())
+        return;
+    auto value = [&](const char *name, const std::optional<double> &v) {
+        if (v)
+            f.add(QLatin1String(name), *v, QString::number(*v, 'f', reading.decimals));
+    };
+    value("temperature", reading.temperature);
+    value("humidity", reading.humidity);
+    value("dew_point", reading.dewPoint);
+    f.text("unit", reading.unit());
 }
 
-QString deviceText(const DeviceRecord &r)
+// Text: "TIME  PORT: " and the parts, for people; a failure has no text record.
+QString textLine(const RecordHead &h, const QStringList &parts)
 {
-    QString address = Cli::tr("address %1").arg(r.address);
-    QString rate = Cli::tr("%1 bit/s").arg(r.baudRate);
-    if (r.command == Command::SetAddress)
-        address += Cli::tr(" (was %1)").arg(r.previousAddress);
-    if (r.command == Command::SetBaud)
-        rate += Cli::tr(" (was %1)").arg(r.previousBaudRate);
-    QString text = Cli::tr("%1: %2, %3, %4, sensor %5, firmware %6, serial %7")
-                       .arg(r.port, address, rate, DeviceInfo::deviceTypeName(r.deviceType),
-                            DeviceInfo::sensorTypeName(r.sensorType),
-                            DeviceInfo::firmwareText(r.firmware), r.serial);
-    if (r.command == Command::SetAddress || r.command == Command::SetBaud)
-        text += Cli::tr(", verified");
-    return text;
+    return Records::isoTime(h.time) + QStringLiteral("  ") + h.port + QStringLiteral(": ") +
+           parts.join(QStringLiteral(", "));
 }
 
-QString readingText(const ReadingRecord &r)
+QStringList identityParts(const RecordHead &h, int previousAddress = 0, int previousRate = 0)
 {
-    const Reading &reading = r.reading;
+    QStringList parts;
+    if (h.address != 0)
+        parts << Cli::tr("address %1").arg(h.address) +
+                     (previousAddress != 0 ? Cli::tr(" (was %1)").arg(previousAddress) : "");
+    if (h.baudRate != 0)
+        parts << Cli::tr("%1 bit/s").arg(h.baudRate) +
+                     (previousRate != 0 ? Cli::tr(" (was %1)").arg(previousRate) : "");
+    return parts;
+}
+
+QStringList deviceParts(const DeviceRecord &r)
+{
+    QStringList parts = identityParts(r, r.previousAddress, r.previousBaudRate);
+    if (r.identified)
+        parts << DeviceInfo::deviceTypeName(r.deviceType)
+              << Cli::tr("sensor %1").arg(DeviceInfo::sensorTypeName(r.sensorType))
+              << Cli::tr("firmware %1").arg(DeviceInfo::firmwareText(r.firmware));
+    if (!r.serial.isEmpty())
+        parts << Cli::tr("serial %1").arg(r.serial);
+    return parts;
+}
+
+QStringList readingParts(const Reading &reading)
+{
     auto value = [&](const std::optional<double> &v) {
         return QString::number(*v, 'f', reading.decimals);
     };
@@ -71,26 +174,22 @@ QString readingText(const ReadingRecord &r)
         parts << Cli::tr("humidity %1 %").arg(value(reading.humidity));
     if (reading.dewPoint)
         parts << Cli::tr("dew point %1 %2").arg(value(reading.dewPoint), reading.unit());
-    return isoTime(r.time) + QStringLiteral("  ") + parts.join(QStringLiteral(", "));
+    return parts;
 }
 
 } // namespace
 
 QString resultName(Result result)
 {
-    switch (result) {
-    case Result::Ok:
-        return QStringLiteral("ok");
-    case Result::NoAnswer:
-        return QStringLiteral("no_answer");
-    case Result::Exception:
-        return QStringLiteral("exception");
-    case Result::NotVerified:
-        return QStringLiteral("not_verified");
-    case Result::PortError:
-        return QStringLiteral("port_error");
-    }
-    return QString();
+    return resultNames().value(int(result));
+}
+
+QStringList resultNames()
+{
+    return {QStringLiteral("ok"),           QStringLiteral("no_answer"),
+            QStringLiteral("garbled"),      QStringLiteral("other_slave"),
+            QStringLiteral("exception"),    QStringLiteral("not_verified"),
+            QStringLiteral("out_of_range"), QStringLiteral("port_error")};
 }
 
 int exitCodeOf(Result result)
@@ -107,83 +206,91 @@ int exitCodeOf(Result result)
 
 namespace Records {
 
-QString header(Format format, Command command)
+QString isoTime(const QDateTime &time)
 {
-    if (format != Format::Csv)
+    const int offset = time.offsetFromUtc();
+    const int size = std::abs(offset);
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
+           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2")
+               .arg(size / SecondsPerHour, 2, 10, QLatin1Char('0'))
+               .arg(size % SecondsPerHour / SecondsPerMinute, 2, 10, QLatin1Char('0'));
+}
+
+QString header(const CliOptions &options)
+{
+    if (options.format != Format::Csv || options.noHeader)
         return QString();
-    if (command == Command::Read)
-        return ReadingsCsv::header();
-    return QStringLiteral("time,port,command,result,address,baud,device_type,sensor_type,firmware,"
-                          "serial,previous_address,previous_baud,error");
+    return columnsOf(options.command).join(QLatin1Char(','));
 }
 
 QString device(Format format, const DeviceRecord &r)
 {
-    const bool known = r.identified;
-    switch (format) {
-    case Format::Text:
-        return r.result == Result::Ok ? deviceText(r) : QString();
-    case Format::Csv:
-        return csvLine({isoTime(r.time), r.port, commandName(r.command), resultName(r.result),
-                        known ? QString::number(r.address) : QString(),
-                        known ? QString::number(r.baudRate) : QString(),
-                        known ? DeviceInfo::deviceTypeName(r.deviceType) : QString(),
-                        known ? DeviceInfo::sensorTypeName(r.sensorType) : QString(),
-                        known ? DeviceInfo::firmwareText(r.firmware) : QString(),
-                        known ? r.serial : QString(), numberOrNothing(r.previousAddress),
-                        numberOrNothing(r.previousBaudRate), r.error});
-    case Format::Json: {
-        QJsonObject object{{"time", isoTime(r.time)},
-                           {"port", r.port},
-                           {"command", commandName(r.command)},
-                           {"result", resultName(r.result)}};
-        if (known) {
-            object.insert("address", r.address);
-            object.insert("baud", r.baudRate);
-            object.insert("device_type", DeviceInfo::deviceTypeName(r.deviceType));
-            object.insert("sensor_type", DeviceInfo::sensorTypeName(r.sensorType));
-            object.insert("firmware", DeviceInfo::firmwareText(r.firmware));
-            object.insert("serial", r.serial);
-        }
-        if (r.previousAddress != 0)
-            object.insert("previous_address", r.previousAddress);
-        if (r.previousBaudRate != 0)
-            object.insert("previous_baud", r.previousBaudRate);
-        if (!r.error.isEmpty())
-            object.insert("error", r.error);
-        return jsonLine(object);
+    if (format == Format::Text) {
+        if (r.result != Result::Ok)
+            return QString();
+        QStringList parts = deviceParts(r);
+        if (r.command == Command::SetAddress || r.command == Command::SetBaud)
+            parts << Cli::tr("verified");
+        return textLine(r, parts);
     }
-    }
-    return QString();
+    Fields f = headFields(r);
+    addDevice(f, r);
+    return f.line(format, r.command);
 }
 
 QString reading(Format format, const ReadingRecord &r)
 {
-    const bool ok = r.result == Result::Ok;
-    switch (format) {
-    case Format::Text:
-        return ok ? readingText(r) : QString();
-    case Format::Csv:
-        return ok ? ReadingsCsv::row(r.time, r.reading) : QString();
-    case Format::Json: {
-        QJsonObject object{
-            {"time", isoTime(r.time)}, {"port", r.port}, {"result", resultName(r.result)}};
-        if (!ok) {
-            object.insert("error", r.error);
-            return jsonLine(object);
-        }
-        const Reading &reading = r.reading;
-        if (reading.temperature)
-            object.insert("temperature", *reading.temperature);
-        if (reading.humidity)
-            object.insert("humidity", *reading.humidity);
-        if (reading.dewPoint)
-            object.insert("dew_point", *reading.dewPoint);
-        object.insert("unit", reading.unit());
-        return jsonLine(object);
+    if (format == Format::Text) {
+        if (r.result != Result::Ok)
+            return QString();
+        QStringList parts = identityParts(r);
+        if (!r.serial.isEmpty())
+            parts << Cli::tr("serial %1").arg(r.serial);
+        return textLine(r, parts + readingParts(r.reading));
     }
+    Fields f = headFields(r);
+    addReading(f, r.reading);
+    return f.line(format, r.command);
+}
+
+QString commission(Format format, const CommissionRecord &r)
+{
+    if (format == Format::Text)
+        return r.result == Result::Ok ? textLine(r, deviceParts(r) + readingParts(r.reading) +
+                                                        QStringList{Cli::tr("commissioned")})
+                                      : QString();
+    Fields f = headFields(r);
+    addDevice(f, r);
+    addReading(f, r.reading);
+    return f.line(format, r.command);
+}
+
+QString scanSummary(Format format, const ScanSummaryRecord &r)
+{
+    const QString asked = Values::addressListText(r.asked);
+    const QString garbled = Values::addressListText(r.garbled);
+    if (format == Format::Text) {
+        if (r.result != Result::Ok)
+            return QString();
+        QStringList parts{Cli::tr("addresses %1").arg(asked)};
+        parts << identityParts(r)
+              << Cli::tr("%1 units found in %2 s")
+                     .arg(r.units)
+                     .arg(r.durationMs / MsPerSecond, 0, 'f', 1);
+        if (!r.garbled.isEmpty())
+            parts << Cli::tr("garbled replies at %1").arg(garbled);
+        return textLine(r, parts);
     }
-    return QString();
+    Fields f = headFields(r);
+    f.text("addresses", asked);
+    f.number("units", r.units);
+    QJsonArray addresses;
+    for (int address : r.garbled)
+        addresses.append(address);
+    f.add("garbled", addresses, garbled);
+    f.number("duration_ms", r.durationMs);
+    return f.line(format, r.command);
 }
 
 } // namespace Records

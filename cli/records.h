@@ -4,50 +4,90 @@
 #include "protocol/reading.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
-// What a command found out about one port, and how each format prints it. A record is one line:
-// text for people, CSV for spreadsheets, JSON (one object per line) for scripts and databases.
-enum class Result { Ok, NoAnswer, Exception, NotVerified, PortError };
-QString resultName(Result result); // "ok", "no_answer", "exception", "not_verified", "port_error"
+// What a command found out, and how each format prints it. A record is one line: text for
+// people, CSV for spreadsheets, JSON (one object per line) for scripts and databases.
+enum class Result {
+    Ok,
+    NoAnswer,
+    Garbled,
+    OtherSlave,
+    Exception,
+    NotVerified,
+    OutOfRange,
+    PortError
+};
+// "ok", "no_answer", "garbled", "other_slave", "exception", "not_verified", "out_of_range",
+// "port_error"
+QString resultName(Result result);
+QStringList resultNames();
 int exitCodeOf(Result result);
 
-// The device information of scan, info, set-address and set-baud.
-struct DeviceRecord
+// What every record of every command starts with, failures included: when, which command on
+// which port, the unit as far as it is known, how it went, and in how many tries.
+struct RecordHead
 {
-    QDateTime time;
-    QString port;
+    QDateTime time; // printed with its offset from UTC
     Command command = Command::Scan;
+    QString port;
+    int address = 0;  // where the unit answers (0: not known)
+    int baudRate = 0; // the rate it answers at (0: not known)
+    QString serial;   // empty until the unit has said it
     Result result = Result::Ok;
-    QString error;
-    bool identified = false; // the fields below hold what the device said
-    int address = 0;
-    int baudRate = 0;
+    QString error; // why it failed; empty when it did not
+    int tries = 0; // how often the deciding request went out, resends included (0: never)
+};
+
+// The device information: scan, info, set-address and set-baud.
+struct DeviceRecord : RecordHead
+{
+    bool identified = false; // the three fields below hold what the unit said
     quint16 deviceType = 0;
     quint16 sensorType = 0;
     quint16 firmware = 0;
-    QString serial;
-    int previousAddress = 0;  // set-address: the address before the change
-    int previousBaudRate = 0; // set-baud: the rate before the change
+    int previousAddress = 0;  // set-address, commission: the address before the change
+    int previousBaudRate = 0; // set-baud, commission: the rate before the change
 };
 
 // One poll of read: the reading, or why there is none.
-struct ReadingRecord
+struct ReadingRecord : RecordHead
 {
-    QDateTime time;
-    QString port;
-    Result result = Result::Ok;
-    QString error;
     Reading reading;
+};
+
+// commission: the unit's identity, its old settings (previous_*) and new ones (the head's
+// address and rate: where it listens now, also when it failed), and the reading checked.
+struct CommissionRecord : DeviceRecord
+{
+    Reading reading;
+};
+
+// scan --addresses: after a record for each unit found, how the line went.
+struct ScanSummaryRecord : RecordHead
+{
+    QList<int> asked;   // the addresses asked
+    int units = 0;      // the unit records printed before it
+    QList<int> garbled; // addresses that gave garbled replies (two units at one address)
+    qint64 durationMs = 0;
 };
 
 namespace Records {
 
-// The first line of CSV output, or nothing for the other formats.
-QString header(Format format, Command command);
-// The record's line; empty for a failure in text, which goes to standard error instead (as does
-// every failure, in every format).
+// 2026-12-07T14:02:17.123+01:00: local time to the millisecond and its offset from UTC.
+QString isoTime(const QDateTime &time);
+
+// The first line of CSV output: the fixed leading columns (time, command, port, address, baud,
+// serial, result, error, tries), then the command's own. Empty for the other formats and with
+// --no-header.
+QString header(const CliOptions &options);
+
+// The record's line. A failure is a line in CSV and JSON; in text it is empty, as every
+// failure's reason goes to standard error (in every format).
 QString device(Format format, const DeviceRecord &record);
 QString reading(Format format, const ReadingRecord &record);
+QString commission(Format format, const CommissionRecord &record);
+QString scanSummary(Format format, const ScanSummaryRecord &record);
 
 } // namespace Records

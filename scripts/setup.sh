@@ -5,7 +5,7 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
-          qttranslations5-l10n libqcustomplot-dev "$@")
+          qttranslations5-l10n libqcustomplot-dev bash-completion "$@")
 
 missing=()
 for package in "${packages[@]}"; do

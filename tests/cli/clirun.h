@@ -1,0 +1,109 @@
+#pragma once
+
+// Running tervin-cli from a test: the program in a process of its own, the virtual transmitters
+// on this test's event loop, and the lines it printed taken apart.
+#include "virtualtransmitter.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace CliRun {
+
+struct Outcome
+{
+    int exitCode = -1;
+    QStringList out;
+    QString err;
+};
+
+// Waits for the process to end while this event loop serves the transmitters; exitCode is -1
+// when it was ended by a signal.
+inline Outcome finished(QProcess &process)
+{
+    Outcome outcome;
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+        return outcome;
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.out =
+        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    outcome.err = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+}
+
+// Runs tervin-cli while this event loop serves the transmitters; its standard output goes to
+// the file, when one is given.
+inline Outcome cli(const QStringList &arguments, const QString &outputFile = QString())
+{
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    process.start(TERVIN_CLI, arguments);
+    return finished(process);
+}
+
+inline QVariantMap json(const QString &line)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+    return error.error == QJsonParseError::NoError && document.isObject()
+               ? document.object().toVariantMap()
+               : QVariantMap{{"unparsable", line}};
+}
+
+// The record lines of a run in any format, as field maps. Text records are
+// "TIME  PORT: a b, c d, ...": their parts are numbered from 0.
+inline QList<QVariantMap> records(const QString &format, QStringList lines)
+{
+    QList<QVariantMap> maps;
+    const QStringList header =
+        format == "csv" && !lines.isEmpty() ? lines.takeFirst().split(',') : QStringList();
+    for (const QString &line : lines) {
+        if (format == "json") {
+            maps << json(line);
+            continue;
+        }
+        QVariantMap map;
+        QString rest = line;
+        if (format == "text") {
+            map["time"] = line.section("  ", 0, 0);
+            map["port"] = line.section("  ", 1).section(": ", 0, 0);
+            rest = line.section(": ", 1);
+        }
+        const QStringList fields = format == "csv" ? rest.split(',') : rest.split(", ");
+        for (int i = 0; i < fields.size(); ++i)
+            map[format == "csv" ? header.value(i) : QString::number(i)] = fields[i];
+        maps << map;
+    }
+    return maps;
+}
+
+// The ISO 8601 time with milliseconds and the offset from UTC that every record starts with.
+inline bool isRecordTime(const QString &text)
+{
+    return QRegularExpression(
+               "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
+        .match(text)
+        .hasMatch();
+}
+
+struct Transmitter
+{
+    std::unique_ptr<VirtualTransmitter> device;
+    QString port;
+};
+
+inline Transmitter transmitter(const DeviceSettings &settings)
+{
+    auto device = std::make_unique<VirtualTransmitter>(settings);
+    if (!device->start())
+        qFatal("no pseudo-terminal");
+    const QString port = device->portPath();
+    return {std::move(device), port};
+}
+
+} // namespace CliRun

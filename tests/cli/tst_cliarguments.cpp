@@ -1,0 +1,302 @@
+// tervin-cli's arguments without a device: the parser, the values it reads, the limits a reading
+// is checked against, the port names resolved to devices, and the texts that list them all.
+#include "options.h"
+#include "ports.h"
+#include "records.h"
+#include "values.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(std::optional<Limits>)
+
+class TestCliArguments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void malformedArgumentsAreNamed_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("named");
+        const QString p = "/dev/ttyUSB0";
+        QTest::newRow("no command") << QStringList{} << "no command";
+        QTest::newRow("unknown command") << QStringList{"probe", p} << "probe";
+        QTest::newRow("unknown option") << QStringList{"scan", "--fast", p} << "--fast";
+        QTest::newRow("option of another command") << QStringList{"read", "--addresses", "1-5", p}
+                                                   << "option --addresses does not apply to read";
+        QTest::newRow("missing value") << QStringList{"info", p, "--baud"} << "--baud";
+        QTest::newRow("rate outside the six") << QStringList{"info", p, "--baud", "9601"} << "9601";
+        QTest::newRow("empty rate")
+            << QStringList{"info", p, "--baud="} << "--baud: '' is not one of the rates";
+        QTest::newRow("address 0")
+            << QStringList{"info", p, "--address=0"} << "--address: 0 is out of range (1 to 247)";
+        QTest::newRow("address 248") << QStringList{"set-address", p, "248"}
+                                     << "set-address: 248 is out of range (1 to 247)";
+        QTest::newRow("new rate") << QStringList{"set-baud", p, "14400"} << "14400";
+        QTest::newRow("no new address") << QStringList{"set-address", p} << "no new address";
+        QTest::newRow("period 99") << QStringList{"read", p, "--period", "99"}
+                                   << "--period: 99 is out of range (100 to 86400000 ms)";
+        QTest::newRow("period 1e3")
+            << QStringList{"read", p, "--period", "1e3"} << "--period: 1e3 is not a number";
+        QTest::newRow("period empty")
+            << QStringList{"read", p, "--period", ""} << "--period: '' is not a number";
+        QTest::newRow("period huge") << QStringList{"read", p, "--period", "99999999999999"}
+                                     << "--period: 99999999999999 is out of range (100 to "
+                                        "86400000 ms)";
+        QTest::newRow("count -1") << QStringList{"read", p, "--count", "-1"}
+                                  << "--count: -1 is out of range (0 to 2147483647)";
+        QTest::newRow("count 1.5")
+            << QStringList{"read", p, "--count", "1.5"} << "--count: 1.5 is not a number";
+        QTest::newRow("timeout 0") << QStringList{"scan", p, "--timeout", "0"}
+                                   << "--timeout: 0 is out of range (1 to 60000 ms)";
+        QTest::newRow("retries 11")
+            << QStringList{"info", p, "--retries=11"} << "--retries: 11 is out of range (0 to 10)";
+        QTest::newRow("block") << QStringList{"read", p, "--block", "x1000"} << "x1000";
+        QTest::newRow("what") << QStringList{"read", p, "--what", "pressure"} << "pressure";
+        QTest::newRow("format") << QStringList{"scan", p, "--format", "xml"} << "xml";
+        QTest::newRow("no port") << QStringList{"scan"} << "no port";
+        QTest::newRow("empty port") << QStringList{"info", ""} << "info: a port name is empty";
+        QTest::newRow("empty port among several")
+            << QStringList{"scan", p, ""} << "scan: a port name is empty";
+        QTest::newRow("extra argument") << QStringList{"info", p, "/dev/ttyUSB1"} << "/dev/ttyUSB1";
+        QTest::newRow("flag with value") << QStringList{"scan", p, "--verbose=yes"} << "--verbose";
+        QTest::newRow("no-header with value")
+            << QStringList{"scan", p, "--no-header=1"} << "option --no-header takes no value";
+        QTest::newRow("addresses 0") << QStringList{"scan", p, "--addresses", "0"}
+                                     << "--addresses: 0 is out of range (1 to 247)";
+        QTest::newRow("addresses 248") << QStringList{"scan", p, "--addresses", "1-248"}
+                                       << "--addresses: 248 is out of range (1 to 247)";
+        QTest::newRow("addresses 5-3")
+            << QStringList{"scan", p, "--addresses", "5-3"} << "--addresses: 5-3 runs backwards";
+        QTest::newRow("addresses 1,,2") << QStringList{"scan", p, "--addresses", "1,,2"}
+                                        << "--addresses: 1,,2 has an empty item";
+        QTest::newRow("addresses x")
+            << QStringList{"scan", p, "--addresses", "x"} << "--addresses: x is not a number";
+        QTest::newRow("address twice") << QStringList{"read", p, "--address", "3,7,1-3"}
+                                       << "--address: address 3 is given twice";
+        QTest::newRow("a list for info") << QStringList{"info", p, "--address", "3,7"}
+                                         << "option --address takes one address with info";
+        QTest::newRow("scan at a rate") << QStringList{"scan", "--baud", "9600", p}
+                                        << "option --baud applies to scan only with --addresses";
+        QTest::newRow("commission without address")
+            << QStringList{"commission", p, "--baud", "19200"}
+            << "commission: no new address given (--address NEW)";
+        QTest::newRow("limits backwards")
+            << QStringList{"commission", p, "--address", "5", "--expect-temperature", "40:5"}
+            << "--expect-temperature: 40:5 runs backwards";
+        QTest::newRow("limits without colon")
+            << QStringList{"commission", p, "--address", "5", "--expect-temperature", "40"}
+            << "--expect-temperature: 40 is not LO:HI";
+        QTest::newRow("limit not a number")
+            << QStringList{"commission", p, "--address", "5", "--expect-humidity=5:x"}
+            << "--expect-humidity: x is not a number";
+        QTest::newRow("limit beyond the sensor")
+            << QStringList{"commission", p, "--address", "5", "--expect-humidity=0:120"}
+            << "--expect-humidity: 120 is out of range (0 to 100 %)";
+        QTest::newRow("limits for read") << QStringList{"read", p, "--expect-temperature", "5:40"}
+                                         << "option --expect-temperature does not apply to read";
+    }
+    void malformedArgumentsAreNamed()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
+        const ParsedCommandLine parsed = parseCommandLine(arguments);
+        QCOMPARE(parsed.outcome, ParsedCommandLine::Usage);
+        QVERIFY2(parsed.error.contains(named), qPrintable(parsed.error));
+    }
+
+    void wellFormedArgumentsAreRead()
+    {
+        const ParsedCommandLine read = parseCommandLine(
+            {"--format", "json",      "read",       "/dev/ttyUSB0", "--block=x100", "--what",
+             "dew",      "--count",   "0",          "--period",     "100",          "--baud",
+             "1200",     "--address", "247",        "--timeout",    "60000",        "--log",
+             "a.txt",    "--verbose", "--no-header"});
+        QCOMPARE(read.outcome, ParsedCommandLine::Run);
+        const CliOptions &o = read.options;
+        QVERIFY(o.command == Command::Read && o.format == Format::Json && o.hundredths &&
+                o.what == What::DewPoint && o.verbose && o.noHeader && o.addresses.isEmpty());
+        QCOMPARE(QList<int>({o.count, o.periodMs, o.baudRate, o.address, o.timeoutMs, o.retries}),
+                 QList<int>({0, 100, 1200, 247, 60000, 0}));
+        QCOMPARE(o.ports, QStringList{"/dev/ttyUSB0"});
+        QCOMPARE(o.logFile, "a.txt");
+        const CliOptions set = parseCommandLine({"set-baud", "--", "-odd-name", "115200"}).options;
+        QVERIFY(set.command == Command::SetBaud && set.newValue == 115200 &&
+                set.ports == QStringList{"-odd-name"});
+        QCOMPARE(parseCommandLine({"scan", "a", "b", "a"}).options.ports.size(), 3);
+        QCOMPARE(parseCommandLine({"scan", "a", "-h"}).outcome, ParsedCommandLine::Help);
+        QCOMPARE(parseCommandLine({"-V", "scan"}).outcome, ParsedCommandLine::Version);
+
+        const CliOptions several = parseCommandLine({"read", "p", "--address", "3,7,12"}).options;
+        QCOMPARE(several.addresses, QList<int>({3, 7, 12}));
+        QCOMPARE(several.address, 0);
+        const CliOptions line = parseCommandLine({"scan", "p", "--addresses=1,5,9-12", "--baud",
+                                                  "9600", "--retries", "2"})
+                                    .options;
+        QCOMPARE(line.addresses, QList<int>({1, 5, 9, 10, 11, 12}));
+        QCOMPARE(QList<int>({line.baudRate, line.retries}), QList<int>({9600, 2}));
+
+        const ParsedCommandLine commission =
+            parseCommandLine({"commission", "p", "--address", "12", "--baud=19200",
+                              "--expect-temperature", "-5.5:40", "--expect-humidity", "20:80"});
+        QCOMPARE(commission.outcome, ParsedCommandLine::Run);
+        const CliOptions &c = commission.options;
+        QCOMPARE(QList<int>({c.newAddress, c.newBaudRate, c.address, c.baudRate}),
+                 QList<int>({12, 19200, 0, 0})); // the unit is found as scan finds it
+        QVERIFY(c.expectTemperature && c.expectHumidity);
+        QCOMPARE(QList<double>({c.expectTemperature->low, c.expectTemperature->high,
+                                c.expectHumidity->low, c.expectHumidity->high}),
+                 QList<double>({-5.5, 40, 20, 80}));
+        QCOMPARE(parseCommandLine({"commission", "p", "--address", "3"}).options.newBaudRate, 0);
+    }
+
+    void addressListsReadBackAsWritten_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("the whole line") << "1-247" << 247 << "1-247";
+        QTest::newRow("items and a range") << "1,5,9-12" << 6 << "1,5,9-12";
+        QTest::newRow("order kept") << "12,7,3" << 3 << "12,7,3";
+        QTest::newRow("neighbours joined") << "4,5,6,8" << 4 << "4-6,8";
+        QTest::newRow("one") << "247" << 1 << "247";
+    }
+    void addressListsReadBackAsWritten()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        QFETCH(QString, written);
+        QList<int> addresses;
+        QCOMPARE(Values::addressList(text, addresses), QString());
+        QCOMPARE(addresses.size(), count);
+        QCOMPARE(Values::addressListText(addresses), written);
+    }
+
+    void readingsAreCheckedInCelsius_data()
+    {
+        QTest::addColumn<double>("temperature");
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<double>("humidity");
+        QTest::addColumn<std::optional<Limits>>("temperatureLimits");
+        QTest::addColumn<std::optional<Limits>>("humidityLimits");
+        QTest::addColumn<QString>("problem");
+        const std::optional<Limits> room = Limits{5, 40};
+        const std::optional<Limits> damp = Limits{20, 80};
+        const std::optional<Limits> none;
+        QTest::newRow("within") << 23.5 << false << 45.0 << room << damp << "";
+        QTest::newRow("at the limit") << 40.0 << false << 80.0 << room << damp << "";
+        QTest::newRow("too warm") << 45.0 << false << 45.0 << room << damp
+                                  << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C";
+        QTest::newRow("70 \u00B0F is 21.1 \u00B0C") << 70.0 << true << 45.0 << room << none << "";
+        QTest::newRow("110 \u00B0F")
+            << 110.0 << true << 45.0 << room << none
+            << "temperature 110.0 \u00B0F (43.3 \u00B0C) is outside 5 to 40 \u00B0C";
+        QTest::newRow("too damp") << 23.5 << false << 85.0 << room << damp
+                                  << "humidity 85.0 % is outside 20 to 80 %";
+        QTest::newRow("no limits") << 99.0 << false << 100.0 << none << none << "";
+        QTest::newRow("no humidity read")
+            << 23.5 << false << -1.0 << none << damp << "the reading has no humidity";
+    }
+    void readingsAreCheckedInCelsius()
+    {
+        QFETCH(double, temperature);
+        QFETCH(bool, fahrenheit);
+        QFETCH(double, humidity);
+        QFETCH(std::optional<Limits>, temperatureLimits);
+        QFETCH(std::optional<Limits>, humidityLimits);
+        QFETCH(QString, problem);
+        Reading reading;
+        reading.temperature = temperature;
+        reading.fahrenheit = fahrenheit;
+        if (humidity >= 0)
+            reading.humidity = humidity;
+        QCOMPARE(limitsProblem(reading, temperatureLimits, humidityLimits), problem);
+    }
+
+    // In a folder of its own: files, a folder, symlinks to a file and to a device.
+    void portsAreResolvedToDevices_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("paths");   // when resolved
+        QTest::addColumn<QStringList>("refused"); // otherwise: what the error names
+        const QStringList none;
+        QTest::newRow("a file here") << QStringList{"rel"} << QStringList{"./rel"} << none;
+        QTest::newRow("a path with a slash")
+            << QStringList{"sub/x"} << QStringList{"./sub/x"} << none;
+        QTest::newRow("a bare name under /dev")
+            << QStringList{"null", "ttyTervinMissing"}
+            << QStringList{"/dev/null", "/dev/ttyTervinMissing"} << none;
+        QTest::newRow("absolute and relative")
+            << QStringList{"/dev/zero", "../up", "./rel", "other"}
+            << QStringList{"/dev/zero", "../up", "./rel", "./other"} << none;
+        QTest::newRow("the same name")
+            << QStringList{"other", "rel", "./rel"} << none << QStringList{"rel", "./rel", "/rel"};
+        QTest::newRow("a symlink and its file")
+            << QStringList{"link", "rel"} << none << QStringList{"link", "rel", "/rel"};
+        QTest::newRow("a device under two names") << QStringList{"null", "nulllink"} << none
+                                                  << QStringList{"null", "nulllink", "/dev/null"};
+        QTest::newRow("missing twice")
+            << QStringList{"ttyTervinMissing", "/dev/ttyTervinMissing"} << none
+            << QStringList{"ttyTervinMissing", "/dev/ttyTervinMissing"};
+    }
+    void portsAreResolvedToDevices()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, refused);
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        QDir here;
+        QVERIFY(QFile("rel").open(QIODevice::WriteOnly) &&
+                QFile("other").open(QIODevice::WriteOnly));
+        QVERIFY(here.mkdir("sub") && QFile("sub/x").open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link("rel", "link") && QFile::link("/dev/null", "nulllink"));
+        const ResolvedPorts resolved = resolvePorts(names);
+        QDir::setCurrent(before);
+        if (refused.isEmpty()) {
+            QCOMPARE(resolved.error, QString());
+            QCOMPARE(resolved.paths, paths);
+        }
+        QCOMPARE(resolved.error.isEmpty(), refused.isEmpty());
+        for (const QString &named : refused)
+            QVERIFY2(resolved.error.contains(named), qPrintable(resolved.error));
+    }
+
+    // --help, the manual page and the completion name every command and every option; --help
+    // and the manual every result and exit status; the manual refers only to pages installed.
+    void everythingIsDocumented()
+    {
+        QFile manual(TERVIN_SOURCE_DIR "/cli/tervin-cli.1");
+        QFile completion(TERVIN_SOURCE_DIR "/cli/tervin-cli.bash-completion");
+        QVERIFY(manual.open(QIODevice::ReadOnly) && completion.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(manual.readAll()).remove("\\");
+        const QString completes = QString::fromUtf8(completion.readAll());
+        for (const QString &word : commandNames() + optionNames()) {
+            QVERIFY2(helpText().contains(word), qPrintable(word));
+            QVERIFY2(page.contains(word), qPrintable(word));
+            QVERIFY2(completes.contains(word), qPrintable(word));
+        }
+        for (const QString &result : resultNames()) {
+            QVERIFY2(helpText().contains(result), qPrintable(result));
+            QVERIFY2(page.contains(result), qPrintable(result));
+        }
+        QVERIFY(page.contains(".SH EXIT STATUS"));
+        for (const QString status : {"0", "1", "2", "3"}) {
+            QVERIFY(helpText().contains("\n  " + status + "  "));
+            QVERIFY(page.contains(".B " + status + "\n"));
+        }
+        const QStringList installed{"tervin-test-tools", "tervin-sim"};
+        const QRegularExpression reference("^\\.BR? (\\S+) \\((\\d)\\)",
+                                           QRegularExpression::MultilineOption);
+        for (auto match = reference.globalMatch(page); match.hasNext();) {
+            const QString name = match.next().captured(1);
+            QVERIFY2(installed.contains(name), qPrintable(name));
+        }
+        QVERIFY(page.contains(".SH SEE ALSO\n.BR tervin-test-tools (1),\n.BR tervin-sim (1)\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliArguments)
+#include "tst_cliarguments.moc"

@@ -1,0 +1,158 @@
+// tervin-cli's output against virtual transmitters: several ports at once, their records in the
+// order of the ports; a failing read as a CSV row; output that cannot be written, a reader that
+// goes away, and a run ended by a signal.
+#include "clirun.h"
+
+#include <QTemporaryDir>
+
+using namespace CliRun;
+
+class TestCliOutput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One port gone mid-scan and one that is not there end with their reasons and exit 3; the
+    // others, at other rates and addresses, finish; each record is a whole line of its own, in
+    // the order of the ports given, although the slowest port comes first.
+    void scansSeveralPortsInTheirOrder()
+    {
+        DeviceSettings fast, slow, vanishing;
+        fast.address = 7;
+        fast.baudCode = 6;
+        slow.address = 247;
+        slow.baudCode = 1;
+        slow.deviceType = 2;
+        const Transmitter a = transmitter(fast), b = transmitter(slow), c = transmitter(vanishing);
+        VirtualTransmitter *gone = c.device.get();
+        connect(gone, &VirtualTransmitter::requestReceived, gone,
+                [gone] { QTimer::singleShot(0, gone, [gone] { gone->unplug(); }); });
+        const QString none = "/dev/tervin-none";
+        const Outcome outcome = cli({"scan", b.port, a.port, none, c.port, "--format", "json"});
+        QCOMPARE(outcome.exitCode, 3);
+        QStringList ports;
+        QMap<QString, QVariantMap> byPort;
+        for (const QVariantMap &r : records("json", outcome.out)) {
+            ports << r["port"].toString();
+            byPort[ports.last()] = r;
+        }
+        QCOMPARE(ports, QStringList({b.port, a.port, none, c.port}));
+        QCOMPARE(byPort[a.port]["result"], "ok");
+        QCOMPARE(QList<int>({byPort[a.port]["address"].toInt(), byPort[a.port]["baud"].toInt()}),
+                 QList<int>({7, 115200}));
+        QCOMPARE(byPort[b.port]["result"], "ok");
+        QCOMPARE(QList<int>({byPort[b.port]["address"].toInt(), byPort[b.port]["baud"].toInt()}),
+                 QList<int>({247, 1200}));
+        QCOMPARE(byPort[b.port]["device_type"], "Tervin-F");
+        QCOMPARE(byPort[c.port]["result"], "port_error");
+        QVERIFY(byPort[c.port]["error"].toString().startsWith("the port went away: "));
+        QCOMPARE(byPort[none]["result"], "port_error");
+        QCOMPARE(byPort[none]["error"], "cannot open the port: no such port");
+        const int noneSaid = int(outcome.err.indexOf("tervin-cli: " + none + ": cannot open"));
+        QVERIFY(noneSaid >= 0 && noneSaid < outcome.err.indexOf("tervin-cli: " + c.port + ": "));
+    }
+
+    // A failing read is a CSV row like any other; --no-header leaves the header out, so that
+    // the records of many runs can be appended to one file.
+    void aFailingReadIsARow()
+    {
+        const Transmitter t = transmitter(DeviceSettings());
+        Faults silent;
+        silent.noReply = true;
+        t.device->setFaults(silent);
+        const Outcome outcome =
+            cli({"read", t.port, "--baud", "9600", "--format", "csv", "--no-header"});
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.out.size(), 1);
+        const QStringList fields = outcome.out.first().split(',');
+        QVERIFY(isRecordTime(fields.first()));
+        QCOMPARE(fields.mid(1),
+                 QStringList({"read", t.port, "", "9600", "", "no_answer",
+                              "no answer at 9600 bit/s within 181 ms", "1", "", "", "", ""}));
+    }
+
+    // Output that cannot be written ends the run with exit 3 and one message, whatever the
+    // command: /dev/full refuses every write with ENOSPC.
+    void lostOutputEndsTheRun_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the port, for a command
+        QTest::addColumn<bool>("toFull");           // standard output to /dev/full
+        QTest::addColumn<QString>("message");
+        const QString out = "tervin-cli: cannot write standard output: ";
+        QTest::newRow("--help") << QStringList{"--help"} << true << out;
+        QTest::newRow("-V") << QStringList{"-V"} << true << out;
+        QTest::newRow("info") << QStringList{"info", "--baud", "9600"} << true << out;
+        QTest::newRow("read, endless")
+            << QStringList{"read",    "--baud", "9600",     "--format", "json",
+                           "--count", "0",      "--period", "100"}
+            << true << out;
+        QTest::newRow("a CSV header") << QStringList{"scan", "--format", "csv"} << true << out;
+        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "/dev/full"}
+                                 << false << "tervin-cli: cannot write the log /dev/full: ";
+    }
+    void lostOutputEndsTheRun()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, toFull);
+        QFETCH(QString, message);
+        const Transmitter t = transmitter(DeviceSettings());
+        if (!arguments.first().startsWith('-'))
+            arguments.insert(1, t.port);
+        const Outcome outcome = cli(arguments, toFull ? "/dev/full" : QString());
+        QCOMPARE(outcome.exitCode, 3);
+        QVERIFY2(outcome.err.startsWith(message) && outcome.err.count('\n') == 1,
+                 qPrintable(outcome.err));
+    }
+
+    // With SIGPIPE ignored, a reader that has gone is a failed write like any other: the endless
+    // read ends with exit 3 instead of polling on.
+    void anEndlessReadEndsWithItsReader()
+    {
+        const Transmitter t = transmitter(DeviceSettings());
+        QProcess shell;
+        shell.start("bash", {"-c",
+                             "trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 --period 100 "
+                             "| head -n 2; echo \"status ${PIPESTATUS[0]}\"",
+                             TERVIN_CLI, t.port});
+        const Outcome outcome = finished(shell);
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.out.size(), 3);
+        QCOMPARE(outcome.out.last(), "status 3");
+        QVERIFY2(outcome.err.startsWith("tervin-cli: cannot write standard output: "),
+                 qPrintable(outcome.err));
+    }
+
+    // SIGTERM while the first port still searches: the second port's record, held back to keep
+    // the ports' order, is written before the signal ends the run, as a whole JSON line.
+    void anInterruptedScanKeepsWhatItFound()
+    {
+        DeviceSettings fast;
+        fast.baudCode = 6; // found at the first rate tried
+        const Transmitter silent = transmitter(DeviceSettings()), found = transmitter(fast);
+        Faults mute;
+        mute.noReply = true;
+        silent.device->setFaults(mute);
+        QTemporaryDir folder;
+        const QString log = folder.filePath("capture.txt");
+        QProcess process;
+        process.start(TERVIN_CLI, {"scan", silent.port, found.port, "--format", "json", "--timeout",
+                                   "10000", "--log", log});
+        // The reply is logged as it is taken, just before its record is made.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QFile file(log);
+                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
+            },
+            30000));
+        process.terminate();
+        const Outcome outcome = finished(process);
+        QCOMPARE(outcome.exitCode, -1); // ended by the signal
+        QCOMPARE(outcome.out.size(), 1);
+        const QVariantMap r = json(outcome.out.first());
+        QCOMPARE(r["port"], found.port);
+        QCOMPARE(r["result"], "ok");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliOutput)
+#include "tst_clioutput.moc"

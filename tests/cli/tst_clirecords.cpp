@@ -1,0 +1,328 @@
+// tervin-cli's records as pure functions: every command in every format carries the unit's
+// identity, a failure is a row, the CSV header and --no-header; and the order in which the
+// lines of several ports reach the output.
+#include "output.h"
+#include "records.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <functional>
+
+using Printer = std::function<QString(Format)>;
+Q_DECLARE_METATYPE(Printer)
+Q_DECLARE_METATYPE(Format)
+Q_DECLARE_METATYPE(Command)
+
+namespace {
+const QDateTime When(QDate(2026, 12, 7), QTime(14, 2, 17, 123), Qt::OffsetFromUTC, 3600);
+const char *const WhenText = "2026-12-07T14:02:17.123+01:00";
+const char *const Failure = "no answer at address 12, 181 ms"; // a comma: quoted in CSV
+
+template <typename Record> Record unit(Command command, Result result = Result::Ok)
+{
+    Record r;
+    r.time = When;
+    r.command = command;
+    r.port = "/dev/serial/by-id/usb-FTDI_A1";
+    r.address = 12;
+    r.baudRate = 19200;
+    r.serial = "00ff1020abcd";
+    r.result = result;
+    r.tries = 1;
+    if (result != Result::Ok)
+        r.error = Failure;
+    return r;
+}
+
+DeviceRecord identified(Command command, Result result = Result::Ok)
+{
+    DeviceRecord r = unit<DeviceRecord>(command, result);
+    r.identified = true;
+    r.deviceType = 2;
+    r.sensorType = 1;
+    r.firmware = 245;
+    return r;
+}
+
+Reading reading()
+{
+    Reading reading;
+    reading.temperature = -5.25;
+    reading.humidity = 61.5;
+    reading.dewPoint = -11.0;
+    reading.decimals = 2;
+    return reading;
+}
+
+// CSV fields, quoted fields unquoted.
+QStringList csvFields(const QString &line)
+{
+    QStringList fields{QString()};
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"')
+            fields.last() += line[++i];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            fields << QString();
+        else
+            fields.last() += c;
+    }
+    return fields;
+}
+
+const char *formatName(Format format)
+{
+    return format == Format::Text ? "text" : format == Format::Csv ? "csv" : "json";
+}
+
+QString written(Stream stream, const QString &line)
+{
+    return (stream == Stream::Out ? "out " : "err ") + line;
+}
+} // namespace
+
+class TestCliRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void timesCarryTheirOffset_data()
+    {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QString>("text");
+        const QDate day(2026, 12, 7);
+        const QTime noon(12, 0, 0, 5);
+        QTest::newRow("east") << When << WhenText;
+        QTest::newRow("west, half hours")
+            << QDateTime(day, noon, Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60))
+            << "2026-12-07T12:00:00.005-05:30";
+        QTest::newRow("UTC") << QDateTime(day, noon, Qt::UTC) << "2026-12-07T12:00:00.005+00:00";
+    }
+    void timesCarryTheirOffset()
+    {
+        QFETCH(QDateTime, time);
+        QFETCH(QString, text);
+        QCOMPARE(Records::isoTime(time), text);
+        QVERIFY(QRegularExpression("[+-]\\d\\d:\\d\\d$")
+                    .match(Records::isoTime(QDateTime::currentDateTime()))
+                    .hasMatch());
+    }
+
+    void everyRecordCarriesTheUnit_data()
+    {
+        QTest::addColumn<Printer>("print");
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<Format>("format");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QVariantMap>("values"); // the command's own, as JSON has them
+        const QVariantMap device{
+            {"device_type", "Tervin-F"}, {"sensor_type", "SHT3X/4X"}, {"firmware", "2.4.5"}};
+        const QVariantMap values{{"temperature", -5.25}, {"humidity", 61.5}, {"unit", "\u00B0C"}};
+        QVariantMap changed = device;
+        changed.insert("previous_address", 1);
+        changed.insert("previous_baud", 9600);
+        QVariantMap commissioned = changed;
+        for (auto value = values.cbegin(); value != values.cend(); ++value)
+            commissioned.insert(value.key(), *value);
+        struct Kind
+        {
+            const char *name;
+            Command command;
+            Result result;
+            Printer print;
+            QVariantMap values;
+        };
+        ReadingRecord polled = unit<ReadingRecord>(Command::Read);
+        polled.reading = reading();
+        CommissionRecord commission;
+        static_cast<DeviceRecord &>(commission) = identified(Command::Commission);
+        commission.previousAddress = 1;
+        commission.previousBaudRate = 9600;
+        commission.reading = reading();
+        CommissionRecord unverified = commission;
+        unverified.result = Result::NotVerified;
+        unverified.error = Failure;
+        DeviceRecord renamed = identified(Command::SetAddress);
+        renamed.previousAddress = 1;
+        QVariantMap renamedValues = device;
+        renamedValues.insert("previous_address", 1);
+        ScanSummaryRecord summary = unit<ScanSummaryRecord>(Command::Scan);
+        summary.asked = {1, 2, 3, 4, 5, 9};
+        summary.units = 3;
+        summary.garbled = {5, 9};
+        summary.durationMs = 7012;
+        const QList<Kind> kinds{
+            {"scan", Command::Scan, Result::Ok,
+             [r = identified(Command::Scan)](Format f) { return Records::device(f, r); }, device},
+            {"info", Command::Info, Result::Ok,
+             [r = identified(Command::Info)](Format f) { return Records::device(f, r); }, device},
+            {"info, no answer",
+             Command::Info,
+             Result::NoAnswer,
+             [r = unit<DeviceRecord>(Command::Info, Result::NoAnswer)](Format f) {
+                 return Records::device(f, r);
+             },
+             {}},
+            {"read", Command::Read, Result::Ok,
+             [polled](Format f) { return Records::reading(f, polled); }, values},
+            {"read, no answer",
+             Command::Read,
+             Result::NoAnswer,
+             [r = unit<ReadingRecord>(Command::Read, Result::NoAnswer)](Format f) {
+                 return Records::reading(f, r);
+             },
+             {}},
+            {"set-address", Command::SetAddress, Result::Ok,
+             [renamed](Format f) { return Records::device(f, renamed); }, renamedValues},
+            {"commission", Command::Commission, Result::Ok,
+             [commission](Format f) { return Records::commission(f, commission); }, commissioned},
+            {"commission, not verified", Command::Commission, Result::NotVerified,
+             [unverified](Format f) { return Records::commission(f, unverified); }, commissioned},
+            {"scan summary",
+             Command::Scan,
+             Result::Ok,
+             [summary](Format f) { return Records::scanSummary(f, summary); },
+             {{"addresses", "1-5,9"},
+              {"units", 3},
+              {"garbled", QVariantList{5, 9}},
+              {"duration_ms", 7012}}},
+        };
+        for (const Kind &kind : kinds)
+            for (Format format : {Format::Text, Format::Csv, Format::Json})
+                QTest::addRow("%s, %s", kind.name, formatName(format))
+                    << kind.print << kind.command << format << resultName(kind.result)
+                    << kind.values;
+    }
+    void everyRecordCarriesTheUnit()
+    {
+        QFETCH(Printer, print);
+        QFETCH(Command, command);
+        QFETCH(Format, format);
+        QFETCH(QString, result);
+        QFETCH(QVariantMap, values);
+        const QString line = print(format);
+        const bool failed = result != "ok";
+        QVariantMap fields;
+        if (format == Format::Text) {
+            if (failed) { // its reason goes to standard error
+                QCOMPARE(line, QString());
+                return;
+            }
+            for (const QString part : {QString(WhenText) + "  /dev/serial/by-id/usb-FTDI_A1: ",
+                                       QString("address 12"), QString("19200 bit/s")})
+                QVERIFY2(line.contains(part), qPrintable(line));
+            return;
+        }
+        if (format == Format::Json) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            fields = object.toVariantMap();
+            QCOMPARE(object.value("error").isNull(), !failed);
+        } else {
+            CliOptions options;
+            options.command = command;
+            options.format = Format::Csv;
+            const QStringList header = Records::header(options).split(',');
+            const QStringList row = csvFields(line);
+            QCOMPARE(row.size(), header.size());
+            for (int i = 0; i < header.size(); ++i)
+                if (!row[i].isEmpty())
+                    fields[header[i]] = row[i];
+            QCOMPARE(fields.contains("error"), failed);
+        }
+        QCOMPARE(fields.value("time").toString(), WhenText);
+        QCOMPARE(fields.value("command").toString(), commandName(command));
+        QCOMPARE(fields.value("port").toString(), "/dev/serial/by-id/usb-FTDI_A1");
+        QCOMPARE(fields.value("address").toInt(), 12);
+        QCOMPARE(fields.value("baud").toInt(), 19200);
+        QCOMPARE(fields.value("serial").toString(), "00ff1020abcd");
+        QCOMPARE(fields.value("result").toString(), result);
+        QCOMPARE(fields.value("tries").toInt(), 1);
+        if (failed)
+            QCOMPARE(fields.value("error").toString(), Failure);
+        for (auto value = values.cbegin(); value != values.cend(); ++value) {
+            const QVariant got = fields.value(value.key());
+            if (value->type() == QVariant::List)
+                QCOMPARE(format == Format::Csv ? got.toString() : got.toStringList().join(','),
+                         value->toStringList().join(','));
+            else if (value->type() == QVariant::Double)
+                QCOMPARE(got.toDouble(), value->toDouble());
+            else
+                QCOMPARE(got.toString(), value->toString());
+        }
+    }
+
+    // Every command's CSV starts with the same columns, so that files can be appended; the
+    // header comes only with CSV, and not with --no-header.
+    void theHeaderStartsAlike_data()
+    {
+        QTest::addColumn<Command>("command");
+        for (Command command : {Command::Scan, Command::Info, Command::Read, Command::SetAddress,
+                                Command::SetBaud, Command::Commission})
+            QTest::newRow(qPrintable(commandName(command))) << command;
+    }
+    void theHeaderStartsAlike()
+    {
+        QFETCH(Command, command);
+        CliOptions options;
+        options.command = command;
+        options.format = Format::Csv;
+        QVERIFY(Records::header(options).startsWith(
+            "time,command,port,address,baud,serial,result,error,tries,"));
+        options.noHeader = true;
+        QCOMPARE(Records::header(options), QString());
+        options.noHeader = false;
+        for (Format other : {Format::Text, Format::Json}) {
+            options.format = other;
+            QCOMPARE(Records::header(options), QString());
+        }
+    }
+
+    // Events: "P:line" a record of port P, "P!line" a message, "done P", "release".
+    void portsWriteInTheirOrder_data()
+    {
+        QTest::addColumn<int>("ports");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("the first port streams")
+            << 2 << QStringList{"0:a", "1:x", "0:b", "done 0", "1:y", "done 1"}
+            << QStringList{"out a", "out b", "out x", "out y"};
+        QTest::newRow("the last port done first")
+            << 3 << QStringList{"2:z", "done 2", "1:y", "done 1", "0:a", "done 0"}
+            << QStringList{"out a", "out y", "out z"};
+        QTest::newRow("messages stay with their port")
+            << 2 << QStringList{"1!m", "1:y", "0!e", "0:a", "done 1", "done 0"}
+            << QStringList{"err e", "out a", "err m", "out y"};
+        QTest::newRow("a middle port waits for the first")
+            << 3 << QStringList{"1:y", "done 1", "2:z", "0:a", "done 0", "2:w"}
+            << QStringList{"out a", "out y", "out z", "out w"};
+        QTest::newRow("released when interrupted")
+            << 3 << QStringList{"2:z", "1:y", "0:a", "release", "1:v"}
+            << QStringList{"out a", "out y", "out z", "out v"};
+    }
+    void portsWriteInTheirOrder()
+    {
+        QFETCH(int, ports);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, written);
+        QStringList lines;
+        PortOrder order(ports, [&](Stream s, const QString &line) { lines << ::written(s, line); });
+        for (const QString &event : events) {
+            if (event == "release")
+                order.release();
+            else if (event.startsWith("done "))
+                order.done(event.mid(5).toInt());
+            else
+                order.add(event.left(1).toInt(), event[1] == ':' ? Stream::Out : Stream::Err,
+                          event.mid(2));
+        }
+        QCOMPARE(lines, written);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliRecords)
+#include "tst_clirecords.moc"
