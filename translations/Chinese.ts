@@ -407,7 +407,7 @@ read 的选项：
     <name>TrendWindow</name>
     <message>
         <source>Follow</source>
-        <translation>跟随</translation>
+        <translation>跟踪最新</translation>
     </message>
     <message>
         <source>Trend</source>
@@ -451,11 +451,11 @@ read 的选项：
     </message>
     <message>
         <source>No readings in sight.</source>
-        <translation>视图内没有读数。</translation>
+        <translation>当前显示范围内没有读数。</translation>
     </message>
     <message>
         <source>In sight: </source>
-        <translation>视图内：</translation>
+        <translation>当前显示范围内：</translation>
     </message>
     <message>
         <source>PNG images (*.png)</source>
@@ -476,6 +476,16 @@ read 的选项：
     <message>
         <source>Cannot write the file %1.</source>
         <translation>无法写入文件 %1。</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the series</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the values of one reading</comment>
+        <translation>，</translation>
     </message>
 </context>
 <context>
