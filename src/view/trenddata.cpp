@@ -179,10 +179,7 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
     bool open = false;
     double columnEnd = -std::numeric_limits<double>::infinity();
     UnitConversion convert;
-    constexpr float Infinite = std::numeric_limits<float>::infinity();
-    float low = Infinite, high = -Infinite; // of the run, as stored
-    double sum = 0, total = 0;
-    int count = 0;
+    double total = 0; // of the values in the range, converted
     auto flush = [&] {
         if (!open)
             return;
@@ -194,39 +191,29 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
             }
         open = false;
     };
-    auto foldStatistics = [&] { // the run's, converted, into the range's
-        if (count == 0)
-            return;
-        out.min = out.count ? std::min(out.min, convert(low)) : convert(low);
-        out.max = out.count ? std::max(out.max, convert(high)) : convert(high);
-        total += sum * convert.scale + convert.offset * count;
-        out.count += count;
-        count = 0;
-        sum = 0;
-        low = Infinite;
-        high = -Infinite;
-    };
     for (int run = begin; run < end;) {
         const int runEnd = std::min(end, data.formatEnd(run));
         flush();
-        foldStatistics();
         convert = series == TrendData::Humidity
                       ? UnitConversion()
                       : UnitConversion::between(data.formatAt(run).fahrenheit, data.fahrenheit());
+        // The statistics of the run, as stored.
+        double low = 0, high = 0, sum = 0;
+        int count = 0;
         for (auto it = data.iterator(run), last = data.iterator(runEnd); it != last; ++it) {
             const float value = it->value[series];
             if (std::isnan(value))
-                continue; // the reading did not carry this one
-            const double ms = it->ms;
+                continue;            // the reading did not carry this one
             if (std::isinf(value)) { // a break
                 flush();
-                out.ms << ms;
+                out.ms << it->ms;
                 out.values << std::numeric_limits<double>::quiet_NaN();
                 continue;
             }
+            const double ms = it->ms;
             if (ms >= fromMs && ms <= toMs) {
-                low = std::min(low, value);
-                high = std::max(high, value);
+                low = count ? std::min(low, double(value)) : value;
+                high = count ? std::max(high, double(value)) : value;
                 sum += value;
                 ++count;
             }
@@ -244,10 +231,15 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
             column[0] = column[1] = column[2] = column[3] = point;
             open = true;
         }
+        if (count > 0) {
+            out.min = out.count ? std::min(out.min, convert(low)) : convert(low);
+            out.max = out.count ? std::max(out.max, convert(high)) : convert(high);
+            total += sum * convert.scale + convert.offset * count;
+            out.count += count;
+        }
         run = runEnd;
     }
     flush();
-    foldStatistics();
     out.mean = out.count ? total / out.count : 0;
     return out;
 }

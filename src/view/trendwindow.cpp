@@ -14,7 +14,7 @@
 namespace {
 constexpr int RedrawIntervalMs = 200;
 // About one tick label in this many pixels of the time axis ("14:02:17.125" needs some 80).
-constexpr int PixelsPerTick = 110;
+constexpr int PixelsPerTick = 150;
 const QColor SeriesColours[] = {QColor(200, 40, 40), QColor(30, 90, 200), QColor(20, 140, 60)};
 // A hidden series' legend entry: its text and its line.
 const QColor HiddenColour(190, 190, 190);
