@@ -82,7 +82,7 @@ void TrendWindow::setUpPlot()
     plot->legend->setVisible(true);
     plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
     plot->legend->setBorderPen(Qt::NoPen);
-    // The legend at the left of a row above the plot: as low and as narrow as it can be (a tiny
+    // The legend at the left of a row above the plot: as short and as narrow as it can be (a tiny
     // stretch factor), an empty element taking the rest of the row.
     auto *top = new QCPLayoutGrid;
     plot->plotLayout()->insertRow(0);
