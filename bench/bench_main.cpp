@@ -270,7 +270,8 @@ void benchWirePolling()
     }
 }
 // The trend at 10k, 100k and a day of readings at 100 ms: the cost of appending one reading, one
-// full redraw of the whole range at 1100 px wide, and the memory a reading takes.
+// full redraw of the whole range at 1100 px wide, and the memory a reading takes; then one full
+// redraw with the day to convert to another unit.
 void benchTrend()
 {
     std::printf("== Trend window, three series, 1100 px wide\n");
@@ -311,6 +312,17 @@ void benchTrend()
                     double(window.data().memoryBytes()) / count,
                     (rssKiB() - rssBefore) * 1024.0 / count);
     }
+    // A Fahrenheit unit after the day in Celsius: the day is converted as it is drawn.
+    reading.fahrenheit = true;
+    add();
+    std::vector<double> redraws;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Clock::now();
+        window.redraw();
+        redraws.push_back(micros(Clock::now() - start) / 1000);
+    }
+    std::printf("%10d %16s %20.1f   (all but the last converted from Celsius)\n", count, "",
+                median(redraws));
     std::printf("\n");
 }
 } // namespace

@@ -620,7 +620,7 @@ not_verified、out_of_range 或 port_error。
     <name>TrendWindow</name>
     <message>
         <source>Follow</source>
-        <translation>跟随</translation>
+        <translation>跟踪最新</translation>
     </message>
     <message>
         <source>Trend</source>
@@ -664,11 +664,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>No readings in sight.</source>
-        <translation>视图内没有读数。</translation>
+        <translation>当前显示范围内没有读数。</translation>
     </message>
     <message>
         <source>In sight: </source>
-        <translation>视图内：</translation>
+        <translation>当前显示范围内：</translation>
     </message>
     <message>
         <source>PNG images (*.png)</source>
@@ -689,6 +689,16 @@ not_verified、out_of_range 或 port_error。
     <message>
         <source>Cannot write the file %1.</source>
         <translation>无法写入文件 %1。</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the series</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the values of one reading</comment>
+        <translation>，</translation>
     </message>
 </context>
 <context>

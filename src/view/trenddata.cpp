@@ -8,12 +8,35 @@ namespace {
 constexpr float BreakValue = std::numeric_limits<float>::infinity();
 // A wall clock that differs this much from where the monotonic clock puts it has jumped.
 constexpr qint64 ClockJumpMs = 1000;
+// Degrees Fahrenheit = degrees Celsius * 9 / 5 + 32.
+constexpr double FahrenheitPerCelsius = 9.0 / 5.0;
+constexpr double FahrenheitAtZeroCelsius = 32.0;
 
 float stored(const std::optional<double> &value)
 {
     return value ? float(*value) : std::numeric_limits<float>::quiet_NaN();
 }
+
+std::optional<double> carried(float value)
+{
+    return std::isnan(value) ? std::nullopt : std::optional<double>(value);
+}
+
+Reading withoutValues(Reading reading)
+{
+    reading.temperature = reading.humidity = reading.dewPoint = std::nullopt;
+    return reading;
+}
 } // namespace
+
+UnitConversion UnitConversion::between(bool fromFahrenheit, bool toFahrenheit)
+{
+    if (fromFahrenheit == toFahrenheit)
+        return {};
+    if (toFahrenheit)
+        return {FahrenheitPerCelsius, FahrenheitAtZeroCelsius};
+    return {1 / FahrenheitPerCelsius, -FahrenheitAtZeroCelsius / FahrenheitPerCelsius};
+}
 
 quint32 TrendData::offset(qint64 ms)
 {
@@ -30,9 +53,14 @@ void TrendData::append(qint64 ms, qint64 wallMs, const Reading &reading)
         std::abs(anchors.back().wallMs + qint64(at - anchors.back().ms) - wallMs) > ClockJumpMs;
     if (anchors.empty() || jumped)
         anchors.push_back({double(at), wallMs});
-    if (formats.empty() || formats.back().decimals != reading.decimals ||
-        formats.back().fahrenheit != reading.fahrenheit)
-        formats.push_back({size(), reading.decimals, reading.fahrenheit});
+    const bool unitChanged =
+        !formats.empty() && formats.back().format.fahrenheit != reading.fahrenheit;
+    if (unitChanged && !isBreak(samples.back()))
+        samples.push_back({at, {BreakValue, BreakValue, BreakValue}});
+    if (formats.empty() || newSegment || unitChanged ||
+        formats.back().format.decimals != reading.decimals)
+        formats.push_back({size(), withoutValues(reading)});
+    newSegment = false;
     samples.push_back(
         {at, {stored(reading.temperature), stored(reading.humidity), stored(reading.dewPoint)}});
 }
@@ -44,12 +72,22 @@ void TrendData::addBreak(qint64 ms)
     samples.push_back({offset(ms), {BreakValue, BreakValue, BreakValue}});
 }
 
+void TrendData::startSegment()
+{
+    if (samples.empty())
+        return;
+    if (!isBreak(samples.back()))
+        samples.push_back({samples.back().ms, {BreakValue, BreakValue, BreakValue}});
+    newSegment = true;
+}
+
 void TrendData::clear()
 {
     samples.clear();
     formats.clear();
     anchors.clear();
     originMs = -1;
+    newSegment = false;
 }
 
 bool TrendData::isBreak(const Sample &sample)
@@ -75,15 +113,39 @@ QDateTime TrendData::wallTime(double ms) const
     return QDateTime::fromMSecsSinceEpoch(anchor->wallMs + std::llround(ms - anchor->ms));
 }
 
+int TrendData::formatIndex(int index) const
+{
+    const auto found = std::upper_bound(formats.begin(), formats.end(), index,
+                                        [](int i, const Format &f) { return i < f.from; });
+    return std::max(0, int(found - formats.begin()) - 1);
+}
+
 Reading TrendData::formatAt(int index) const
 {
-    Reading format;
-    for (const Format &f : formats)
-        if (f.from <= index) {
-            format.decimals = f.decimals;
-            format.fahrenheit = f.fahrenheit;
-        }
-    return format;
+    return formats.empty() ? Reading() : formats[size_t(formatIndex(index))].format;
+}
+
+Reading TrendData::readingAt(int index) const
+{
+    Reading reading = formatAt(index);
+    reading.temperature = carried(at(index).value[Temperature]);
+    reading.humidity = carried(at(index).value[Humidity]);
+    reading.dewPoint = carried(at(index).value[DewPoint]);
+    return reading;
+}
+
+int TrendData::formatEnd(int index) const
+{
+    const size_t next = size_t(formatIndex(index)) + 1;
+    return next < formats.size() ? formats[next].from : size();
+}
+
+double TrendData::shownValue(int index, int series) const
+{
+    const double value = at(index).value[series];
+    if (series == Humidity)
+        return value;
+    return UnitConversion::between(formatAt(index).fahrenheit, fahrenheit())(value);
 }
 
 qint64 TrendData::memoryBytes() const
@@ -95,6 +157,10 @@ qint64 TrendData::memoryBytes() const
            qint64(anchors.capacity() * sizeof(Anchor));
 }
 
+// Values are compared as stored and converted to the unit of the axis only as a column or a run of
+// one unit is done: a change of unit comes after a break, so no column holds two units, and the
+// conversion keeps the order of values. Kept in one function, so that the per-sample state stays
+// in registers.
 Decimated decimate(const TrendData &data, int series, double fromMs, double toMs, int pixels)
 {
     Decimated out;
@@ -112,7 +178,8 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
     Point column[4]; // first, lowest, highest, last
     bool open = false;
     double columnEnd = -std::numeric_limits<double>::infinity();
-    double sum = 0;
+    UnitConversion convert;
+    double total = 0; // of the values in the range, converted
     auto flush = [&] {
         if (!open)
             return;
@@ -120,43 +187,59 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
         for (int i = 0; i < 4; ++i)
             if (i == 0 || column[i].ms != column[i - 1].ms) {
                 out.ms << column[i].ms;
-                out.values << column[i].value;
+                out.values << convert(column[i].value);
             }
         open = false;
     };
-    for (auto it = data.iterator(begin), last = data.iterator(end); it != last; ++it) {
-        const TrendData::Sample &sample = *it;
-        const float value = sample.value[series];
-        if (std::isnan(value))
-            continue;            // the reading did not carry this one
-        if (std::isinf(value)) { // a break
-            flush();
-            out.ms << sample.ms;
-            out.values << std::numeric_limits<double>::quiet_NaN();
-            continue;
-        }
-        const double ms = sample.ms;
-        if (ms >= fromMs && ms <= toMs) {
-            out.min = out.count ? std::min(out.min, double(value)) : value;
-            out.max = out.count ? std::max(out.max, double(value)) : value;
-            sum += value;
-            ++out.count;
-        }
-        const Point point{ms, value};
-        if (open && ms < columnEnd) {
-            if (value < column[1].value)
-                column[1] = point;
-            if (value > column[2].value)
-                column[2] = point;
-            column[3] = point;
-            continue;
-        }
+    for (int run = begin; run < end;) {
+        const int runEnd = std::min(end, data.formatEnd(run));
         flush();
-        columnEnd = fromMs + (std::floor((ms - fromMs) / width) + 1) * width;
-        column[0] = column[1] = column[2] = column[3] = point;
-        open = true;
+        convert = series == TrendData::Humidity
+                      ? UnitConversion()
+                      : UnitConversion::between(data.formatAt(run).fahrenheit, data.fahrenheit());
+        // The statistics of the run, as stored.
+        double low = 0, high = 0, sum = 0;
+        int count = 0;
+        for (auto it = data.iterator(run), last = data.iterator(runEnd); it != last; ++it) {
+            const float value = it->value[series];
+            if (std::isnan(value))
+                continue;            // the reading did not carry this one
+            if (std::isinf(value)) { // a break
+                flush();
+                out.ms << it->ms;
+                out.values << std::numeric_limits<double>::quiet_NaN();
+                continue;
+            }
+            const double ms = it->ms;
+            if (ms >= fromMs && ms <= toMs) {
+                low = count ? std::min(low, double(value)) : value;
+                high = count ? std::max(high, double(value)) : value;
+                sum += value;
+                ++count;
+            }
+            const Point point{ms, value};
+            if (open && ms < columnEnd) {
+                if (value < column[1].value)
+                    column[1] = point;
+                if (value > column[2].value)
+                    column[2] = point;
+                column[3] = point;
+                continue;
+            }
+            flush();
+            columnEnd = fromMs + (std::floor((ms - fromMs) / width) + 1) * width;
+            column[0] = column[1] = column[2] = column[3] = point;
+            open = true;
+        }
+        if (count > 0) {
+            out.min = out.count ? std::min(out.min, convert(low)) : convert(low);
+            out.max = out.count ? std::max(out.max, convert(high)) : convert(high);
+            total += sum * convert.scale + convert.offset * count;
+            out.count += count;
+        }
+        run = runEnd;
     }
     flush();
-    out.mean = out.count ? sum / out.count : 0;
+    out.mean = out.count ? total / out.count : 0;
     return out;
 }

@@ -9,9 +9,14 @@
 #include <vector>
 
 // The readings a trend plots, packed at 16 bytes each: the time on a monotonic clock and the
-// three values. Appending never moves what is stored. Times run on the monotonic clock, so a
-// clock that jumps (daylight saving, NTP) bends nothing; the wall time of each reading is kept
-// through the few moments the wall clock and the monotonic clock parted.
+// three values, each in the unit its device gave it. Appending never moves what is stored. Times
+// run on the monotonic clock, so a clock that jumps (daylight saving, NTP) bends nothing; the
+// wall time of each reading is kept through the few moments the wall clock and the monotonic
+// clock parted.
+//
+// One axis shows one unit: the unit of the newest reading. Older temperatures are converted to it
+// as they are read out (decimate(), shownValue()), never in the store. A change of unit, or a new
+// segment asked for (another unit behind the same port), breaks the lines.
 class TrendData
 {
 public:
@@ -29,6 +34,9 @@ public:
     void append(qint64 ms, qint64 wallMs, const Reading &reading);
     // Polls timed out or polling stopped: the lines do not bridge this moment.
     void addBreak(qint64 ms);
+    // Another unit from here on: the lines break after the last reading, and the next reading's
+    // unit, block and identity are taken afresh even when they look the same.
+    void startSegment();
     void clear();
 
     int size() const { return int(samples.size()); }
@@ -39,16 +47,23 @@ public:
     int lowerBound(double ms) const;
     double lastMs() const { return samples.empty() ? 0 : samples.back().ms; }
     QDateTime wallTime(double ms) const;
-    // The unit and decimals the reading at this index came with.
+    // The reading at this index without its values: the unit and decimals it came with.
     Reading formatAt(int index) const;
+    // The reading at this index as it came, in its own unit (for a file of readings).
+    Reading readingAt(int index) const;
+    // Where the format holding at this index ends: the next format's first index, or size().
+    int formatEnd(int index) const;
+    // The unit of the axis: the newest reading's (Celsius before the first).
+    bool fahrenheit() const { return !formats.empty() && formats.back().format.fahrenheit; }
+    // A stored value in the unit of the axis (NaN where the reading did not carry it).
+    double shownValue(int index, int series) const;
     qint64 memoryBytes() const;
 
 private:
     struct Format
     {
         int from;
-        int decimals;
-        bool fahrenheit;
+        Reading format; // without values
     };
     struct Anchor
     {
@@ -56,16 +71,28 @@ private:
         qint64 wallMs;
     };
     quint32 offset(qint64 ms);
+    int formatIndex(int index) const;
 
     std::deque<Sample> samples;
     std::vector<Format> formats; // from which index a unit and block held
     std::vector<Anchor> anchors; // where the wall clock stood, at the start and after each jump
     qint64 originMs = -1;
+    bool newSegment = false;
 };
 
-// What one series shows over a time range drawn on `pixels` columns: for each column the first,
-// lowest, highest and last value in time order, so a one-sample spike stays at any zoom; NaN
-// where the line breaks. And the minimum, maximum and mean of the values in the range.
+// Takes a temperature from one unit to the other as value * scale + offset.
+struct UnitConversion
+{
+    double scale = 1, offset = 0;
+
+    static UnitConversion between(bool fromFahrenheit, bool toFahrenheit);
+    double operator()(double value) const { return value * scale + offset; }
+};
+
+// What one series shows over a time range drawn on `pixels` columns, in the unit of the axis: for
+// each column the first, lowest, highest and last value in time order, so a one-sample spike stays
+// at any zoom; NaN where the line breaks. And the minimum, maximum and mean of the values in the
+// range.
 struct Decimated
 {
     QVector<double> ms;

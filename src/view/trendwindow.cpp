@@ -1,13 +1,11 @@
 #include "view/trendwindow.h"
 
+#include "view/trendticks.h"
+
 #include <qcustomplot.h>
 
-#include <QFile>
-#include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -15,16 +13,19 @@
 
 namespace {
 constexpr int RedrawIntervalMs = 200;
+// About one tick label in this many pixels of the time axis ("14:02:17.125" needs some 80).
+constexpr int PixelsPerTick = 150;
 const QColor SeriesColours[] = {QColor(200, 40, 40), QColor(30, 90, 200), QColor(20, 140, 60)};
-
-std::optional<double> valueOf(float stored)
-{
-    return std::isnan(stored) ? std::nullopt : std::optional<double>(stored);
-}
+// A hidden series' legend entry: its text and its line.
+const QColor HiddenColour(190, 190, 190);
+const QColor ShownTextColour(Qt::black);
+// A layout row or column with this stretch gets no more than its least size.
+constexpr double NarrowestStretch = 0.001;
 } // namespace
 
 TrendWindow::TrendWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), plot(new QCustomPlot(this)), hover(new QLabel(this)),
+    : QWidget(parent, Qt::Window), plot(new QCustomPlot(this)),
+      ticker(QSharedPointer<TimeTicker>::create()), hover(new QLabel(this)),
       statistics(new QLabel(this)), followButton(new QPushButton(tr("Follow"), this)),
       redrawTimer(new QTimer(this))
 {
@@ -32,40 +33,10 @@ TrendWindow::TrendWindow(QWidget *parent)
     setWindowTitle(tr("Trend"));
     setAttribute(Qt::WA_QuitOnClose, false); // the main window's Close ends the tool
     resize(1100, 600);
-    plot->setObjectName(QStringLiteral("trendPlot"));
     hover->setObjectName(QStringLiteral("labelHover"));
     statistics->setObjectName(QStringLiteral("labelVisibleStatistics"));
     followButton->setObjectName(QStringLiteral("pushButtonFollow"));
-    for (int series = 0; series < TrendData::SeriesCount; ++series) {
-        QCPAxis *values = series == TrendData::Humidity ? plot->yAxis2 : plot->yAxis;
-        QCPGraph *graph = plot->addGraph(plot->xAxis, values);
-        graph->setName(seriesName(series));
-        graph->setPen(
-            QPen(SeriesColours[series], 1)); // a thin line keeps a dense trend quick to draw
-        graph->setAdaptiveSampling(false);   // the data is decimated already
-    }
-    auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
-    ticker->setDateTimeFormat(QStringLiteral("hh:mm:ss\ndd.MM."));
-    plot->xAxis->setTicker(ticker);
-    plot->yAxis2->setVisible(true);
-    plot->yAxis2->setLabel(tr("Humidity (%)"));
-    plot->legend->setVisible(true);
-    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectLegend);
-    plot->axisRect()->setRangeDrag(Qt::Horizontal);
-    plot->axisRect()->setRangeZoom(Qt::Horizontal);
-    plot->axisRect()->setRangeDragAxes(plot->xAxis, nullptr);
-    plot->axisRect()->setRangeZoomAxes(plot->xAxis, nullptr);
-    connect(plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
-            &TrendWindow::userChangedRange);
-    connect(plot, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent *event) { showHover(plot->xAxis->pixelToCoord(event->pos().x())); });
-    connect(plot, &QCustomPlot::legendClick, this,
-            [this](QCPLegend *, QCPAbstractLegendItem *item, QMouseEvent *) {
-                if (auto *entry = qobject_cast<QCPPlottableLegendItem *>(item))
-                    for (int series = 0; series < TrendData::SeriesCount; ++series)
-                        if (plot->graph(series) == entry->plottable())
-                            toggleSeries(series);
-            });
+    setUpPlot();
 
     auto *clearButton = new QPushButton(tr("Clear"), this);
     auto *imageButton = new QPushButton(tr("Save image"), this);
@@ -92,6 +63,54 @@ TrendWindow::TrendWindow(QWidget *parent)
     redraw();
 }
 
+// Three graphs on the time axis, humidity on the right; the legend in a row of its own above the
+// plot, where it never covers the newest readings; dragging and zooming along the time only.
+void TrendWindow::setUpPlot()
+{
+    plot->setObjectName(QStringLiteral("trendPlot"));
+    for (int series = 0; series < TrendData::SeriesCount; ++series) {
+        QCPAxis *values = series == TrendData::Humidity ? plot->yAxis2 : plot->yAxis;
+        QCPGraph *graph = plot->addGraph(plot->xAxis, values);
+        graph->setName(seriesName(series));
+        graph->setPen(
+            QPen(SeriesColours[series], 1)); // a thin line keeps a dense trend quick to draw
+        graph->setAdaptiveSampling(false);   // the data is decimated already
+    }
+    plot->xAxis->setTicker(ticker);
+    plot->yAxis2->setVisible(true);
+    plot->yAxis2->setLabel(tr("Humidity (%)"));
+    plot->legend->setVisible(true);
+    plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    plot->legend->setBorderPen(Qt::NoPen);
+    // The legend at the left of a row above the plot: as short and as narrow as it can be (a tiny
+    // stretch factor), an empty element taking the rest of the row.
+    auto *top = new QCPLayoutGrid;
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->addElement(0, 0, top);
+    plot->plotLayout()->setRowStretchFactor(0, NarrowestStretch);
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    top->addElement(0, 0, plot->legend);
+    top->addElement(0, 1, new QCPLayoutElement(plot));
+    top->setColumnStretchFactor(0, NarrowestStretch);
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot->axisRect()->setRangeDrag(Qt::Horizontal);
+    plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    plot->axisRect()->setRangeDragAxes(plot->xAxis, nullptr);
+    plot->axisRect()->setRangeZoomAxes(plot->xAxis, nullptr);
+    plot->installEventFilter(this);
+    connect(plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+            &TrendWindow::userChangedRange);
+    connect(plot, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent *event) { showHover(event->pos()); });
+    connect(plot, &QCustomPlot::legendClick, this,
+            [this](QCPLegend *, QCPAbstractLegendItem *item, QMouseEvent *) {
+                if (auto *entry = qobject_cast<QCPPlottableLegendItem *>(item))
+                    for (int series = 0; series < TrendData::SeriesCount; ++series)
+                        if (plot->graph(series) == entry->plottable())
+                            toggleSeries(series);
+            });
+}
+
 QString TrendWindow::seriesName(int series)
 {
     switch (series) {
@@ -104,10 +123,25 @@ QString TrendWindow::seriesName(int series)
     }
 }
 
+// The unit signs the main window shows: U+2103 or U+2109, and "%".
+QString TrendWindow::unitOf(int series) const
+{
+    if (series == TrendData::Humidity)
+        return QStringLiteral("%");
+    return trend.fahrenheit() ? QStringLiteral("\u2109") : QStringLiteral("\u2103");
+}
+
 void TrendWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     redraw();
+}
+
+bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == plot && event->type() == QEvent::Leave)
+        hover->clear();
+    return QWidget::eventFilter(watched, event);
 }
 
 double TrendWindow::keyOf(double ms) const
@@ -124,13 +158,19 @@ double TrendWindow::msOf(double key) const
 void TrendWindow::addReading(qint64 monotonicMs, qint64 wallMs, const Reading &reading)
 {
     trend.append(monotonicMs, wallMs, reading);
-    unit = reading.unit();
     scheduleRedraw();
 }
 
 void TrendWindow::addBreak(qint64 monotonicMs)
 {
     trend.addBreak(monotonicMs);
+    scheduleRedraw();
+}
+
+void TrendWindow::startSegment()
+{
+    trend.startSegment();
+    hover->clear();
     scheduleRedraw();
 }
 
@@ -150,6 +190,7 @@ void TrendWindow::follow()
 void TrendWindow::clear()
 {
     trend.clear();
+    hover->clear();
     span = -1;
     follow();
 }
@@ -171,8 +212,8 @@ void TrendWindow::userChangedRange()
     redraw();
 }
 
-// The range shown, each series decimated to the pixels of the plot, the value axes fitted to
-// what is in sight, and its minimum, maximum and mean.
+// The range shown, each series decimated to the pixels of the plot in the unit of the axis, the
+// value axes fitted to what is in sight, and its minimum, maximum and mean.
 void TrendWindow::redraw()
 {
     redrawTimer->stop();
@@ -188,6 +229,8 @@ void TrendWindow::redraw()
     plot->xAxis->setRange(keyOf(shownFrom), keyOf(shownTo));
     settingRange = false;
     const int pixels = std::max(1, plot->axisRect()->width());
+    ticker->setTickCount(std::max(1, pixels / PixelsPerTick));
+    plot->xAxis->setTickLabels(trend.size() > 0); // no made-up date on an empty chart
     const double origin = keyOf(0);
     QStringList lines;
     QCPRange left, right;
@@ -211,7 +254,7 @@ void TrendWindow::redraw()
                      .arg(shown.min, 0, 'f', 2)
                      .arg(shown.max, 0, 'f', 2)
                      .arg(shown.mean, 0, 'f', 2)
-                     .arg(humidity ? QStringLiteral("%") : unit);
+                     .arg(unitOf(series));
     }
     // A flat line still gets a little room; a spike widens the axis while it is in sight.
     for (auto [axis, range, found] :
@@ -221,86 +264,61 @@ void TrendWindow::redraw()
         const double margin = std::max(0.5, range.size() * 0.05);
         axis->setRange(range.lower - margin, range.upper + margin);
     }
-    plot->yAxis->setLabel(tr("Temperature, dew point (%1)").arg(unit));
-    statistics->setText(lines.isEmpty() ? tr("No readings in sight.")
-                                        : tr("In sight: ") + lines.join(QStringLiteral("; ")));
+    plot->yAxis->setLabel(tr("Temperature, dew point (%1)").arg(unitOf(TrendData::Temperature)));
+    statistics->setText(lines.isEmpty()
+                            ? tr("No readings in sight.")
+                            : tr("In sight: ") + lines.join(tr("; ", "between the series")));
     plot->replot();
 }
 
-// The time under the pointer and the three values of the reading nearest to it.
-void TrendWindow::showHover(double key)
+// The reading nearest to this time, past the breaks; -1 when there is none.
+int TrendWindow::nearestReading(double ms) const
 {
-    if (trend.size() == 0)
-        return;
-    const double ms = msOf(key);
-    int nearest = std::min(trend.lowerBound(ms), trend.size() - 1);
-    if (nearest > 0 &&
-        std::abs(trend.at(nearest - 1).ms - ms) < std::abs(trend.at(nearest).ms - ms))
-        --nearest;
-    const TrendData::Sample &sample = trend.at(nearest);
-    if (TrendData::isBreak(sample))
-        return;
-    const Reading format = trend.formatAt(nearest);
-    QStringList values;
-    for (int series = 0; series < TrendData::SeriesCount; ++series)
-        if (!std::isnan(sample.value[series]))
-            values << seriesName(series) + QStringLiteral(" ") +
-                          QString::number(sample.value[series], 'f', format.decimals) +
-                          (series == TrendData::Humidity ? QStringLiteral(" %")
-                                                         : QStringLiteral(" ") + format.unit());
-    hover->setText(trend.wallTime(sample.ms).toString(QStringLiteral("hh:mm:ss.zzz  ")) +
-                   values.join(QStringLiteral(", ")));
+    int after = trend.lowerBound(ms);
+    int before = after - 1;
+    while (after < trend.size() && TrendData::isBreak(trend.at(after)))
+        ++after;
+    while (before >= 0 && TrendData::isBreak(trend.at(before)))
+        --before;
+    if (after >= trend.size())
+        return before;
+    if (before < 0)
+        return after;
+    return ms - trend.at(before).ms <= trend.at(after).ms - ms ? before : after;
 }
 
+// Over the plot: the time under the pointer and the values of the nearest reading, in the units
+// of the axes. Elsewhere: nothing.
+void TrendWindow::showHover(const QPoint &pos)
+{
+    const int nearest = plot->axisRect()->rect().contains(pos)
+                            ? nearestReading(msOf(plot->xAxis->pixelToCoord(pos.x())))
+                            : -1;
+    if (nearest < 0) {
+        hover->clear();
+        return;
+    }
+    const int decimals = trend.formatAt(nearest).decimals;
+    QStringList values;
+    for (int series = 0; series < TrendData::SeriesCount; ++series) {
+        const double value = trend.shownValue(nearest, series);
+        if (!std::isnan(value))
+            values << QStringLiteral("%1 %2 %3")
+                          .arg(seriesName(series))
+                          .arg(value, 0, 'f', decimals)
+                          .arg(unitOf(series));
+    }
+    hover->setText(trend.wallTime(trend.at(nearest).ms).toString(QStringLiteral("hh:mm:ss.zzz  ")) +
+                   values.join(tr(", ", "between the values of one reading")));
+}
+
+// A hidden series' legend entry is greyed, its text and its line alike.
 void TrendWindow::toggleSeries(int series)
 {
     QCPGraph *graph = plot->graph(series);
-    graph->setVisible(!graph->visible());
-    plot->legend->itemWithPlottable(graph)->setTextColor(graph->visible() ? Qt::black : Qt::gray);
+    const bool shown = !graph->visible();
+    graph->setVisible(shown);
+    graph->setPen(QPen(shown ? SeriesColours[series] : HiddenColour, 1));
+    plot->legend->itemWithPlottable(graph)->setTextColor(shown ? ShownTextColour : HiddenColour);
     redraw();
-}
-
-bool TrendWindow::saveImage(const QString &path)
-{
-    redraw();
-    return plot->savePng(path, plot->width(), plot->height());
-}
-
-bool TrendWindow::exportCsv(const QString &path) const
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << ReadingsCsv::header() << '\n';
-    const int end = trend.lowerBound(std::nextafter(shownTo, HUGE_VAL));
-    for (int i = trend.lowerBound(shownFrom); i < end; ++i) {
-        const TrendData::Sample &sample = trend.at(i);
-        if (TrendData::isBreak(sample))
-            continue;
-        Reading reading = trend.formatAt(i);
-        reading.temperature = valueOf(sample.value[TrendData::Temperature]);
-        reading.humidity = valueOf(sample.value[TrendData::Humidity]);
-        reading.dewPoint = valueOf(sample.value[TrendData::DewPoint]);
-        out << ReadingsCsv::row(trend.wallTime(sample.ms), reading) << '\n';
-    }
-    out.flush();
-    return out.status() == QTextStream::Ok && file.flush();
-}
-
-void TrendWindow::askAndSaveImage()
-{
-    const QString path =
-        QFileDialog::getSaveFileName(this, tr("Save image"), QString(), tr("PNG images (*.png)"));
-    if (!path.isEmpty() && !saveImage(path))
-        QMessageBox::information(this, tr("Error"), tr("Cannot write the image %1.").arg(path));
-}
-
-void TrendWindow::askAndExportCsv()
-{
-    const QString path =
-        QFileDialog::getSaveFileName(this, tr("Export CSV"), QString(), tr("CSV files (*.csv)"));
-    if (!path.isEmpty() && !exportCsv(path))
-        QMessageBox::information(this, tr("Error"), tr("Cannot write the file %1.").arg(path));
 }

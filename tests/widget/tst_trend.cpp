@@ -1,7 +1,8 @@
 // The trend and the readings file through the window: the chart holds the readings the window
 // showed, in the device's unit; the lines break where the device fell silent; a partial read adds
 // only what it carries; the readings file matches the replies in the capture file; Clear, Export
-// CSV and Save image write what they should.
+// CSV and Save image write what they should, under the names proposed; the legend and the hover
+// read-out tell what is shown.
 #include "testsupport.h"
 #include "view/trendwindow.h"
 
@@ -98,7 +99,7 @@ private slots:
         QVERIFY(TrendData::isBreak(trend(bench)->data().at(atSilence - 1)));
         QCOMPARE(trend(bench)->data().formatAt(0).unit(), "°F");
         click(bench.window, "pushButtonTrend");
-        QVERIFY(child<QCustomPlot>(trend(bench), "trendPlot")->yAxis->label().endsWith("(°F)"));
+        QVERIFY(child<QCustomPlot>(trend(bench), "trendPlot")->yAxis->label().endsWith("(\u2109)"));
     }
 
     // Each row of the readings file holds what a received frame of the capture file carries.
@@ -160,8 +161,11 @@ private slots:
         const QString png = bench.workDir.filePath("trend.png");
         QVERIFY(trend(bench)->saveImage(png));
         QCOMPARE(QImage(png).size(), child<QCustomPlot>(trend(bench), "trendPlot")->size());
+        auto *plot = child<QCustomPlot>(trend(bench), "trendPlot");
+        QVERIFY(plot->xAxis->tickLabels());
         click(*trend(bench), "pushButtonClear");
         QCOMPARE(trend(bench)->data().size(), 0);
+        QVERIFY(!plot->xAxis->tickLabels()); // no made-up date on an empty chart
         QCOMPARE(child<QLabel>(trend(bench), "labelVisibleStatistics")->text(),
                  "No readings in sight.");
         QFile("Data").open(QIODevice::WriteOnly); // a file where the folder should be
@@ -171,6 +175,72 @@ private slots:
         QVERIFY(nextBox().startsWith("Error/Cannot write the readings file "));
         QTRY_COMPARE(trend(bench)->data().size(), 3);
         QVERIFY(boxesSeen.isEmpty());
+    }
+
+    // A click on a legend entry hides its series and greys the entry, text and line; a second
+    // click shows it again. The legend stays off the plotted area. The hover read-out shows the
+    // reading under the pointer and clears when the pointer leaves.
+    void legendAndHover()
+    {
+        TrendWindow window;
+        Reading reading;
+        reading.temperature = 23.5;
+        reading.humidity = 45;
+        const qint64 wall = QDateTime(QDate(2026, 12, 7), QTime(14, 2, 17)).toMSecsSinceEpoch();
+        window.addReading(0, wall, reading);
+        window.addReading(1000, wall + 1000, reading);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.redraw();
+        auto *plot = child<QCustomPlot>(&window, "trendPlot");
+        QVERIFY(!plot->axisRect()->rect().intersects(plot->legend->outerRect()));
+        QCPAbstractLegendItem *entry = plot->legend->itemWithPlottable(plot->graph(1));
+        auto looks = [&] {
+            return entry->textColor().name() + plot->graph(1)->pen().color().name();
+        };
+        const QString shown = looks();
+        for (bool visible : {false, true}) {
+            QTest::mouseClick(plot, Qt::LeftButton, {}, entry->rect().center());
+            QCOMPARE(plot->graph(1)->visible(), visible);
+            QCOMPARE(looks() == shown, visible);
+        }
+        auto *hover = child<QLabel>(&window, "labelHover");
+        QTest::mouseMove(plot, plot->axisRect()->rect().center());
+        QTRY_COMPARE(hover->text(), "14:02:17.000  Temperature 23.5 \u2103, Humidity 45.0 %");
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(plot, &leave);
+        QCOMPARE(hover->text(), "");
+    }
+
+    void proposedFileNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("left out") << "/tmp/run"
+                                  << "png"
+                                  << "/tmp/run.png";
+        QTest::newRow("given") << "/tmp/run.csv"
+                               << "csv"
+                               << "/tmp/run.csv";
+        QTest::newRow("in capitals") << "/tmp/RUN.PNG"
+                                     << "png"
+                                     << "/tmp/RUN.PNG";
+        QTest::newRow("another one") << "/tmp/run.v2"
+                                     << "csv"
+                                     << "/tmp/run.v2.csv";
+    }
+    // The dialogs propose Data/Trend-YYYYMMDD-hhmmss.png or .csv under the current folder, and a
+    // name typed without the extension gets it.
+    void proposedFileNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, suffix);
+        QFETCH(QString, written);
+        QCOMPARE(TrendWindow::withSuffix(typed, suffix), written);
+        const QDateTime at(QDate(2026, 12, 7), QTime(14, 2, 17));
+        QCOMPARE(TrendWindow::proposedPath(at, suffix),
+                 QDir::current().absoluteFilePath("Data/Trend-20261207-140217." + suffix));
     }
 };
 
