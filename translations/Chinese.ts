@@ -1071,5 +1071,45 @@ not_verified、out_of_range 或 port_error。
         <source>The change is not verified: %1.</source>
         <translation>更改未确认：%1。</translation>
     </message>
+    <message>
+        <source>Serial number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>at %1: %2</source>
+        <translation>%1 波特率下：%2</translation>
+    </message>
+    <message>
+        <source>%1: no valid answer at any rate; %2</source>
+        <translation>%1：所有波特率下均无有效应答；%2</translation>
+    </message>
+    <message>
+        <source>%1 at %2, no answer</source>
+        <translation>%1，%2，无应答</translation>
+    </message>
+    <message>
+        <source>a late reply</source>
+        <translation>延迟应答</translation>
+    </message>
+    <message>
+        <source>a garbled reply (incomplete)</source>
+        <translation>损坏的应答（不完整）</translation>
+    </message>
+    <message>
+        <source>a garbled reply (bad CRC)</source>
+        <translation>损坏的应答（CRC 错误）</translation>
+    </message>
+    <message>
+        <source>a garbled reply (extra bytes)</source>
+        <translation>损坏的应答（多余字节）</translation>
+    </message>
+    <message>
+        <source>a reply from slave %1</source>
+        <translation>来自从站 %1 的应答</translation>
+    </message>
+    <message>
+        <source>a different unit is on %1 now: %2</source>
+        <translation>%1 上现在是另一台设备：%2</translation>
+    </message>
 </context>
 </TS>

@@ -73,7 +73,7 @@ void LinkSession::startVerification(const Request &write)
     }
     change = next;
     unitBeforeChange = identity;
-    deliver([&] { emit followingChange(next); });
+    emit followingChange(next);
     submit({deviceInfoRead(next.slave), VerifyKind}, First);
 }
 
@@ -88,11 +88,11 @@ void LinkSession::finishVerification(const ModbusReply::Decoded &decoded)
     if (result.outcome == Verification::Verified || result.outcome == Verification::OtherValue) {
         const UnitIdentity previous = identity;
         identity = result.unit;
-        deliver([&] { emit changeChecked(result); });
-        deliver([&] { emit identified(identity, previous); });
+        emit changeChecked(result);
+        emit identified(identity, previous);
         return;
     }
-    deliver([&] { emit changeChecked(result); });
+    emit changeChecked(result);
 }
 
 void LinkSession::verificationFailed(Verification::Outcome outcome)
@@ -103,5 +103,5 @@ void LinkSession::verificationFailed(Verification::Outcome outcome)
     result.change = *change;
     result.outcome = outcome;
     change.reset();
-    deliver([&] { emit changeChecked(result); });
+    emit changeChecked(result);
 }

@@ -73,15 +73,6 @@ void LinkSession::resetStatistics()
     emit statisticsChanged();
 }
 
-// Signals are handled before anything else goes on the line: a request submitted meanwhile waits
-// until the handlers are done.
-void LinkSession::deliver(const std::function<void()> &emitSignal)
-{
-    ++delivering;
-    emitSignal();
-    --delivering;
-}
-
 void LinkSession::submit(const Request &request, Place place)
 {
     if (place == First)
@@ -93,7 +84,7 @@ void LinkSession::submit(const Request &request, Place place)
 
 bool LinkSession::poll(const Request &request)
 {
-    if (busy || delivering > 0 || !waiting.empty()) {
+    if (busy || !waiting.empty()) {
         ++stats.skipped;
         owedPoll = request;
         emit statisticsChanged();
@@ -134,7 +125,7 @@ std::optional<LinkSession::Request> LinkSession::takeNext()
 
 void LinkSession::writeNext()
 {
-    while (!busy && delivering == 0) {
+    while (!busy) {
         const std::optional<Request> next = takeNext();
         if (!next)
             return;
@@ -148,7 +139,7 @@ bool LinkSession::write(const Request &request)
         dropReceived(); // leftovers of an earlier exchange
     const QString failure = port->write(request.frame);
     if (!failure.isEmpty()) {
-        deliver([&] { emit notSent(request, failure); });
+        emit notSent(request, failure);
         return false;
     }
     busy = true;
@@ -159,7 +150,7 @@ bool LinkSession::write(const Request &request)
     const int timeout = timeoutMs(request.frame);
     firstByteDeadlineMs = sentAtMs + timeout;
     firstByteTimer->start(timeout);
-    deliver([&] { emit written(request); });
+    emit written(request);
     emit statisticsChanged();
     return true;
 }
@@ -212,10 +203,10 @@ void LinkSession::take(const QByteArray &frame)
     }
     if (fit == Transaction::Fit::OtherSlave) {
         ++stats.badFrames;
-        deliver([&] { emit dropped(frame, DropReason::OtherSlave); });
+        emit dropped(frame, DropReason::OtherSlave);
     } else {
         ++stats.late;
-        deliver([&] { emit late(frame); });
+        emit late(frame);
     }
     emit statisticsChanged();
     notTheAnswer();
@@ -236,10 +227,13 @@ void LinkSession::answer(const QByteArray &frame)
         frame, ModbusFrame::startRegisterOf(request.frame), identity.deviceType);
     const UnitIdentity previous = identity;
     const bool identifying = noteIdentity(request, frame, decoded);
-    deliver([&] { emit answered(request, frame, decoded); });
+    const int opening = openings;
+    emit answered(request, frame, decoded);
     emit statisticsChanged();
+    if (opening != openings || !port->isOpen())
+        return; // the owner closed or reopened the port meanwhile
     if (identifying)
-        deliver([&] { emit identified(identity, previous); });
+        emit identified(identity, previous);
     follow(request, frame, decoded);
     writeNext();
 }
@@ -282,7 +276,7 @@ void LinkSession::firstByteTimeout()
     busy = false;
     ++stats.timeouts;
     const Request request = current;
-    deliver([&] { emit timedOut(request, timeoutMs(request.frame)); });
+    emit timedOut(request, timeoutMs(request.frame));
     emit statisticsChanged();
     if (request.kind == VerifyKind)
         verificationFailed(Verification::NoAnswer);
@@ -296,7 +290,7 @@ void LinkSession::drop(DropReason reason)
     buffer.clear();
     silenceTimer->stop();
     ++stats.badFrames;
-    deliver([&] { emit dropped(bytes, reason); });
+    emit dropped(bytes, reason);
     emit statisticsChanged();
     if (busy && receiving)
         endGarbled(reason);
@@ -311,7 +305,7 @@ void LinkSession::endGarbled(DropReason reason)
     busy = false;
     receiving = false;
     const Request request = current;
-    deliver([&] { emit garbled(request, reason); });
+    emit garbled(request, reason);
     if (request.kind == VerifyKind)
         verificationFailed(Verification::NoAnswer);
     writeNext();
@@ -325,7 +319,7 @@ void LinkSession::dropReceived()
     buffer.clear();
     silenceTimer->stop();
     ++stats.badFrames;
-    deliver([&] { emit dropped(bytes, reasonOf(ModbusReply::flaw(bytes))); });
+    emit dropped(bytes, reasonOf(ModbusReply::flaw(bytes)));
     emit statisticsChanged();
 }
 
@@ -359,9 +353,9 @@ void LinkSession::lose(const PortFailure &failure)
         const DropReason reason = failure.kind == PortFailure::FailingAdapter
                                       ? DropReason::AdapterNoise
                                       : DropReason::Incomplete;
-        deliver([&] { emit dropped(bytes, reason); });
+        emit dropped(bytes, reason);
     }
     abandon();
     failureTimer->stop();
-    deliver([&] { emit portLost(failure); });
+    emit portLost(failure);
 }

@@ -49,8 +49,8 @@ struct LinkRequest
 // order; a periodic read that finds it busy is skipped, and the last one skipped goes out as soon
 // as the line is free.
 //
-// Everything the owner must show or record comes as a signal; a request the owner submits while
-// it handles one goes out after the signal has been handled.
+// Everything the owner must show or record comes as a signal, once the session's own state is
+// settled: a handler may submit requests, and may run a modal box (the line goes on meanwhile).
 class LinkSession : public QObject
 {
     Q_OBJECT
@@ -144,7 +144,6 @@ private:
     bool write(const Request &request);
     void writeNext();
     std::optional<Request> takeNext();
-    void deliver(const std::function<void()> &emitSignal);
 
     // identity and verification
     void follow(const Request &request, const QByteArray &reply,
@@ -172,7 +171,6 @@ private:
     bool receiving = false; // bytes have come since the outstanding request was written
     qint64 sentAtMs = 0;
     qint64 firstByteDeadlineMs = 0;
-    int delivering = 0; // signals being handled: what they submit waits until they are done
 
     int openings = 0;
     int failureOpening = -1;

@@ -11,7 +11,7 @@ namespace ReadingsCsv {
 
 QString header()
 {
-    return QStringLiteral("time,temperature,humidity,dew_point,unit");
+    return QStringLiteral("time,temperature,humidity,dew_point,unit,address,serial");
 }
 
 QString row(const QDateTime &time, const Reading &reading)
@@ -19,8 +19,13 @@ QString row(const QDateTime &time, const Reading &reading)
     auto field = [&](const std::optional<double> &value) {
         return value ? reading.text(*value) : QString();
     };
-    return QStringList{time.toString(Qt::ISODateWithMs), field(reading.temperature),
-                       field(reading.humidity), field(reading.dewPoint), reading.unit()}
+    return QStringList{time.toString(Qt::ISODateWithMs),
+                       field(reading.temperature),
+                       field(reading.humidity),
+                       field(reading.dewPoint),
+                       reading.unit(),
+                       reading.address > 0 ? QString::number(reading.address) : QString(),
+                       reading.serial}
         .join(QLatin1Char(','));
 }
 

@@ -37,6 +37,8 @@ struct Reading
     std::optional<double> dewPoint;
     int decimals = 1;        // 1 for the tenths block, 2 for the hundredths block
     bool fahrenheit = false; // temperature and dew point in degrees Fahrenheit
+    int address = 0;         // the slave that answered (0: not known)
+    QString serial;          // the serial number of the unit, once known
 
     bool isEmpty() const { return !temperature && !humidity && !dewPoint; }
     QString unit() const; // "°C" or "°F"
@@ -44,8 +46,9 @@ struct Reading
     QString text(double value) const { return QString::number(value, 'f', decimals); }
 };
 
-// The readings file: "time,temperature,humidity,dew_point,unit", UTF-8, "." as decimal mark,
-// ISO 8601 local time with milliseconds; a field the reading did not carry stays empty.
+// The readings file: "time,temperature,humidity,dew_point,unit,address,serial", UTF-8, "." as
+// decimal mark, ISO 8601 local time with milliseconds; a field the reading did not carry stays
+// empty. The address and serial name the unit each row came from.
 namespace ReadingsCsv {
 QString header();
 QString row(const QDateTime &time, const Reading &reading);

@@ -57,8 +57,10 @@ void TrendData::append(qint64 ms, qint64 wallMs, const Reading &reading)
         !formats.empty() && formats.back().format.fahrenheit != reading.fahrenheit;
     if (unitChanged && !isBreak(samples.back()))
         samples.push_back({at, {BreakValue, BreakValue, BreakValue}});
-    if (formats.empty() || newSegment || unitChanged ||
-        formats.back().format.decimals != reading.decimals)
+    const Reading &last = formats.empty() ? reading : formats.back().format;
+    const bool otherSource = last.address != reading.address || last.serial != reading.serial;
+    if (formats.empty() || newSegment || unitChanged || otherSource ||
+        last.decimals != reading.decimals)
         formats.push_back({size(), withoutValues(reading)});
     newSegment = false;
     samples.push_back(

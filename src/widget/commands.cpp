@@ -18,11 +18,45 @@ constexpr int SecondBlockItem = 0;
 enum MeasurementItem { AllItem = 0, TemperatureItem, HumidityItem, DewPointItem, StatusItem };
 } // namespace
 
-quint16 Widget::GetDeviceAddress() const
+namespace {
+// The text of an address field as a slave address: 1 to 247, or 0 for anything else.
+quint16 slaveAddressOf(const QString &text)
 {
-    const int address = form->lineEditAddress->text().toInt();
+    const int address = text.toInt();
     const bool valid = address >= Modbus::MinSlaveAddress && address <= Modbus::MaxSlaveAddress;
     return valid ? quint16(address) : 0;
+}
+} // namespace
+
+quint16 Widget::GetDeviceAddress() const
+{
+    return slaveAddressOf(form->lineEditAddress->text());
+}
+
+// The field's address becomes the polls' when its editing finishes (Return, or the focus leaves
+// it) or when the tool sets it. An address that is not one (a text, 300) changes nothing: Setting
+// and Read say what is wrong with it.
+void Widget::CommitAddress()
+{
+    const QString text = form->lineEditAddress->text();
+    if (text.isEmpty() || slaveAddressOf(text) != 0)
+        committedAddress = text;
+}
+
+quint16 Widget::PollAddress() const
+{
+    return slaveAddressOf(committedAddress);
+}
+
+// Polling ends: the readings on screen are no longer current.
+void Widget::StopPolling()
+{
+    if (!IsPeriodicReadOn())
+        return;
+    form->pushButtonRead->setText(tr("Read"));
+    timerRead->stop();
+    BreakTrend();
+    GreyReadings();
 }
 
 // A one-off request goes out now, or once the line is free.
@@ -139,9 +173,7 @@ void Widget::PushButtonReadSlot()
         form->pushButtonRead->setText(tr("Stop"));
         timerRead->start(period);
     } else {
-        form->pushButtonRead->setText(tr("Read"));
-        timerRead->stop();
-        BreakTrend();
+        StopPolling();
     }
 }
 
@@ -153,9 +185,8 @@ void Widget::ReadHumitureOrder()
     timerRead->start(period);
     if (follower->pollsPaused()) // the port is lost, or the device not yet heard again
         return;
-    if (form->lineEditAddress->text().isEmpty()) {
-        timerRead->stop();
-        form->pushButtonRead->setText(tr("Read"));
+    if (committedAddress.isEmpty()) {
+        StopPolling();
         showError(tr("The address is empty!"));
         return;
     }
@@ -165,7 +196,7 @@ void Widget::ReadHumitureOrder()
     const bool single = item >= TemperatureItem && item <= StatusItem;
     const quint16 startRegister = quint16(block + (single ? item - TemperatureItem : 0));
     const quint16 count = single ? 1 : Reg::BlockSize;
-    CommState.deviceAddress = GetDeviceAddress();
+    CommState.deviceAddress = PollAddress();
     // While a request is outstanding this tick sends nothing; the line sends it when it frees.
     link->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
                                           Modbus::ReadHoldingRegisters, startRegister, count),

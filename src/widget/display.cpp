@@ -14,9 +14,11 @@ const QChar DegreeCelsius(0x2103);
 const QChar DegreeFahrenheit(0x2109);
 } // namespace
 
+// The tool sets the address: the polls take it at once.
 void Widget::ShowAddress()
 {
     form->lineEditAddress->setText(QString::number(CommState.deviceAddress));
+    CommitAddress();
 }
 
 void Widget::ShowBaudRate()
@@ -28,7 +30,11 @@ void Widget::ShowDeviceType()
 {
     form->comboBoxDeviceType->setCurrentIndex(CommState.deviceType);
     // Order the items so that each names the scale of the block its index reads: index 0
-    // reads the second block, hundredths for device type 0 and tenths for the others.
+    // reads the second block, hundredths for device type 0 and tenths for the others. The
+    // scale chosen stays while the same device type answers.
+    const QString chosen = form->comboBoxRegister->currentText();
+    const bool sameType = registerItemsType == CommState.deviceType;
+    registerItemsType = CommState.deviceType;
     form->comboBoxRegister->clear();
     if (CommState.deviceType == 0) {
         form->comboBoxRegister->addItem(QStringLiteral("*100"));
@@ -37,6 +43,8 @@ void Widget::ShowDeviceType()
         form->comboBoxRegister->addItem(QStringLiteral("*10"));
         form->comboBoxRegister->addItem(QStringLiteral("*100"));
     }
+    if (sameType)
+        form->comboBoxRegister->setCurrentText(chosen);
 }
 
 void Widget::ShowDeviceInfo()
@@ -45,6 +53,7 @@ void Widget::ShowDeviceInfo()
     ShowBaudRate();
     form->labelVersions->setText(tr("Firmware version:") + tr("V") +
                                  DeviceInfo::firmwareText(CommState.firmwareVersion));
+    form->labelSerialNumber->setText(tr("Serial number:") + serialShown);
     form->comboBoxSensorType->setCurrentIndex(CommState.sensorType);
     ShowDeviceType();
     timerDelay->start(Timing::DisplayDelayMs);
@@ -98,15 +107,23 @@ void Widget::ShowReadingLabels(const QString &temperature, const QString &humidi
     }
 }
 
-// A poll went unanswered: the readings on screen turn grey until the next one arrives.
+// A poll went unanswered: the readings on screen turn grey until the next one arrives, and the
+// statistics say since when.
 void Widget::MarkReadingsStale()
 {
     if (staleSince.isNull())
         staleSince = QTime::currentTime();
-    for (QLabel *label : {form->labelTemperature, form->labelHumidity, form->labelDewTemp})
-        label->setText(label->text().replace(QStringLiteral("<font color=red>"),
-                                             QStringLiteral("<font color=gray>")));
+    GreyReadings();
     ShowStatistics();
+}
+
+// The readings on screen are no longer the linked unit's current ones.
+void Widget::GreyReadings()
+{
+    for (QLabel *label : {form->labelTemperature, form->labelHumidity, form->labelDewTemp})
+        if (label->text().contains(QStringLiteral("<font color=red>")))
+            label->setText(label->text().replace(QStringLiteral("<font color=red>"),
+                                                 QStringLiteral("<font color=gray>")));
 }
 
 void Widget::ShowStatistics()

@@ -7,11 +7,14 @@
 #include "forms/widgetform.h"
 #include "link/linkfollower.h"
 
+#include <QMessageBox>
+
 // The device took the write: at the new rate, the window's record follows it.
 void Widget::FollowChange(const SettingChange &change)
 {
     if (change.kind == SettingChange::BaudRate) {
         CommState.baudRate = change.value;
+        answeredHere = false;
         ShowLinkState();
     }
 }
@@ -65,6 +68,8 @@ void Widget::AnswerAfterLoss()
 
 void Widget::AdapterBack()
 {
+    if (lossBox) // the box about the loss is out of date
+        lossBox->accept();
     follower->setNote(QString());
     LogNote(tr("%1 is back").arg(CommState.portName));
     ShowLinkState();

@@ -11,18 +11,29 @@
 #include <QTimer>
 
 // The link stays as it is while the dialog is open (its own port is listed as free), and after
-// Cancel; a search under way stops.
+// Cancel. A search under way ends: Cancel then leaves the tool not linked, never at a rate where
+// nothing answered.
 void Widget::PushButtonLinkSlot()
 {
+    const bool wasSearching = searching;
     if (searching)
         EndSearch();
     SerialportSettingDialog dialog(nullptr, serialPort->isOpen() ? CommState.portName : QString());
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted) {
+        if (wasSearching) {
+            StopPolling();
+            link->close();
+            ShowLinkState();
+        }
         return;
+    }
     follower->stopWaiting();
     link->close();
     link->forgetUnit();
+    GreyReadings();
     searchFailed = false;
+    heardDuringSearch.clear();
+    otherUnitNote.clear();
     link->resetStatistics();
     staleSince = QTime();
     follower->setNote(QString());
@@ -67,10 +78,7 @@ void Widget::AUTOUartInit()
         CommState.autoBaudIndex = 0;
     }
     if (CommState.autoBaudIndex >= CommState.autoBaudCount) {
-        EndSearch();
-        searchFailed = true;
-        ShowLinkState();
-        showError(tr("Communication error!"));
+        FailSearch();
         return;
     }
     CommState.baudRate = CommState.baudCandidates[CommState.autoBaudIndex];
@@ -89,10 +97,10 @@ void Widget::AUTOUartInit()
 PortFailure Widget::OpenConfiguredPort()
 {
     const PortFailure failure = link->open(CommState.portName, CommState.baudRate);
-    if (!failure.failed()) {
+    answeredHere = false;
+    if (!failure.failed())
         CommState.rxBuffer.clear();
-        ShowLinkState();
-    }
+    ShowLinkState();
     return failure;
 }
 
@@ -100,6 +108,8 @@ bool Widget::OpenSerialPort()
 {
     const PortFailure failure = OpenConfiguredPort();
     if (failure.failed()) {
+        if (searching)
+            EndSearch();
         if (CommState.portName.isEmpty())
             showError(tr("No serial port was chosen."));
         else
@@ -114,45 +124,84 @@ bool Widget::OpenSerialPort()
 // Every opening starts a new exchange: the device-information read goes first.
 void Widget::SendDeviceInfoRead(RequestKind kind)
 {
-    const quint8 slave = searchAtSlave0 ? Modbus::BroadcastAddress : quint8(GetDeviceAddress());
+    const quint16 address = kind == ReconnectRequest ? PollAddress() : GetDeviceAddress();
+    const quint8 slave = searchAtSlave0 ? Modbus::BroadcastAddress : quint8(address);
     link->submit({ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, Reg::Address,
                                             Reg::DeviceInfoCount),
                   kind},
                  LinkSession::First);
 }
 
+// No candidate answered: polling stops, and the link state names what came back at the rates
+// where something did.
+void Widget::FailSearch()
+{
+    EndSearch();
+    searchFailed = true;
+    StopPolling();
+    GreyReadings();
+    ShowLinkState();
+    if (!heardDuringSearch.isEmpty())
+        LogNote(LinkStateText());
+    showError(tr("Communication error!"));
+}
+
+// Something came back at the candidate rate, but no answer: said if the search fails.
+void Widget::NoteHeardDuringSearch(const QString &what)
+{
+    if (!searching)
+        return;
+    const QString heard = tr("at %1: %2").arg(CommState.baudRate).arg(what);
+    if (!heardDuringSearch.contains(heard))
+        heardDuringSearch << heard;
+}
+
 // The port is gone: the search stops, the loss is logged, the tool waits for the adapter to come
-// back, and the user is told once.
+// back, and the user is told once (the box closes itself when the adapter is back).
 void Widget::LosePort(const PortFailure &failure)
 {
     const bool wasSearching = searching;
     EndSearch();
+    answeredHere = false;
     CommState.rxBuffer.clear();
     LogNote(tr("%1 lost: %2").arg(CommState.portName, failure.text()));
     BreakTrend();
+    GreyReadings();
     // A rate still being searched is nothing to come back to.
     if (!wasSearching && !CommState.portName.isEmpty() && CommState.baudRate != 0) {
         follower->startWaiting(CommState.portName, CommState.baudRate);
         follower->setNote(tr("waiting for the adapter to come back"));
     }
     ShowLinkState();
-    showError(tr("USB device error, please reconnect USB device!"));
+    showError(tr("USB device error, please reconnect USB device!"), &lossBox);
 }
 
-// Whether the tool is linked, to which port and at which rate.
+// Whether the tool is linked, to which port and at which rate: "linked" only once the device has
+// answered there.
 void Widget::ShowLinkState()
 {
-    QString state;
-    if (searching)
-        state = searchAtSlave0 ? tr("searching %1 at slave 0…").arg(CommState.baudRate)
-                               : tr("searching %1…").arg(CommState.baudRate);
-    else if (serialPort->isOpen() && searchFailed)
-        state = tr("%1: no answer at any rate").arg(CommState.portName);
-    else if (serialPort->isOpen())
-        state = tr("%1 at %2, linked").arg(CommState.portName).arg(serialPort->baudRate());
-    else if (follower->isWaiting())
-        state = tr("port lost");
-    else
-        state = tr("not linked");
+    const QString state = LinkStateText();
     form->labelLinkState->setText(state);
+}
+
+QString Widget::LinkStateText() const
+{
+    if (searching)
+        return searchAtSlave0 ? tr("searching %1 at slave 0…").arg(CommState.baudRate)
+                              : tr("searching %1…").arg(CommState.baudRate);
+    if (follower->isWaiting())
+        return tr("port lost");
+    if (!serialPort->isOpen())
+        return tr("not linked");
+    if (searchFailed && heardDuringSearch.isEmpty())
+        return tr("%1: no answer at any rate").arg(CommState.portName);
+    if (searchFailed)
+        return tr("%1: no valid answer at any rate; %2")
+            .arg(CommState.portName, heardDuringSearch.join(QStringLiteral("; ")));
+    if (!otherUnitNote.isEmpty())
+        return otherUnitNote;
+    const QString where = CommState.portName;
+    const int rate = serialPort->baudRate();
+    return answeredHere ? tr("%1 at %2, linked").arg(where).arg(rate)
+                        : tr("%1 at %2, no answer").arg(where).arg(rate);
 }

@@ -8,6 +8,7 @@
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
+#include "view/trendwindow.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -25,6 +26,10 @@ void Widget::OnAnswered(const LinkSession::Request &request, const QByteArray &r
                         const ModbusReply::Decoded &decoded)
 {
     CommState.rxBuffer.clear();
+    if (!answeredHere) {
+        answeredHere = true;
+        ShowLinkState();
+    }
     if (request.kind == LinkSession::VerifyKind) {
         // Shown once the session has checked that it is the same unit (ShowVerification).
         CommState.responseReceived = 1;
@@ -39,7 +44,10 @@ void Widget::OnAnswered(const LinkSession::Request &request, const QByteArray &r
 void Widget::AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded)
 {
     StoreDecoded(decoded);
-    RecordReading(decoded.reading);
+    Reading reading = decoded.reading;
+    reading.address = ModbusFrame::slaveOf(frame);
+    reading.serial = link->unit().known ? link->unit().serial : QString();
+    RecordReading(reading);
     ShowDecoded(decoded);
     CommState.responseReceived = 1;
     const QString text = ModbusFrame::hexText(frame);
@@ -59,6 +67,8 @@ void Widget::StoreDecoded(const ModbusReply::Decoded &decoded)
     CommState.firmwareVersion = device.firmware.value_or(CommState.firmwareVersion);
     CommState.deviceType = device.deviceType.value_or(CommState.deviceType);
     CommState.sensorType = device.sensorType.value_or(CommState.sensorType);
+    if (!device.serial.isEmpty())
+        serialShown = device.serial;
     const ModbusReply::RawReadings &raw = decoded.raw;
     CommState.temperatureRaw = raw.temperature.value_or(CommState.temperatureRaw);
     CommState.humidityRaw = raw.humidity.value_or(CommState.humidityRaw);
@@ -103,6 +113,7 @@ void Widget::ShowDecoded(const ModbusReply::Decoded &decoded)
 void Widget::OnLate(const QByteArray &frame)
 {
     CommState.rxBuffer.clear();
+    NoteHeardDuringSearch(tr("a late reply"));
     LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame), tr("(late, ignored)"));
 }
 
@@ -112,21 +123,43 @@ void Widget::OnDropped(const QByteArray &bytes, LinkSession::DropReason reason)
 {
     CommState.rxBuffer.clear();
     QString text;
+    QString heard;
     switch (reason) {
     case LinkSession::DropReason::Incomplete:
         text = tr("(incomplete)");
+        heard = tr("a garbled reply (incomplete)");
         break;
     case LinkSession::DropReason::BadCrc:
         text = tr("(bad CRC)");
+        heard = tr("a garbled reply (bad CRC)");
         break;
     case LinkSession::DropReason::ExtraBytes:
         text = tr("(extra bytes)");
+        heard = tr("a garbled reply (extra bytes)");
         break;
     case LinkSession::DropReason::OtherSlave:
         text = tr("(from slave %1)").arg(ModbusFrame::slaveOf(bytes));
+        heard = tr("a reply from slave %1").arg(ModbusFrame::slaveOf(bytes));
         break;
     case LinkSession::DropReason::AdapterNoise:
         return;
     }
     LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(bytes), text);
+    NoteHeardDuringSearch(heard);
+}
+
+// Another transmitter answers on the port than the one linked (swapped behind the same adapter,
+// or another adapter under the same name): said in the view and in the link state; the button
+// requests meant for the old unit are dropped, its readings grey, and the trend starts anew.
+// Polling goes on with the new unit.
+void Widget::OnIdentified(const UnitIdentity &unit, const UnitIdentity &previous)
+{
+    if (!unit.isOtherUnit(previous))
+        return;
+    otherUnitNote = tr("a different unit is on %1 now: %2").arg(CommState.portName, unit.label());
+    LogNote(otherUnitNote);
+    link->dropWaiting();
+    GreyReadings();
+    trendWindow->startSegment();
+    ShowLinkState();
 }

@@ -8,6 +8,7 @@
 #include "view/trendwindow.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -94,6 +95,9 @@ void Widget::connectSignals()
     connect(link, &LinkSession::portLost, this, &Widget::LosePort);
     connect(link, &LinkSession::followingChange, this, &Widget::FollowChange);
     connect(link, &LinkSession::changeChecked, this, &Widget::ShowVerification);
+    connect(link, &LinkSession::identified, this, &Widget::OnIdentified);
+    // The polls take the address once it is entered, never a half-typed one.
+    connect(form->lineEditAddress, &QLineEdit::editingFinished, this, &Widget::CommitAddress);
     connect(link, &LinkSession::statisticsChanged, this, &Widget::ShowStatistics);
     connect(follower, &LinkFollower::back, this, &Widget::AdapterBack);
     connect(follower, &LinkFollower::gaveUp, this, &Widget::AdapterGone);
@@ -110,7 +114,18 @@ void Widget::PushButtonCloseSlot()
     QCoreApplication::quit();
 }
 
-void Widget::showError(const QString &text)
+// One box at a time for the same message: a box runs its own event loop, in which the timers
+// that raised it may try again. Where the caller asks, handle points to the box while it is open.
+void Widget::showError(const QString &text, QMessageBox **handle)
 {
-    QMessageBox::information(this, tr("Error"), text, QMessageBox::Ok);
+    if (boxesOpen.contains(text))
+        return;
+    boxesOpen << text;
+    QMessageBox box(QMessageBox::Information, tr("Error"), text, QMessageBox::Ok, this);
+    if (handle)
+        *handle = &box;
+    box.exec();
+    if (handle)
+        *handle = nullptr;
+    boxesOpen.removeOne(text);
 }

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class LinkFollower;
+class QMessageBox;
 class QTimer;
 class TrendWindow;
 namespace Ui {
@@ -72,8 +73,11 @@ private:
     void SendDeviceInfoRead(RequestKind kind);
     void LosePort(const PortFailure &failure);
     void EndSearch();
+    void FailSearch();
+    void NoteHeardDuringSearch(const QString &what);
     void ShowLinkState();
-    void showError(const QString &text);
+    QString LinkStateText() const;
+    void showError(const QString &text, QMessageBox **handle = nullptr);
 
     // the session's events
     void OnWritten(const LinkSession::Request &request);
@@ -84,6 +88,7 @@ private:
     void OnGarbled(const LinkSession::Request &request);
     void OnLate(const QByteArray &frame);
     void OnDropped(const QByteArray &bytes, LinkSession::DropReason reason);
+    void OnIdentified(const UnitIdentity &unit, const UnitIdentity &previous);
     void StartRequest(const LinkSession::Request &request);
 
     // following the device: verified setting changes, reconnect after a replug
@@ -96,6 +101,9 @@ private:
 
     // command set
     quint16 GetDeviceAddress() const;
+    void CommitAddress();
+    quint16 PollAddress() const;
+    void StopPolling();
     void ReadRegisterOrder(quint16 startRegister, quint16 count);
     void WriteRegisterOrder(quint16 startRegister, quint16 value);
     void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
@@ -121,6 +129,7 @@ private:
     void ShowReadingLabels(const QString &temperature, const QString &humidity,
                            const QString &dewPoint);
     void MarkReadingsStale();
+    void GreyReadings();
     QString FormatReading(float value, int decimals, bool humidity) const;
 
     // message log
@@ -149,9 +158,17 @@ private:
     LinkSession *link;
     LinkFollower *follower;
     QTime staleSince; // the first poll without a reply since the last reading; null when fresh
-    bool searching = false;      // an automatic baud search is under way
-    bool searchAtSlave0 = false; // its second run, at the slave every device answers
-    bool searchFailed = false;   // the last search found no device
+    bool searching = false;         // an automatic baud search is under way
+    bool searchAtSlave0 = false;    // its second run, at the slave every device answers
+    bool searchFailed = false;      // the last search found no device
+    QStringList heardDuringSearch;  // what came back at rates that gave no valid answer
+    bool answeredHere = false;      // the device has answered at this opening and rate
+    QString otherUnitNote;          // a different unit came on this port
+    QString committedAddress;       // the address field as polls take it: set, not typed
+    QString serialShown;            // the serial number of the last device information
+    int registerItemsType = -1;     // the device type the "Magnification:" items are ordered for
+    QStringList boxesOpen;          // one box at a time for the same message
+    QMessageBox *lossBox = nullptr; // the box about a lost adapter, closed when it is back
     bool askBeforeAddressWrite = true;
     TrendWindow *trendWindow;
     QElapsedTimer monotonic;  // the trend's clock, which no clock change moves

@@ -18,11 +18,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace TestSupport {
 
@@ -50,10 +53,13 @@ inline QList<QStringList> loadVectors()
     return vectors;
 }
 
-// Every modal message box is closed with its Yes or OK button and recorded as "title/text".
-// nextBox() takes the oldest, waiting up to ten seconds; a box no test took fails the run.
+// Every modal message box is recorded once as "title/text" and closed with its Yes or OK button,
+// unless a test leaves boxes open for a while. nextBox() takes the oldest, waiting up to ten
+// seconds; a box no test took fails the run.
 inline QStringList boxesSeen;
 inline bool tickNextCheckBox = false; // the next box's check box ("Don't ask again") is ticked
+inline bool leaveBoxesOpen = false;
+inline std::function<void()> whenBoxOpens; // runs as a box is first seen
 
 // What the address write asks first, each time until the user says not to ask again.
 inline const QString AddressConfirmation = "Address/The new address is sent to every device on the "
@@ -68,14 +74,23 @@ inline QString nextBox()
 inline int runGuiTest(QObject &test, int argc, char *argv[])
 {
     QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+    QPointer<QMessageBox> seen;
+    QObject::connect(&closer, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (box != seen) {
+            seen = box;
+            if (whenBoxOpens)
+                whenBoxOpens();
             boxesSeen << box->windowTitle() + '/' + box->text();
-            if (box->checkBox())
-                box->checkBox()->setChecked(std::exchange(tickNextCheckBox, false));
-            QAbstractButton *yes = box->button(QMessageBox::Yes);
-            (yes ? yes : box->button(QMessageBox::Ok))->click();
         }
+        if (leaveBoxesOpen)
+            return;
+        if (box->checkBox())
+            box->checkBox()->setChecked(std::exchange(tickNextCheckBox, false));
+        QAbstractButton *yes = box->button(QMessageBox::Yes);
+        (yes ? yes : box->button(QMessageBox::Ok))->click();
     });
     closer.start(10);
     const int failures = QTest::qExec(&test, argc, argv);

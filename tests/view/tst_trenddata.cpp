@@ -116,12 +116,17 @@ private slots:
         QCOMPARE(data.wallTime(1000).toMSecsSinceEpoch(), Start + 1000);
         QCOMPARE(data.wallTime(3000).toMSecsSinceEpoch(), Start + 3000 - 3600000);
         QCOMPARE(data.formatAt(1).decimals * 10 + data.formatAt(2).decimals, 12);
-        // A row of the readings file: what the reading did not carry stays empty.
+        // A row of the readings file: what the reading did not carry stays empty; the unit it
+        // came from is named.
         Reading humidityOnly = hundredths;
         humidityOnly.temperature = humidityOnly.dewPoint = std::nullopt;
         humidityOnly.fahrenheit = true;
-        QCOMPARE(ReadingsCsv::row(QDateTime(QDate(2026, 12, 7), QTime(14, 2, 17, 5)), humidityOnly),
-                 "2026-12-07T14:02:17.005,,2.00,,°F");
+        const QDateTime at(QDate(2026, 12, 7), QTime(14, 2, 17, 5));
+        QCOMPARE(ReadingsCsv::row(at, humidityOnly), "2026-12-07T14:02:17.005,,2.00,,°F,,");
+        humidityOnly.address = 12;
+        humidityOnly.serial = "123456789abc";
+        QCOMPARE(ReadingsCsv::row(at, humidityOnly),
+                 "2026-12-07T14:02:17.005,,2.00,,°F,12,123456789abc");
     }
 
     void unitConversion_data()
@@ -170,8 +175,8 @@ private slots:
         const QDateTime at = QDateTime(QDate(2026, 12, 7), QTime(14, 0));
         QCOMPARE(ReadingsCsv::row(at, data.readingAt(1)) + ' ' +
                      ReadingsCsv::row(at, data.readingAt(3)),
-                 "2026-12-07T14:00:00.000,25.0,42.0,15.0,°C "
-                 "2026-12-07T14:00:00.000,80.0,44.0,62.0,°F");
+                 "2026-12-07T14:00:00.000,25.0,42.0,15.0,°C,, "
+                 "2026-12-07T14:00:00.000,80.0,44.0,62.0,°F,,");
     }
 
     // A new segment breaks the lines after the last reading, once, and the next reading opens a

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -88,9 +89,10 @@ private slots:
         click(bench.window, "pushButtonRead");
         QCOMPARE(read->text(), "Read");
         QVERIFY(!bench.timer("timerRead")->isActive());
-        // With the address field empty, the next poll stops reading instead.
+        // With the address field emptied (and Return pressed), the next poll stops reading.
         QTRY_COMPARE(frames(bench.window, "TX").size(), frames(bench.window, "RX").size());
         bench.edit("lineEditAddress")->clear();
+        QTest::keyClick(bench.edit("lineEditAddress"), Qt::Key_Return);
         const int linesBefore = view(bench.window)->lineCount();
         click(bench.window, "pushButtonRead");
         QCOMPARE(nextBox(), "Error/The address is empty!");
@@ -127,8 +129,10 @@ private slots:
         QCOMPARE(frames(bench.window, "TX"), QStringList{"0003010000084421"});
         QCOMPARE(bench.edit("lineEditAddress")->text() +
                      bench.combo("comboBoxBaudRate")->currentText() + bench.label("labelVersions") +
+                     bench.label("labelSerialNumber") +
                      bench.combo("comboBoxSensorType")->currentText(),
-                 QString("1719200Firmware version:V2.0.4") + (type == 0 ? "SHT3X/4X" : "SHT2X/3X"));
+                 QString("1719200Firmware version:V2.0.4Serial number:123456789abc") +
+                     (type == 0 ? "SHT3X/4X" : "SHT2X/3X"));
         QCOMPARE(bench.combo("comboBoxDeviceType")->currentIndex(), type);
         QCOMPARE(scale->currentIndex(), 0);
         QCOMPARE(itemsOf(scale).join(','), type == 0 ? "*100,*10" : "*10,*100");
@@ -232,6 +236,58 @@ private slots:
         QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
         QVERIFY(!bench.port()->isOpen() && CommState.rxBuffer.isEmpty());
         QCOMPARE(frames(bench.window, "RX").size(), 3);
+    }
+
+    // Typing in the address field redirects no poll: the polls take the address once it is
+    // entered (Return, or the focus leaves the field), and an address that is not one changes
+    // nothing. An empty one stops polling with one box, whatever else meets it meanwhile.
+    void addressTakesEffectWhenEntered()
+    {
+        DeviceSettings settings;
+        settings.address = 42;
+        Bench bench(settings);
+        QLineEdit *field = bench.edit("lineEditAddress");
+        field->setText("42");
+        QVERIFY(bench.linkAtDeviceRate());
+        click(bench.window, "pushButtonRead");
+        auto slaves = [&] {
+            QSet<int> seen;
+            for (const QByteArray &request : bench.transmitter.requests())
+                seen << quint8(request.at(0));
+            return seen;
+        };
+        auto pollsAfter = [&](int count) {
+            const int before = bench.transmitter.requests().size();
+            QTRY_VERIFY(bench.transmitter.requests().size() >= before + count);
+        };
+        field->selectAll();
+        QTest::keyClicks(field, "4"); // on the way to 43
+        pollsAfter(3);
+        QTest::keyClicks(field, "3");
+        pollsAfter(3);
+        for (const char *notAnAddress : {"300", "abc"}) {
+            field->setText(notAnAddress);
+            QTest::keyClick(field, Qt::Key_Return);
+            pollsAfter(3);
+        }
+        QCOMPARE(slaves(), QSet<int>({42}));
+        field->setText("7");
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE(quint8(bench.transmitter.requests().last().at(0)), quint8(7));
+        leaveBoxesOpen = true;
+        whenBoxOpens = [&] { // Setting pressed while the poll's box is up
+            QTimer::singleShot(0, [&] {
+                leaveBoxesOpen = false;
+                QMetaObject::invokeMethod(&bench.window, "PushButtonAddressSlot");
+            });
+        };
+        field->clear();
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(nextBox(), "Error/The address is empty!");
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        whenBoxOpens = nullptr;
+        QVERIFY(boxesSeen.isEmpty());
+        QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(), "Read");
     }
 
     // A device that falls silent: each poll times out, the readings turn grey and the statistics

@@ -39,11 +39,13 @@ private slots:
     {
         Bench bench;
         QVERIFY(bench.linkAtDeviceRate());
+        bench.combo("comboBoxRegister")->setCurrentText("*10"); // the choice stays
         click(bench.window, "pushButtonRead");
         bench.combo("comboBoxBaudRate")->setCurrentText("19200");
         click(bench.window, "pushButtonBaudRate");
         QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | now at 19200, verified"));
         QCOMPARE(bench.transmitter.lineBaudRate(), 19200);
+        QCOMPARE(bench.combo("comboBoxRegister")->currentText(), "*10");
         const int replies = frames(bench.window, "RX").size();
         QTRY_VERIFY(frames(bench.window, "RX").size() >= replies + 3); // polling goes on
         click(bench.window, "pushButtonRead");
@@ -89,14 +91,23 @@ private slots:
     {
         LinkedBench bench;
         QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
+        bench.combo("comboBoxRegister")->setCurrentText("*10");
         child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
         click(bench.window, "pushButtonRead");
         QTRY_VERIFY(frames(bench.window, "RX").size() >= 5);
+        leaveBoxesOpen = true; // the box about the loss closes itself once the adapter is back
+        whenBoxOpens = [&] { QTimer::singleShot(1500, [&] { bench.transmitter.replug(); }); };
         bench.transmitter.unplug();
         QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
-        QTimer::singleShot(1500, [&] { bench.transmitter.replug(); });
         QTRY_VERIFY_WITH_TIMEOUT(notes(bench.window).join(',').contains(bench.path + " is back"),
                                  5000);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        leaveBoxesOpen = false;
+        whenBoxOpens = nullptr;
+        QVERIFY(notes(bench.window)
+                    .join(',')
+                    .contains(bench.path + " lost: the adapter was unplugged"));
+        QCOMPARE(bench.combo("comboBoxRegister")->currentText(), "*10");
         const int replies = frames(bench.window, "RX").size();
         QTRY_VERIFY2(frames(bench.window, "RX").size() >= replies + 5,
                      qPrintable(view(bench.window)->plainText().right(2000)));
@@ -115,6 +126,43 @@ private slots:
                          !Capture::parseLine(captured[i - 1])->received,
                      qPrintable(captured[i]));
         QVERIFY(!bench.label("labelStatistics").contains("waiting"));
+    }
+
+    // Another unit behind the same port (swapped while the adapter was out): announced in the
+    // view and the link state, its serial shown, the readings file names it, the trend starts a
+    // new segment, the old unit's scale choice goes, and polling goes on.
+    void aDifferentUnitIsAnnounced()
+    {
+        LinkedBench bench;
+        QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
+        bench.combo("comboBoxRegister")->setCurrentText("*10");
+        child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+        click(bench.window, "pushButtonRead");
+        QTRY_VERIFY(frames(bench.window, "RX").size() >= 4);
+        bench.transmitter.unplug();
+        QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+        DeviceSettings &unit = bench.transmitter.model().settings();
+        unit.deviceType = 1;
+        unit.serialNumber[0] = 0x0000;
+        unit.serialNumber[1] = 0xdead;
+        unit.serialNumber[2] = 0xbeef;
+        unit.temperature = 30;
+        QVERIFY(bench.transmitter.replug());
+        const QString announced =
+            "a different unit is on " + bench.path + " now: serial 0000deadbeef, Tervin-C";
+        QTRY_VERIFY_WITH_TIMEOUT(notes(bench.window).contains(announced), 5000);
+        QCOMPARE(bench.label("labelLinkState"), announced);
+        QCOMPARE(bench.label("labelSerialNumber"), "Serial number:0000deadbeef");
+        QCOMPARE(bench.combo("comboBoxRegister")->currentIndex(), 0);
+        QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>30.0"));
+        click(bench.window, "pushButtonRead");
+        const QStringList files = QDir("Data").entryList({"Readings*.csv"});
+        QCOMPARE(files.size(), 1);
+        QStringList serials;
+        for (const QString &row : linesOf("Data/" + files[0]).mid(1))
+            if (serials.isEmpty() || serials.last() != row.section(',', 6))
+                serials << row.section(',', 6);
+        QCOMPARE(serials, QStringList({"123456789abc", "0000deadbeef"}));
     }
 
     // Gone and back ten times: every drop and return logged, one box a drop, one timer throughout.

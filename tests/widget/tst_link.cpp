@@ -72,14 +72,90 @@ private slots:
         QTRY_VERIFY(bench.label("labelTemperature").contains("23.50"));
     }
 
+    // No valid answer at any rate: the link state names what came back where something did.
+    void noAnswerAtAnyRate_data()
+    {
+        QTest::addColumn<bool>("garbled");
+        QTest::addColumn<QString>("state"); // after the port's name
+        QTest::newRow("silent") << false << ": no answer at any rate";
+        QTest::newRow("bad CRC")
+            << true << ": no valid answer at any rate; at 9600: a garbled reply (bad CRC)";
+    }
+
     void noAnswerAtAnyRate()
     {
+        QFETCH(bool, garbled);
+        QFETCH(QString, state);
         Bench bench;
-        searchForASilentDevice(bench);
+        Faults faults;
+        faults.noReply = !garbled;
+        faults.corruptCrc = garbled;
+        bench.transmitter.setFaults(faults);
+        link(bench.window, bench.path, "AUTO");
         QCOMPARE(nextBox(), "Error/Communication error!");
         QVERIFY(!bench.timer("timerAuto")->isActive() && bench.port()->isOpen());
         QCOMPARE(frames(bench.window, "TX").size() + bench.transmitter.requests().size(), 12);
         QCOMPARE(bench.transmitter.lineBaudRate(), 1200);
+        QCOMPARE(bench.label("labelLinkState"), bench.path + state);
+    }
+
+    // "linked" only once the device has answered at that port and rate; while a port cannot be
+    // opened, not linked.
+    void linkedOnlyOnceTheDeviceAnswers()
+    {
+        Bench bench;
+        Faults silent;
+        silent.noReply = true;
+        bench.transmitter.setFaults(silent);
+        link(bench.window, bench.path, "9600");
+        QTRY_VERIFY(notes(bench.window).contains("no reply within 181 ms"));
+        QCOMPARE(bench.label("labelLinkState"), bench.path + " at 9600, no answer");
+        bench.transmitter.setFaults(Faults());
+        bench.edit("lineEditAddress")->setText("1");
+        click(bench.window, "pushButtonTypeRead");
+        QTRY_COMPARE(bench.label("labelLinkState"), bench.path + " at 9600, linked");
+        QString stateWhileBoxOpen;
+        whenBoxOpens = [&] { stateWhileBoxOpen = bench.label("labelLinkState"); };
+        link(bench.window, "/dev/tervin-none", "9600");
+        QVERIFY(nextBox().startsWith("Error/Cannot open the serial port /dev/tervin-none: "));
+        whenBoxOpens = nullptr;
+        QCOMPARE(stateWhileBoxOpen, "not linked");
+    }
+
+    // The readings on screen stop being current when polling stops, when the port is lost, when a
+    // Link starts and when a search fails (which also stops polling).
+    void readingsTurnGrey_data()
+    {
+        QTest::addColumn<QString>("event");
+        for (const char *event : {"Stop", "loss", "Link", "failed search"})
+            QTest::newRow(event) << event;
+    }
+
+    void readingsTurnGrey()
+    {
+        QFETCH(QString, event);
+        Bench bench;
+        QVERIFY(bench.linkAtDeviceRate());
+        click(bench.window, "pushButtonRead");
+        QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>23.5"));
+        if (event == "Stop") {
+            click(bench.window, "pushButtonRead");
+        } else if (event == "loss") {
+            bench.transmitter.unplug();
+            QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
+        } else if (event == "Link") {
+            link(bench.window, bench.path, "9600");
+        } else {
+            Faults silent;
+            silent.noReply = true;
+            bench.transmitter.setFaults(silent);
+            link(bench.window, bench.path, "AUTO");
+            QCOMPARE(nextBox(), "Error/Communication error!");
+            QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(), "Read");
+        }
+        for (const char *label : {"labelTemperature", "labelHumidity", "labelDewTemp"})
+            QVERIFY2(bench.label(label).contains("<font color=gray>"),
+                     qPrintable(bench.label(label)));
     }
 
     // A fixed rate opens the port once, 8N1. Link again offers the last port and rate; Cancel
@@ -140,7 +216,8 @@ private slots:
         QVERIFY(boxesSeen.isEmpty());
     }
 
-    // Link pressed while a search runs stops it; Cancel leaves the port as it is.
+    // Link pressed while a search runs ends it; Cancel then leaves the tool not linked, with the
+    // port closed, never at a rate where nothing answered.
     void cancelDuringASearch()
     {
         Bench bench;
@@ -148,11 +225,11 @@ private slots:
         QTRY_VERIFY(bench.transmitter.requests().size() >= 2);
         onNextDialog([](QDialog *dialog) { click(*dialog, "pushButtonCancel"); });
         click(bench.window, "pushButtonLink");
-        QVERIFY(!bench.timer("timerAuto")->isActive() && bench.port()->isOpen());
+        QVERIFY(!bench.timer("timerAuto")->isActive() && !bench.port()->isOpen());
         QSignalSpy steps(bench.timer("timerAuto"), &QTimer::timeout);
         QVERIFY(!steps.wait(1000)); // no further step, and no "Communication error!"
         QVERIFY(boxesSeen.isEmpty());
-        QCOMPARE(bench.label("labelLinkState"), bench.path + " at 19200, linked");
+        QCOMPARE(bench.label("labelLinkState"), "not linked");
     }
 
     // Only ports that open now are listed, in the system's order; the others are named below

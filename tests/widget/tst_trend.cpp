@@ -117,7 +117,7 @@ private slots:
         const QStringList readingsFiles = QDir("Data").entryList({"Readings*.csv"});
         QCOMPARE(readingsFiles.size(), 1);
         const QByteArray csv = readAll("Data/" + readingsFiles[0]);
-        QVERIFY(csv.startsWith("time,temperature,humidity,dew_point,unit\n")); // no BOM, LF
+        QVERIFY(csv.startsWith("time,temperature,humidity,dew_point,unit,address,serial\n"));
         const QStringList rows = QString::fromUtf8(csv).split('\n', Qt::SkipEmptyParts).mid(1);
         QStringList fromCapture;
         for (const QString &line :
@@ -130,7 +130,7 @@ private slots:
             auto word = [&reply](int at) {
                 return quint16(quint8(reply[at]) << 8 | quint8(reply[at + 1]));
             };
-            fromCapture << QString("%1,%2,%3,°C")
+            fromCapture << QString("%1,%2,%3,°C,1,123456789abc")
                                .arg(qint16(word(3)) / 100.0, 0, 'f', 2)
                                .arg(word(5) / 100.0, 0, 'f', 2)
                                .arg(qint16(word(7)) / 100.0, 0, 'f', 2);
@@ -157,7 +157,7 @@ private slots:
         QVERIFY(trend(bench)->exportCsv(csv));
         const QStringList rows = linesOf(csv);
         QCOMPARE(rows.size(), 1 + 3);
-        QVERIFY2(rows[1].endsWith(",23.50,45.00,10.88,°C"), qPrintable(rows[1]));
+        QVERIFY2(rows[1].endsWith(",23.50,45.00,10.88,°C,1,123456789abc"), qPrintable(rows[1]));
         const QString png = bench.workDir.filePath("trend.png");
         QVERIFY(trend(bench)->saveImage(png));
         QCOMPARE(QImage(png).size(), child<QCustomPlot>(trend(bench), "trendPlot")->size());

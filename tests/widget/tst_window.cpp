@@ -3,6 +3,7 @@
 #include "forms/serialportsettingdialog.h"
 #include "startup.h"
 #include "testsupport.h"
+#include "view/elidedlabel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -67,6 +68,44 @@ private slots:
         QTimer::singleShot(0, [&window] { click(window, "pushButtonClose"); });
         QTimer::singleShot(10000, [] { QCoreApplication::exit(99); }); // never hang the suite
         QCOMPARE(QCoreApplication::exec(), 0);                         // Close quits with code 0
+    }
+
+    // However long the status texts grow, the window keeps its size, and it fits a 1366 x 768
+    // screen in either language: the status lines are cut to their space, whole in the tooltip.
+    void keepsItsSizeInBothLanguages_data()
+    {
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("English") << false;
+        QTest::newRow("Chinese") << true;
+    }
+
+    void keepsItsSizeInBothLanguages()
+    {
+        QFETCH(bool, chinese);
+        QTemporaryDir dir;
+        QTranslator translator;
+        if (chinese) {
+            QVERIFY(QDir(dir.path()).mkdir("Qm"));
+            QVERIFY(
+                QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
+        }
+        const auto window = startIn(dir.path(), translator);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QSize size = window->size();
+        const QString longText = QString("Sent 123456, replies 123456, timeouts 1234 ").repeated(6);
+        auto *statistics = child<ElidedLabel>(window.get(), "labelStatistics");
+        statistics->setText(longText);
+        child<ElidedLabel>(window.get(), "labelLinkState")->setText(longText);
+        child<QLabel>(window.get(), "labelVersions")->setText("Firmware version:V9.9.9");
+        child<QLabel>(window.get(), "labelSerialNumber")->setText("Serial number:123456789abc");
+        QCoreApplication::processEvents();
+        QCOMPARE(window->size(), size);
+        QCOMPARE(statistics->toolTip(), longText);
+        QVERIFY2(window->minimumSizeHint().width() <= 1100,
+                 qPrintable(QString::number(window->minimumSizeHint().width())));
+        QVERIFY(window->minimumSizeHint().height() <= 700);
+        QCoreApplication::removeTranslator(&translator);
     }
 
     // Qm/Chinese.qm in the current directory: the window, its boxes and the dialog in Chinese,
