@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -271,9 +270,13 @@ bool TrendWindow::exportCsv(const QString &path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << ReadingsCsv::header() << '\n';
+    // UTF-8 whatever the locale (the unit is "°C"), written as bytes: the same in Qt 5 and Qt 6.
+    bool written = true;
+    auto out = [&](const QString &row) {
+        const QByteArray bytes = (row + QLatin1Char('\n')).toUtf8();
+        written = written && file.write(bytes) == bytes.size();
+    };
+    out(ReadingsCsv::header());
     const int end = trend.lowerBound(std::nextafter(shownTo, HUGE_VAL));
     for (int i = trend.lowerBound(shownFrom); i < end; ++i) {
         const TrendData::Sample &sample = trend.at(i);
@@ -283,10 +286,9 @@ bool TrendWindow::exportCsv(const QString &path) const
         reading.temperature = valueOf(sample.value[TrendData::Temperature]);
         reading.humidity = valueOf(sample.value[TrendData::Humidity]);
         reading.dewPoint = valueOf(sample.value[TrendData::DewPoint]);
-        out << ReadingsCsv::row(trend.wallTime(sample.ms), reading) << '\n';
+        out(ReadingsCsv::row(trend.wallTime(sample.ms), reading));
     }
-    out.flush();
-    return out.status() == QTextStream::Ok && file.flush();
+    return written && file.flush();
 }
 
 void TrendWindow::askAndSaveImage()
