@@ -3,7 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 // Where Qt keeps its own translations. The one call that differs between the Qt versions the
@@ -29,4 +33,22 @@ void installTranslation(QCoreApplication &app, QTranslator &translator)
     auto *qtTexts = new QTranslator(&app);
     if (qtTexts->load(QStringLiteral("qtbase_zh_CN"), qtTranslationsPath()))
         app.installTranslator(qtTexts);
+}
+
+bool printVersionIfAsked(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tervin-test-tools %s\n", TERVIN_VERSION);
+            return true;
+        }
+    return false;
+}
+
+void quitAfterEnvironmentDelay()
+{
+    bool ok = false;
+    const int delayMs = qEnvironmentVariableIntValue("TERVIN_QUIT_AFTER_MS", &ok);
+    if (ok && delayMs >= 0)
+        QTimer::singleShot(delayMs, QCoreApplication::instance(), &QCoreApplication::quit);
 }
