@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# package_contents.sh BUILD_DIR|PACKAGE.deb DEPENDENCY...
+# package_contents.sh BUILD_DIR|PACKAGE.deb QT_MAJOR
 # Checks that the package carries what a working install needs: the window with its translation
 # beside it, the launcher, tervin-sim, tervin-cli with its bash completion, a manual page for every
 # program in /usr/bin, the desktop entry and its AppStream metainfo, the icons, the copyright file
-# and the changelog; that it depends on the given packages and recommends a CJK font; and that the
+# and the changelog; that it depends on the Qt it was built with (its serial port, chart library,
+# own Chinese texts and, for Qt 6, platform plugins) and recommends a CJK font; and that the
 # debug symbols package beside it holds the binaries' debug information. Given a build folder, it
 # makes the packages there with CPack into a scratch folder first.
 set -euo pipefail
 given="$1"
-shift
+dependencies=(libqt5serialport5 libqcustomplot2.1 qttranslations5-l10n)
+[ "$2" = 5 ] || dependencies=(libqt6serialport6 libqcustomplot2.1-qt6 qt6-translations-l10n qt6-qpa-plugins)
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 if [ -d "$given" ]; then
@@ -38,7 +40,7 @@ done
 for program in $(sed -n 's|.* \./usr/bin/\([^ ]*\).*|\1|p' <<<"$listing"); do
     check "manual page of $program" "has ./usr/share/man/man1/$program.1.gz"
 done
-for dependency in "$@"; do
+for dependency in "${dependencies[@]}"; do
     check "dependency $dependency" 'dpkg-deb -f "$deb" Depends | grep -qw -- "$dependency"'
 done
 check "recommended CJK font" 'dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-cjk'
