@@ -18,13 +18,17 @@ build="$top/build-package"
 [ "$qt" = 5 ] || build="$top/build-package-qt$qt"
 out="$build/packages"
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
 lintian_result="not run"
-
-fail() {
-    echo "package.sh: FAILED at step '$1'${2:+: $2}" >&2
-    exit 1
+current=""
+# Any command that fails stops the script (set -e); the step it was in is named.
+finish() {
+    local status=$?
+    rm -rf "$scratch"
+    if [ "$status" -ne 0 ] && [ -n "$current" ]; then
+        echo "package.sh: FAILED at step '$current' (exit status $status)" >&2
+    fi
 }
+trap finish EXIT
 
 install_tools() {
     local qt_packages=(qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n)
@@ -71,7 +75,8 @@ run_lintian() {
     dpkg-deb -x "$deb" "$scratch/tree"
     check_overrides
     local report status=0
-    report="$(lintian -I --fail-on error,warning "$deb" "$ddeb" 2>&1 | grep -v 'running with root privileges')" || status=$?
+    lintian -I --fail-on error,warning "$deb" "$ddeb" >"$scratch/lintian.txt" 2>&1 || status=$?
+    report="$(grep -v 'running with root privileges' "$scratch/lintian.txt" || true)"
     [ -z "$report" ] || echo "$report"
     local errors warnings infos
     errors="$(grep -c '^E:' <<<"$report" || true)"
@@ -126,10 +131,11 @@ check_unpacked() {
 }
 
 step() {
-    local name="$1"
+    current="$1"
     shift
-    echo "== $name"
-    "$@" || fail "$name"
+    echo "== $current"
+    "$@"
+    current=""
 }
 
 step "install tools" install_tools
