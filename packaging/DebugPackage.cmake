@@ -1,8 +1,9 @@
 # Run by CPack after it made the packages, before it copies them out. CPack's debug symbols
 # package (tervin-test-tools-dbgsym, a .ddeb) lists its files in md5sums by their absolute paths in
 # CPack's staging folder, and has no documentation folder. This rebuilds it as Debian's own are:
-# md5sums of its files by their installed paths, and /usr/share/doc/tervin-test-tools-dbgsym a
-# link to the documentation of tervin-test-tools, which it depends on at the same version.
+# md5sums of its files by their installed paths, /usr/share/doc/tervin-test-tools-dbgsym a link to
+# the documentation of tervin-test-tools, which it depends on at the same version, and the source
+# named, so that lintian checks the two together.
 set(ddebs "")
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
     get_filename_component(folder ${package} DIRECTORY)
@@ -24,6 +25,9 @@ foreach(ddeb IN LISTS ddebs)
         endif()
     endforeach()
     file(WRITE ${tree}/DEBIAN/md5sums "${md5sums}")
+    file(READ ${tree}/DEBIAN/control control)
+    string(STRIP "${control}" control)
+    file(WRITE ${tree}/DEBIAN/control "${control}\nSource: tervin-test-tools\n")
     file(MAKE_DIRECTORY ${tree}/usr/share/doc)
     file(CREATE_LINK tervin-test-tools ${tree}/usr/share/doc/tervin-test-tools-dbgsym SYMBOLIC)
     execute_process(COMMAND dpkg-deb --root-owner-group --build ${tree} ${ddeb}
