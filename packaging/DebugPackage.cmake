@@ -1,9 +1,10 @@
 # Run by CPack after it made the packages, before it copies them out. CPack's debug symbols
-# package (tervin-test-tools-dbgsym, a .ddeb) lists its files in md5sums by their absolute paths in
-# CPack's staging folder, and has no documentation folder. This rebuilds it as Debian's own are:
-# md5sums of its files by their installed paths, /usr/share/doc/tervin-test-tools-dbgsym a link to
-# the documentation of tervin-test-tools, which it depends on at the same version, and the source
-# named, so that lintian checks the two together.
+# package (tervin-test-tools-dbgsym, a .ddeb) lists its files in md5sums by their absolute paths
+# in CPack's staging folder, keeps the debug files executable and has no documentation folder.
+# This rebuilds it as Debian's own are: debug files that are only read, md5sums by installed
+# paths, /usr/share/doc/tervin-test-tools-dbgsym a link to the documentation of tervin-test-tools
+# (which it depends on at the same version), and the source named, so that lintian checks the two
+# together.
 set(ddebs "")
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
     get_filename_component(folder ${package} DIRECTORY)
@@ -20,6 +21,7 @@ foreach(ddeb IN LISTS ddebs)
     set(md5sums "")
     foreach(path IN LISTS files)
         if(NOT IS_SYMLINK ${tree}/${path})
+            file(CHMOD ${tree}/${path} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
             file(MD5 ${tree}/${path} sum)
             string(APPEND md5sums "${sum}  ${path}\n")
         endif()
