@@ -105,9 +105,10 @@ check_unpacked() {
         '[ "$("$tree/usr/bin/tervin-test-tools" --version)" = "tervin-test-tools $version" ]'
     run "tervin-cli --version says $version" '[ "$("$tree/usr/bin/tervin-cli" --version)" = "tervin-cli $version" ]'
     run "tervin-sim --version says $version" '[ "$("$tree/usr/bin/tervin-sim" --version)" = "tervin-sim $version" ]'
-    run "tervin-sim --help answers" '"$tree/usr/bin/tervin-sim" --help | grep -q "^Usage: "'
+    run "tervin-sim --help answers" 'text="$("$tree/usr/bin/tervin-sim" --help)" && grep -q "^Usage: " <<<"$text"'
     run "tervin-cli finds its Chinese texts in the tree" \
-        '! LC_ALL=zh_CN.UTF-8 "$tree/usr/bin/tervin-cli" --help | grep -q "^Usage: "'
+        'zh="$(LC_ALL=zh_CN.UTF-8 "$tree/usr/bin/tervin-cli" --help)" && en="$(LC_ALL=C "$tree/usr/bin/tervin-cli" --help)" &&
+         [ -n "$zh" ] && [ "$zh" != "$en" ]'
     # The window through the launcher, in a Chinese locale, with a home and runtime folder of its
     # own in the scratch folder: it starts, links the translation in and quits after 2 s.
     mkdir -p "$scratch/home" "$scratch/runtime"
@@ -124,7 +125,7 @@ check_unpacked() {
     for program in "$tree"/usr/bin/*; do
         program="$(basename "$program")"
         run "the manual page of $program reads" \
-            'zcat "$tree/usr/share/man/man1/$program.1.gz" | grep -q "^\.SH NAME"'
+            'text="$(zcat "$tree/usr/share/man/man1/$program.1.gz")" && grep -q "^\.SH NAME" <<<"$text"'
     done
     if [ -s "$scratch/window.log" ]; then sed 's/^/window (stderr): /' "$scratch/window.log"; fi
     [ "$failed" -eq 0 ]

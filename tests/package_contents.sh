@@ -41,9 +41,9 @@ for program in $(sed -n 's|.* \./usr/bin/\([^ ]*\).*|\1|p' <<<"$listing"); do
     check "manual page of $program" "has ./usr/share/man/man1/$program.1.gz"
 done
 for dependency in "${dependencies[@]}"; do
-    check "dependency $dependency" 'dpkg-deb -f "$deb" Depends | grep -qw -- "$dependency"'
+    check "dependency $dependency" 'grep -qw -- "$dependency" <<<"$(dpkg-deb -f "$deb" Depends)"'
 done
-check "recommended CJK font" 'dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-cjk'
+check "recommended CJK font" 'grep -qw fonts-noto-cjk <<<"$(dpkg-deb -f "$deb" Recommends)"'
 dbgsym="$(dirname "$deb")/$(basename "$deb" .deb | sed 's/^tervin-test-tools_/tervin-test-tools-dbgsym_/').ddeb"
 check "debug symbols package $(basename "$dbgsym")" '[ -f "$dbgsym" ]'
 check "debug information of the three binaries" \
