@@ -169,6 +169,7 @@ void addOptions(QCommandLineParser &parser)
         "Virtual Modbus RTU temperature/humidity transmitter on a pseudo-terminal.\n"
         "Prints the port path on its first line; open that path in the tool's Link dialog."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("address"), QStringLiteral("Slave address, 1 to 247 (default 1)."),
          QStringLiteral("n")},
@@ -246,12 +247,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tervin-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TERVIN_VERSION));
     QCommandLineParser parser;
     addOptions(parser);
     if (!parser.parse(app.arguments()))
         fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument '%1' (see --help)")
                  .arg(parser.positionalArguments().first()));

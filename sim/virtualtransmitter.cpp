@@ -318,7 +318,7 @@ QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
 
 void VirtualTransmitter::sendPieces(const QByteArray &bytes)
 {
-    const int pieces = std::clamp(fault.splitPieces, 1, bytes.size());
+    const int pieces = std::clamp(fault.splitPieces, 1, int(bytes.size()));
     const int size = (bytes.size() + pieces - 1) / pieces;
     for (int i = 0; i * size < bytes.size(); ++i) {
         const QByteArray piece = bytes.mid(i * size, size);

@@ -7,6 +7,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (printVersionIfAsked(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(appIcon());
     // Installed before the window is built: the window translates its texts as it is built.
@@ -14,5 +16,6 @@ int main(int argc, char *argv[])
     installTranslation(app, translator);
     Widget window;
     window.show();
+    quitAfterEnvironmentDelay();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "comm/capture.h"
 
 #include <QFile>
-#include <QTextStream>
 
 namespace Capture {
 
@@ -40,13 +39,12 @@ QString appendLine(const QString &path, const QString &header, const QString &li
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
         return file.errorString();
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
+    QString text = line + QLatin1Char('\n');
     if (!header.isEmpty() && file.size() == 0)
-        stream << header << '\n';
-    stream << line << '\n';
-    stream.flush();
-    if (stream.status() != QTextStream::Ok || !file.flush())
+        text.prepend(header + QLatin1Char('\n'));
+    // UTF-8 whatever the locale, written as bytes: the same in Qt 5 and Qt 6.
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return file.errorString();
     return QString();
 }

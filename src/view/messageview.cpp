@@ -418,15 +418,17 @@ void MessageView::mouseReleaseEvent(QMouseEvent *event)
 void MessageView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    QAction *copyAction = menu.addAction(QCoreApplication::translate("Widget", "Copy"), this,
-                                         &MessageView::copy, QKeySequence::Copy);
+    // The shortcuts are set apart: Qt 6 deprecates addAction() with a trailing shortcut.
+    QAction *copyAction =
+        menu.addAction(QCoreApplication::translate("Widget", "Copy"), this, &MessageView::copy);
+    copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setEnabled(hasSelection());
-    QAction *selectAllAction =
-        menu.addAction(QCoreApplication::translate("Widget", "Select All"), this,
-                       &MessageView::selectAll, QKeySequence::SelectAll);
+    QAction *selectAllAction = menu.addAction(QCoreApplication::translate("Widget", "Select All"),
+                                              this, &MessageView::selectAll);
+    selectAllAction->setShortcut(QKeySequence::SelectAll);
     selectAllAction->setEnabled(store.size() > 0);
-    menu.addAction(QCoreApplication::translate("Widget", "Find"), this, &MessageView::showFindBar,
-                   QKeySequence::Find);
+    menu.addAction(QCoreApplication::translate("Widget", "Find"), this, &MessageView::showFindBar)
+        ->setShortcut(QKeySequence::Find);
     QAction *clearAction =
         menu.addAction(QCoreApplication::translate("Widget", "Clear"), this, &MessageView::clear);
     clearAction->setEnabled(store.size() > 0);

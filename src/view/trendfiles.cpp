@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QTextStream>
 
 #include <cmath>
 
@@ -40,16 +39,19 @@ bool TrendWindow::exportCsv(const QString &path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << ReadingsCsv::header() << '\n';
+    // UTF-8 whatever the locale (the unit is "°C"), written as bytes: the same in Qt 5 and Qt 6.
+    bool written = true;
+    auto out = [&](const QString &row) {
+        const QByteArray bytes = (row + QLatin1Char('\n')).toUtf8();
+        written = written && file.write(bytes) == bytes.size();
+    };
+    out(ReadingsCsv::header());
     const int end = trend.lowerBound(std::nextafter(shownTo, HUGE_VAL));
     for (int i = trend.lowerBound(shownFrom); i < end; ++i) {
         if (!TrendData::isBreak(trend.at(i)))
-            out << ReadingsCsv::row(trend.wallTime(trend.at(i).ms), trend.readingAt(i)) << '\n';
+            out(ReadingsCsv::row(trend.wallTime(trend.at(i).ms), trend.readingAt(i)));
     }
-    out.flush();
-    return out.status() == QTextStream::Ok && file.flush();
+    return written && file.flush();
 }
 
 // The save dialog, opened on Data/Trend-<now>.<suffix>; the suffix is added when the name typed
