@@ -43,6 +43,7 @@ private:
     void polled(int index, const QByteArray &request, const Outcome &outcome);
     void reading(int index, Result result, const QString &error, int tries,
                  const Reading &values = Reading());
+    void end();
 
     QList<int> slaves; // as asked: 0 for whichever unit is on the line
     QVector<std::optional<UnitIdentity>> units;

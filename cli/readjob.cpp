@@ -17,7 +17,7 @@ void ReadJob::begin()
         [this](Result result, const QString &error, int tries) {
             for (int index = 0; index < slaves.size(); ++index)
                 reading(index, result, error, tries);
-            finish(worst);
+            end();
         });
 }
 
@@ -26,6 +26,13 @@ void ReadJob::fail(Result result, const QString &error)
 {
     for (int index = 0; index < slaves.size(); ++index)
         reading(index, result, error, 0);
+    end();
+}
+
+void ReadJob::end()
+{
+    if (period)
+        period->stop();
     finish(worst);
 }
 
@@ -50,7 +57,7 @@ void ReadJob::next()
     if (++current == slaves.size()) {
         current = -1;
         if (options.count != 0 && ++rounds >= options.count)
-            finish(worst);
+            end();
         else if (std::exchange(owed, false))
             round();
         return;
@@ -95,7 +102,7 @@ void ReadJob::polled(int index, const QByteArray &request, const Outcome &outcom
             failureText(outcome, Cli::tr("no answer within %1 ms"), Cli::tr("no readable answer")),
             outcome.tries);
     if (outcome.result == Result::PortError)
-        finish(worst);
+        end();
     else
         next();
 }
