@@ -101,6 +101,13 @@ void Exchange::send(const QByteArray &request, Then then)
     submit();
 }
 
+void Exchange::sendExpectingCollisions(const QByteArray &request, Then then)
+{
+    send(request, std::move(then));
+    if (pending)
+        pending->collisionsExpected = true;
+}
+
 void Exchange::submit()
 {
     session->submit({pending->request, CliKind}, LinkSession::First);
@@ -264,7 +271,11 @@ void Exchange::dropped(const QByteArray &bytes, LinkSession::DropReason reason)
 void Exchange::trouble(const QString &what, const QByteArray &bytes)
 {
     outcome.problem = what;
-    output.message(Cli::tr("%1, ignored: %2").arg(what, ModbusFrame::hexText(bytes)));
+    const QString text = Cli::tr("%1, ignored: %2").arg(what, ModbusFrame::hexText(bytes));
+    if (!pending || !pending->collisionsExpected)
+        output.message(text);
+    else if (options.verbose)
+        output.trace(text);
 }
 
 void Exchange::logFrame(bool received, const QByteArray &frame, const QString &note)

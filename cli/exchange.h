@@ -53,6 +53,9 @@ public:
 
     // Sends the request; `then` runs once, with how it ended. One request at a time.
     void send(const QByteArray &request, Then then);
+    // The same, where garbled replies are expected (every unit of a line answering slave 0):
+    // they are reported only with --verbose.
+    void sendExpectingCollisions(const QByteArray &request, Then then);
 
 signals:
     // The port went away, or failed, while no request was out.
@@ -66,6 +69,7 @@ private:
         int tries = 0;
         std::optional<SettingChange> change; // a read-back after this write
         bool sessionReadsBack = false;       // the session's own read-back is on the line
+        bool collisionsExpected = false;
     };
 
     void written(const LinkSession::Request &request);

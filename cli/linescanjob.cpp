@@ -26,21 +26,21 @@ void LineScanJob::probe(int index)
 {
     if (index > 0)
         exchange->setBaudRate(rates().at(index));
-    exchange->send(Requests::deviceInfo(Modbus::BroadcastAddress),
-                   [this, index](const Outcome &outcome) {
-                       if (outcome.result == Result::PortError) {
-                           summary(outcome.result, outcome.detail);
-                           return;
-                       }
-                       if (outcome.result != Result::NoAnswer)
-                           lineRates << exchange->baudRate();
-                       if (index + 1 < rates().size())
-                           probe(index + 1);
-                       else if (lineRates.isEmpty())
-                           summary(Result::NoAnswer, Cli::tr("no answer at slave 0 at any rate"));
-                       else
-                           scanRate(0);
-                   });
+    exchange->sendExpectingCollisions(
+        Requests::deviceInfo(Modbus::BroadcastAddress), [this, index](const Outcome &outcome) {
+            if (outcome.result == Result::PortError) {
+                summary(outcome.result, outcome.detail);
+                return;
+            }
+            if (outcome.result != Result::NoAnswer)
+                lineRates << exchange->baudRate();
+            if (index + 1 < rates().size())
+                probe(index + 1);
+            else if (lineRates.isEmpty())
+                summary(Result::NoAnswer, Cli::tr("no answer at any rate, not even at slave 0"));
+            else
+                scanRate(0);
+        });
 }
 
 void LineScanJob::scanRate(int index)
