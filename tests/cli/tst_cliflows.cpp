@@ -64,6 +64,8 @@ private slots:
         QCOMPARE(outcome.exitCode, exitCode);
         QCOMPARE(outcome.out.size(), 1);
         const QVariantMap r = json(outcome.out.first());
+        QVERIFY(isRecordTime(r["time"].toString()));
+        QCOMPARE(r["port"], t.port);
         QCOMPARE(r["command"], "commission");
         QCOMPARE(r["result"], result);
         QCOMPARE(r["error"].toString(), error);
@@ -141,6 +143,9 @@ private slots:
                         .arg(r["address"].toInt())
                         .arg(r["result"].toString(), r["serial"].toString());
             QCOMPARE(r["baud"].toInt(), 19200);
+            QVERIFY(isRecordTime(r["time"].toString()));
+            QCOMPARE(r["port"], t.port);
+            QCOMPARE(r["command"], "scan");
         }
         QCOMPARE(seen, found);
         QCOMPARE(summary["addresses"], "1-12");
