@@ -190,7 +190,6 @@ void Exchange::followingChange(const SettingChange &change)
     pending->request = Requests::deviceInfo(change.slave);
     pending->tries = 0;
     pending->change = change;
-    pending->sessionReadsBack = true;
 }
 
 void Exchange::changeChecked(const Verification &result)
@@ -198,8 +197,7 @@ void Exchange::changeChecked(const Verification &result)
     if (!pending)
         return;
     if (result.outcome == Verification::NoAnswer && pending->tries <= options.retries) {
-        pending->sessionReadsBack = false;
-        resendOr(Result::NotVerified);
+        resendOr(Result::NotVerified); // the read-back, sent again from here
         return;
     }
     endVerification(result);

@@ -67,8 +67,7 @@ private:
         QByteArray request; // what a resend sends
         Then then;
         int tries = 0;
-        std::optional<SettingChange> change; // a read-back after this write
-        bool sessionReadsBack = false;       // the session's own read-back is on the line
+        std::optional<SettingChange> change; // the read-back after this write is on
         bool collisionsExpected = false;
     };
 
