@@ -7,6 +7,7 @@
 #include "records.h"
 
 #include <QCoreApplication>
+#include <QSerialPort>
 #include <QTranslator>
 
 #include <algorithm>
@@ -43,21 +44,6 @@ int usageError(const QString &error)
     return UsageError;
 }
 
-// The flows that run on the shared link session, which the port job does not have yet:
-// refused before anything is sent, rather than run as something else.
-QString awaitingLinkSession(const CliOptions &o)
-{
-    if (o.command == Command::Commission)
-        return QStringLiteral("commission");
-    if (o.command == Command::Scan && !o.addresses.isEmpty())
-        return QStringLiteral("scan --addresses");
-    if (!o.addresses.isEmpty())
-        return QStringLiteral("read --address A,B,...");
-    if (o.retries > 0)
-        return QStringLiteral("--retries");
-    return QString();
-}
-
 int run(QCoreApplication &app, const CliOptions &options)
 {
     RunOutput output(options.ports);
@@ -72,9 +58,12 @@ int run(QCoreApplication &app, const CliOptions &options)
     if (!header.isEmpty() && !Console::out(header))
         return OutputLost;
     Interruption interruption([&output] { output.release(); });
+    SystemClock clock;
     QList<PortJob *> jobs;
-    for (int i = 0; i < options.ports.size(); ++i)
-        jobs << new PortJob(options, options.ports[i], output.port(i), &app);
+    for (int i = 0; i < options.ports.size(); ++i) {
+        auto *port = new SerialLinkPort(new QSerialPort(&app), &app);
+        jobs << PortJob::create(options, options.ports[i], output.port(i), port, &clock, &app);
+    }
     auto worst = [&] {
         int code = Success;
         for (PortJob *job : jobs)
@@ -93,6 +82,7 @@ int run(QCoreApplication &app, const CliOptions &options)
     for (PortJob *job : jobs)
         job->start();
     const int code = allDone() || Console::lost() ? worst() : app.exec();
+    qDeleteAll(jobs); // before the clock that times them
     return output.finish() ? code : OutputLost;
 }
 
@@ -115,11 +105,6 @@ int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
     if (!ports.error.isEmpty())
         return usageError(commandName(options.command) + QStringLiteral(": ") + ports.error);
     options.ports = ports.paths;
-    const QString awaiting = awaitingLinkSession(options);
-    if (!awaiting.isEmpty()) {
-        Console::err(Cli::tr("tervin-cli: %1 is not implemented yet").arg(awaiting));
-        return UsageError;
-    }
     return run(app, options);
 }
 } // namespace

@@ -160,13 +160,20 @@ bool CaptureLog::close()
 }
 
 RunOutput::RunOutput(const QStringList &ports, QObject *parent)
-    : QObject(parent), ports(ports),
-      order(int(ports.size()), [](Stream stream, const QString &line) {
-          if (stream == Stream::Out)
-              Console::out(line);
-          else
-              Console::err(line);
-      })
+    : RunOutput(
+          ports,
+          [](Stream stream, const QString &line) {
+              if (stream == Stream::Out)
+                  Console::out(line);
+              else
+                  Console::err(line);
+          },
+          parent)
+{
+}
+
+RunOutput::RunOutput(const QStringList &ports, PortOrder::Writer writer, QObject *parent)
+    : QObject(parent), ports(ports), order(int(ports.size()), std::move(writer))
 {
 }
 

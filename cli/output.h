@@ -78,7 +78,9 @@ class RunOutput : public QObject
     Q_OBJECT
 
 public:
+    // Records and messages go to standard output and standard error, or to the writer given.
     explicit RunOutput(const QStringList &ports, QObject *parent = nullptr);
+    RunOutput(const QStringList &ports, PortOrder::Writer writer, QObject *parent = nullptr);
 
     QString openLog(const QString &path); // why it cannot be written, or nothing
     PortOutput port(int index);

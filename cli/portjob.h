@@ -1,26 +1,27 @@
 #pragma once
 
-#include "link/linksession.h"
+#include "exchange.h"
 #include "options.h"
 #include "output.h"
 #include "records.h"
 
 #include <QObject>
 
-class QSerialPort;
-class QTimer;
+#include <functional>
 
-// One port's share of a command, run on the event loop through the port's link session: find
-// the device (at the given rate, or trying the six in the window's order), then read, or write
-// and let the session verify the change. It ends with one record, or one per reading, and an exit
-// code.
+// One port's share of a command, run on the event loop through the port's link session. It opens
+// the port, does the command's work one request at a time, prints its records and ends with an
+// exit code. Each command's flow is a job of its own (jobs.h); what they share is here: finding
+// the unit, the identity every record carries, and the texts of a failed request.
 class PortJob : public QObject
 {
     Q_OBJECT
 
 public:
-    PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
-            QObject *parent = nullptr);
+    // The job of the command on this port, which it reaches through `port`; the clock times it.
+    static PortJob *create(const CliOptions &options, const QString &portName,
+                           const PortOutput &output, LinkPort *port, LinkClock *clock,
+                           QObject *parent = nullptr);
 
     void start();
     bool isDone() const { return done; }
@@ -29,52 +30,58 @@ public:
 signals:
     void finished();
 
-private:
-    enum Step { Identify, WriteSetting, Poll };
+protected:
+    PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+            LinkPort *port, LinkClock *clock, QObject *parent);
 
-    void written(const LinkSession::Request &request);
-    void notSent(const LinkSession::Request &request, const QString &reason);
-    void answered(const LinkSession::Request &request, const QByteArray &reply,
-                  const ModbusReply::Decoded &decoded);
-    void unanswered(const LinkSession::Request &request, int timeoutMs);
-    void late(const QByteArray &frame);
-    void dropped(const QByteArray &bytes, LinkSession::DropReason reason);
-    void portLost(const PortFailure &failure);
-    void changeChecked(const Verification &result);
-    void trouble(const QString &what, const QByteArray &bytes);
+    // The port is open at the first rate to try.
+    virtual void begin() = 0;
+    // The port cannot be opened, or went away between requests: the job ends with this.
+    virtual void fail(Result result, const QString &error) = 0;
 
-    void identify();
-    void identified();
-    void nextRate(const QString &why);
-    void writeSetting();
-    void startPolling();
-    void poll();
-    void pollOutcome(Result result, const QString &error, const Reading &reading = Reading());
-    void takeIdentity(const UnitIdentity &unit);
+    // A unit found: how its device-information read ended, and the slave it went to.
+    using Found = std::function<void(const Outcome &outcome, int slave)>;
+    // No unit found: the result and its reason.
+    using Missed = std::function<void(Result result, const QString &error, int tries)>;
+    // Reads the device information from each slave in turn, at the rate given or at each of the
+    // six in the window's order, until one answers. A device that refuses ends the search.
+    void find(const QList<int> &slaves, Found found, Missed missed);
 
-    void fail(Result result, const QString &error);
-    void finishDevice(Result result, const QString &error = QString());
+    // A record made now, of this command on this port, and how it went.
+    void stamp(RecordHead &record, Result result, const QString &error, int tries) const;
+    // The unit's identity in a record, where it answers now.
+    void identify(RecordHead &record, const UnitIdentity &unit) const;
+    void identify(DeviceRecord &record, const UnitIdentity &unit) const;
+
+    // Why a request failed: a silent device is told with `silent` (its %1 the time waited),
+    // garbled replies with `unreadable`; what came instead follows in brackets.
+    static QString failureText(const Outcome &outcome, const QString &silent,
+                               const QString &unreadable);
+    // Prints the record; the reason of a failure goes to standard error.
+    void print(const QString &line, Result result, const QString &error);
     void finish(Result worst);
-    void logFrame(bool received, const QByteArray &frame, const QString &note = QString());
-    QString withProblem(const QString &text) const;
-    int currentRate() const { return rates.at(rateIndex); }
+    QList<int> rates() const;
 
     CliOptions options;
     QString portName;
     PortOutput output;
-    QSerialPort *serial;
-    SystemClock clock;
-    LinkSession *session;
-    QTimer *pollTimer; // read: one poll a period
-    QList<int> rates;  // the rate given, or the six to search
-    int rateIndex = 0;
-    QString problem;      // what came instead of the answer to the request on the line
-    QString firstProblem; // the same, kept from the search's earlier rates
-    DeviceRecord record;
-    quint16 pollRegister = 0;
-    int outcomes = 0;
-    Result worstPoll = Result::Ok;
-    bool sentAny = false; // a request went out: the record's tries
+    Exchange *exchange;
+
+private:
+    void askNext();
+    void searched(const Outcome &outcome);
+    QString missedText(const Outcome &outcome) const;
+
+    struct Search
+    {
+        QList<int> slaves;
+        int rateIndex = 0;
+        int slaveIndex = 0;
+        Found found;
+        Missed missed;
+        Outcome heard; // the first reply that was not silence, but no answer either
+        int heardRate = 0;
+    } search;
     bool done = false;
     int code = Success;
 };

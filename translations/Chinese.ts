@@ -160,148 +160,6 @@
         <translation>露点 %1 %2</translation>
     </message>
     <message>
-        <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
-Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
-
-Commands:
-  scan PORT...            find the rate and address on each port (115200, 19200,
-                          9600, 4800, 2400, 1200 in turn) and print the device
-                          information; the ports are scanned at the same time
-  scan PORT --addresses LIST
-                          every unit of a multi-drop line: ask each address of
-                          LIST (1-247, or 1,5,9-12) in turn, then a summary
-  info PORT               the device information
-  read PORT               the readings, one line each, in the device&apos;s unit
-  set-address PORT NEW    write a new address (1 to 247) and verify it there
-  set-baud PORT RATE      write a new rate and verify it at that rate
-  commission PORT --address NEW [--baud RATE]
-                          find the unit, write its address and rate, verify
-                          each, take one reading and check the limits
-
-A PORT with a / or that exists in the current folder is used as given; a bare
-name is looked up under /dev/. The same device may not be given twice.
-
-Options of every command:
-  --format text|csv|json  how records are printed (JSON: one object per line)
-  --no-header             CSV without the header line, to append to a file
-  --log FILE              append every frame to FILE, as the window&apos;s capture
-  --timeout MS            wait MS (1 to 60000) for each reply instead of the time
-                          the rate gives
-  --retries N             send a request again up to N times (0 to 10, default 0)
-                          after no answer or a garbled reply
-  --verbose               print every frame on standard error
-  -h, --help              print this help
-  -V, --version           print the version
-
-Options of info, read, set-address and set-baud:
-  --baud R                the device&apos;s rate (without it, the rate is searched)
-  --address A             the device&apos;s address, 1 to 247 (without it, the one
-                          device on the line answers at slave 0); read takes a
-                          list, A,B,C, and polls the units in turn
-
-Options of scan with --addresses:
-  --baud R                the line&apos;s rate (without it, the six are tried)
-
-Options of read:
-  --block x10|x100        tenths (default) or hundredths
-  --what all|temperature|humidity|dew
-                          which readings (default all)
-  --count N               N readings (default 1; 0 reads until interrupted)
-  --period MS             one reading every MS, 100 to 86400000 (default 1000)
-
-Options of commission:
-  --address NEW           the address the unit is to take (needed)
-  --baud RATE             the rate the unit is to take (default: keep its rate)
-  --expect-temperature LO:HI
-                          the temperature must lie within LO:HI, in Celsius
-  --expect-humidity LO:HI the humidity must lie within LO:HI, in %
-
-Every record carries time, command, port, address, baud, serial, result, error
-and tries; result is ok, no_answer, garbled, other_slave, exception,
-not_verified, out_of_range or port_error.
-
-Exit status:
-  0  success
-  1  a device did not answer, refused, or a change or check did not pass
-  2  usage error: nothing was sent
-  3  a port could not be opened or went away, or the output was lost (standard
-     output or the --log file could not be written)
-With several ports, the status is the worst of them.
-</source>
-        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
-查找、读取并设置泰尔文 Modbus RTU 温湿度变送器。
-
-命令：
-  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
-                          9600、4800、2400、1200）并打印设备信息；
-                          各串口同时扫描
-  scan PORT --addresses LIST
-                          多点总线上的每台设备：依次询问 LIST 中的每个地址
-                          （1-247，或 1,5,9-12），最后给出汇总
-  info PORT               设备信息
-  read PORT               读数，每行一个，使用设备的单位
-  set-address PORT NEW    写入新地址（1 到 247）并在新地址上核实
-  set-baud PORT RATE      写入新波特率并在新波特率上核实
-  commission PORT --address NEW [--baud RATE]
-                          找到设备，写入地址和波特率并逐一核实，
-                          读取一次读数并检查限值
-
-PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
-同一设备不能给出两次。
-
-所有命令的选项：
-  --format text|csv|json  记录的打印格式（JSON：每行一个对象）
-  --no-header             CSV 不输出表头行，以便追加到文件
-  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
-  --timeout MS            每个回复等待 MS（1 到 60000），而不是由波特率
-                          得出的时间
-  --retries N             无应答或回复损坏时，最多重发 N 次（0 到 10，
-                          默认 0）
-  --verbose               在标准错误上打印每一帧
-  -h, --help              打印本帮助
-  -V, --version           打印版本
-
-info、read、set-address 和 set-baud 的选项：
-  --baud R                设备的波特率（不给出时自动搜索）
-  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
-                          设备在从站 0 应答）；read 可给出列表 A,B,C，
-                          依次轮询这些设备
-
-scan 带 --addresses 时的选项：
-  --baud R                线路的波特率（不给出时依次尝试六种）
-
-read 的选项：
-  --block x10|x100        十分位（默认）或百分位
-  --what all|temperature|humidity|dew
-                          读哪些读数（默认 all）
-  --count N               读 N 次（默认 1；0 表示一直读到中断）
-  --period MS             每 MS 读一次，100 到 86400000（默认 1000）
-
-commission 的选项：
-  --address NEW           设备要设置的地址（必须给出）
-  --baud RATE             设备要设置的波特率（默认保持原波特率）
-  --expect-temperature LO:HI
-                          温度必须在 LO:HI 之内，单位为摄氏度
-  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位为 %
-
-每条记录都带有 time、command、port、address、baud、serial、result、error
-和 tries；result 为 ok、no_answer、garbled、other_slave、exception、
-not_verified、out_of_range 或 port_error。
-
-退出状态：
-  0  成功
-  1  设备未应答、拒绝，或更改或检查未通过
-  2  用法错误：未发送任何内容
-  3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
-     无法写入）
-有多个串口时，取其中最差的状态。
-</translation>
-    </message>
-    <message>
-        <source>tervin-cli: %1 is not implemented yet</source>
-        <translation>tervin-cli：%1 尚未实现</translation>
-    </message>
-    <message>
         <source>%1: a port name is empty</source>
         <translation>%1：串口名称为空</translation>
     </message>
@@ -412,6 +270,203 @@ not_verified、out_of_range 或 port_error。
     <message>
         <source>no readable answer</source>
         <translation>无可识别的应答</translation>
+    </message>
+    <message>
+        <source>no answer to the reading within %1 ms</source>
+        <translation>读数请求在 %1 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>no readable answer to the reading</source>
+        <translation>读数请求无可识别的应答</translation>
+    </message>
+    <message>
+        <source>address %1, %2 bit/s</source>
+        <translation>地址 %1，%2 bit/s</translation>
+    </message>
+    <message>
+        <source>; it now listens at %1</source>
+        <translation>；设备现在的设置：%1</translation>
+    </message>
+    <message>
+        <source>; it was given %1</source>
+        <translation>；已向设备写入：%1</translation>
+    </message>
+    <message>
+        <source>sending again (try %1 of %2)</source>
+        <translation>重新发送（第 %1 次，共 %2 次）</translation>
+    </message>
+    <message>
+        <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
+Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
+
+Commands:
+  scan PORT...            find the rate and address on each port (115200, 19200,
+                          9600, 4800, 2400, 1200 in turn) and print the device
+                          information; the ports are scanned at the same time
+  scan PORT --addresses LIST
+                          every unit of a multi-drop line: ask each address of
+                          LIST (1-247, or 1,5,9-12) in turn, then a summary
+  info PORT               the device information
+  read PORT               the readings, one line each, in the device&apos;s unit
+  set-address PORT NEW    write a new address (1 to 247) and verify it there
+  set-baud PORT RATE      write a new rate and verify it at that rate
+  commission PORT --address NEW [--baud RATE]
+                          find the unit, write its address and rate, verify
+                          each, take one reading and check the limits
+
+A PORT with a / or that exists in the current folder is used as given; a bare
+name is looked up under /dev/. The same device may not be given twice.
+
+Options of every command:
+  --format text|csv|json  how records are printed (JSON: one object per line)
+  --no-header             CSV without the header line, to append to a file
+  --log FILE              append every frame to FILE, as the window&apos;s capture
+  --timeout MS            wait MS (1 to 60000) for a reply to begin once the
+                          request is on the wire, instead of the time the rate
+                          gives
+  --retries N             send a request again up to N times (0 to 10, default 0)
+                          after no answer or a garbled reply
+  --verbose               print every frame on standard error
+  -h, --help              print this help
+  -V, --version           print the version
+
+Options of info, read, set-address and set-baud:
+  --baud R                the device&apos;s rate (without it, the rate is searched)
+  --address A             the device&apos;s address, 1 to 247 (without it, the one
+                          device on the line answers at slave 0); read takes a
+                          list, A,B,C, and polls the units in turn
+
+Options of scan with --addresses:
+  --baud R                the line&apos;s rate (without it, the addresses are asked
+                          at each rate where slave 0 gets any reply)
+
+Options of read:
+  --block x10|x100        tenths (default) or hundredths
+  --what all|temperature|humidity|dew
+                          which readings (default all)
+  --count N               N readings (default 1; 0 reads until interrupted)
+  --period MS             one reading every MS, 100 to 86400000 (default 1000)
+
+Options of commission:
+  --address NEW           the address the unit is to take (needed)
+  --baud RATE             the rate the unit is to take (default: keep its rate)
+  --expect-temperature LO:HI
+                          the temperature must lie within LO:HI, in Celsius
+  --expect-humidity LO:HI the humidity must lie within LO:HI, in %
+
+Every record carries time, command, port, address, baud, serial, result, error
+and tries; result is ok, no_answer, garbled, other_slave, exception,
+not_verified, out_of_range or port_error.
+
+Exit status:
+  0  success
+  1  a device did not answer, refused, or a change or check did not pass
+  2  usage error: nothing was sent
+  3  a port could not be opened or went away, or the output was lost (standard
+     output or the --log file could not be written)
+With several ports, the status is the worst of them.
+</source>
+        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
+查找、读取并设置泰尔文 Modbus RTU 温湿度变送器。
+
+命令：
+  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
+                          9600、4800、2400、1200）并打印设备信息；
+                          各串口同时扫描
+  scan PORT --addresses LIST
+                          多点总线上的每台设备：依次询问 LIST 中的每个地址
+                          （1-247，或 1,5,9-12），最后给出汇总
+  info PORT               设备信息
+  read PORT               读数，每行一个，使用设备的单位
+  set-address PORT NEW    写入新地址（1 到 247）并在新地址上核实
+  set-baud PORT RATE      写入新波特率并在新波特率上核实
+  commission PORT --address NEW [--baud RATE]
+                          找到设备，写入地址和波特率并逐一核实，
+                          读取一次读数并检查限值
+
+PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
+同一设备不能给出两次。
+
+所有命令的选项：
+  --format text|csv|json  记录的打印格式（JSON：每行一个对象）
+  --no-header             CSV 不输出表头行，以便追加到文件
+  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
+  --timeout MS            请求发完后等待回复开始的时间 MS（1 到 60000），
+                          而不是由波特率得出的时间
+  --retries N             无应答或回复损坏时，最多重发 N 次（0 到 10，
+                          默认 0）
+  --verbose               在标准错误上打印每一帧
+  -h, --help              打印本帮助
+  -V, --version           打印版本
+
+info、read、set-address 和 set-baud 的选项：
+  --baud R                设备的波特率（不给出时自动搜索）
+  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
+                          设备在从站 0 应答）；read 可给出列表 A,B,C，
+                          依次轮询这些设备
+
+scan 带 --addresses 时的选项：
+  --baud R                线路的波特率（不给出时，在从站 0 有任何回复的
+                          每种波特率上询问这些地址）
+
+read 的选项：
+  --block x10|x100        十分位（默认）或百分位
+  --what all|temperature|humidity|dew
+                          读哪些读数（默认 all）
+  --count N               读 N 次（默认 1；0 表示一直读到中断）
+  --period MS             每 MS 读一次，100 到 86400000（默认 1000）
+
+commission 的选项：
+  --address NEW           设备要设置的地址（必须给出）
+  --baud RATE             设备要设置的波特率（默认保持原波特率）
+  --expect-temperature LO:HI
+                          温度必须在 LO:HI 之内，单位为摄氏度
+  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位为 %
+
+每条记录都带有 time、command、port、address、baud、serial、result、error
+和 tries；result 为 ok、no_answer、garbled、other_slave、exception、
+not_verified、out_of_range 或 port_error。
+
+退出状态：
+  0  成功
+  1  设备未应答、拒绝，或更改或检查未通过
+  2  用法错误：未发送任何内容
+  3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
+     无法写入）
+有多个串口时，取其中最差的状态。
+</translation>
+    </message>
+    <message>
+        <source>no answer at any rate, not even at slave 0</source>
+        <translation>所有波特率下均无应答，从站 0 也无应答</translation>
+    </message>
+    <message>
+        <source>no answer at address %1 within %2 ms</source>
+        <translation>地址 %1 在 %2 ms 内无应答</translation>
+    </message>
+    <message>
+        <source>no readable answer at address %1</source>
+        <translation>地址 %1 无可识别的应答</translation>
+    </message>
+    <message>
+        <source>garbled replies at %1 (two units at one address?)</source>
+        <translation>地址 %1 的回复损坏（一个地址上有两台设备？）</translation>
+    </message>
+    <message>
+        <source>no unit answered at %1</source>
+        <translation>地址 %1 均无设备应答</translation>
+    </message>
+    <message>
+        <source>serial %1 answered at addresses %2</source>
+        <translation>序列号 %1 在多个地址上应答：%2</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s</source>
+        <translation>%1 bit/s 下无应答</translation>
+    </message>
+    <message>
+        <source>address %1: %2</source>
+        <translation>地址 %1：%2</translation>
     </message>
 </context>
 <context>

@@ -194,15 +194,15 @@ private slots:
         silent.noReply = true;
         pieces.splitPieces = 2;
         pieces.splitGapMs = 185; // under the silence that ends a reply, over the response timeout
-        QTest::newRow("bad CRC") << crc << info << 1 << "no_answer"
+        QTest::newRow("bad CRC") << crc << info << 1 << "garbled"
                                  << "no readable answer at 9600 bit/s (a garbled reply (bad CRC))";
-        QTest::newRow("junk before") << junk << info << 1 << "no_answer"
+        QTest::newRow("junk before") << junk << info << 1 << "garbled"
                                      << "(a garbled reply (extra bytes))";
         QTest::newRow("exception") << refuse << info << 1 << "exception"
                                    << "the device refused: exception 0x02 (illegal data address)";
         QTest::newRow("other slave")
-            << foreign << info + QStringList{"--address", "1"} << 1 << "no_answer"
-            << "(a reply from slave 9)";
+            << foreign << info + QStringList{"--address", "1"} << 1 << "other_slave"
+            << "no answer at 9600 bit/s within 181 ms (a reply from slave 9)";
         QTest::newRow("slow, waited for")
             << slow << info + QStringList{"--timeout", "1000"} << 0 << "ok"
             << "";

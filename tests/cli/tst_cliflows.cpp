@@ -1,0 +1,165 @@
+// tervin-cli's flows over several requests against the virtual transmitter: a unit commissioned
+// in one call, and the units of a multi-drop line. The timing of these flows is checked in
+// virtual time (tst_clijobs).
+#include "clirun.h"
+#include "protocol/protocol.h"
+
+Q_DECLARE_METATYPE(DeviceSettings)
+Q_DECLARE_METATYPE(Faults)
+
+using namespace CliRun;
+
+class TestCliFlows : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One record with the identity, the old and new settings and the reading; exit 0 only when
+    // all passed. A unit that fails after its writes says where it now listens.
+    void commission_data()
+    {
+        QTest::addColumn<DeviceSettings>("settings");
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<QStringList>("limits");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QList<int>>("now"); // the record's address and rate, then the unit's
+        const QStringList room{"--expect-temperature", "5:40", "--expect-humidity", "20:80"};
+        DeviceSettings plain, fahrenheit, hot;
+        fahrenheit.deviceType = 2;
+        fahrenheit.temperature = 21.1; // 70.0 °F
+        hot.temperature = 45;
+        Faults none, ignoring;
+        ignoring.ignoreWrites = true;
+        QTest::newRow("pass") << plain << none << room << 0 << "ok"
+                              << "" << QList<int>{12, 19200, 12, 19200};
+        QTest::newRow("70 \u00B0F passes 5:40 \u00B0C") << fahrenheit << none << room << 0 << "ok"
+                                                        << "" << QList<int>{12, 19200, 12, 19200};
+        QTest::newRow("out of range")
+            << hot << none << room << 1 << "out_of_range"
+            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; it now listens at address "
+               "12, 19200 bit/s"
+            << QList<int>{12, 19200, 12, 19200};
+        QTest::newRow("not verified") << plain << ignoring << room << 1 << "not_verified"
+                                      << "no answer at address 12; it was given address 12, "
+                                         "9600 bit/s"
+                                      << QList<int>{12, 9600, 1, 9600};
+    }
+    void commission()
+    {
+        QFETCH(DeviceSettings, settings);
+        QFETCH(Faults, faults);
+        QFETCH(QStringList, limits);
+        QFETCH(int, exitCode);
+        QFETCH(QString, result);
+        QFETCH(QString, error);
+        QFETCH(QList<int>, now);
+        settings.drift = false;
+        const Transmitter t = transmitter(settings);
+        t.device->setFaults(faults);
+        const Outcome outcome = cli(QStringList{"commission", t.port, "--address", "12", "--baud",
+                                                "19200", "--format", "json"} +
+                                    limits);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QCOMPARE(outcome.out.size(), 1);
+        const QVariantMap r = json(outcome.out.first());
+        QVERIFY(isRecordTime(r["time"].toString()));
+        QCOMPARE(r["port"], t.port);
+        QCOMPARE(r["command"], "commission");
+        QCOMPARE(r["result"], result);
+        QCOMPARE(r["error"].toString(), error);
+        QCOMPARE(r["serial"], "123456789abc");
+        QCOMPARE(QList<int>({r["previous_address"].toInt(), r["previous_baud"].toInt()}),
+                 QList<int>({1, 9600}));
+        const DeviceSettings &unit = t.device->model().settings();
+        QCOMPARE(QList<int>({r["address"].toInt(), r["baud"].toInt(), unit.address,
+                             Modbus::baudRateOfCode(unit.baudCode)}),
+                 now);
+        if (result != "not_verified") {
+            const bool f = settings.deviceType == 2;
+            QCOMPARE(r["temperature"].toDouble(), f ? 70.0 : settings.temperature);
+            QCOMPARE(r["unit"], f ? "\u00B0F" : "\u00B0C");
+            QCOMPARE(r["humidity"].toDouble(), 45.0);
+        }
+        if (!error.isEmpty())
+            QVERIFY2(outcome.err.contains(error), qPrintable(outcome.err));
+    }
+
+    // Every unit of a line, each address asked in turn: a record for each that answered, never
+    // two merged into one, then the summary.
+    void scanTheLine_data()
+    {
+        QTest::addColumn<QList<int>>("units");  // their addresses, at 19200 bit/s
+        QTest::addColumn<bool>("oneSerial");    // every unit with the first's serial number
+        QTest::addColumn<QStringList>("rate");  // given, or searched
+        QTest::addColumn<QStringList>("found"); // "address result serial" for each record
+        QTest::addColumn<QList<int>>("garbled");
+        QTest::addColumn<int>("exitCode");
+        const QStringList at19200{"--baud", "19200"};
+        QTest::newRow("three units at three addresses")
+            << QList<int>{3, 7, 12} << false << at19200
+            << QStringList{"3 ok 123456789abc", "7 ok 123456789abd", "12 ok 123456789abe"}
+            << QList<int>{} << 0;
+        QTest::newRow("two units at one address")
+            << QList<int>{3, 7, 7} << false << at19200
+            << QStringList{"3 ok 123456789abc", "7 garbled "} << QList<int>{7} << 1;
+        QTest::newRow("one unit answering at two addresses")
+            << QList<int>{5, 9} << true << at19200
+            << QStringList{"5 ok 123456789abc", "9 ok 123456789abc"} << QList<int>{} << 0;
+        QTest::newRow("the rate searched")
+            << QList<int>{3, 12} << false << QStringList{}
+            << QStringList{"3 ok 123456789abc", "12 ok 123456789abd"} << QList<int>{} << 0;
+    }
+    void scanTheLine()
+    {
+        QFETCH(QList<int>, units);
+        QFETCH(bool, oneSerial);
+        QFETCH(QStringList, rate);
+        QFETCH(QStringList, found);
+        QFETCH(QList<int>, garbled);
+        QFETCH(int, exitCode);
+        DeviceSettings first;
+        first.address = quint8(units.first());
+        first.baudCode = 5;
+        const Transmitter t = transmitter(first);
+        for (int address : units.mid(1)) {
+            DeviceSettings next = first;
+            next.address = quint8(address);
+            if (!oneSerial)
+                next.serialNumber[2] = quint16(first.serialNumber[2] + t.device->unitCount());
+            t.device->addUnit(next);
+        }
+        const Outcome outcome = cli(QStringList{"scan", t.port, "--addresses", "1-12", "--timeout",
+                                                "50", "--format", "json"} +
+                                    rate);
+        QCOMPARE(outcome.exitCode, exitCode);
+        QList<QVariantMap> records = CliRun::records("json", outcome.out);
+        QVERIFY(!records.isEmpty());
+        const QVariantMap summary = records.takeLast();
+        QStringList seen;
+        for (const QVariantMap &r : records) {
+            seen << QString("%1 %2 %3")
+                        .arg(r["address"].toInt())
+                        .arg(r["result"].toString(), r["serial"].toString());
+            QCOMPARE(r["baud"].toInt(), 19200);
+            QVERIFY(isRecordTime(r["time"].toString()));
+            QCOMPARE(r["port"], t.port);
+            QCOMPARE(r["command"], "scan");
+        }
+        QCOMPARE(seen, found);
+        QCOMPARE(summary["addresses"], "1-12");
+        QCOMPARE(summary["baud"].toInt(), 19200);
+        QCOMPARE(summary["units"].toInt(), int(found.size() - garbled.size()));
+        QStringList garbledSeen;
+        for (const QVariant &address : summary["garbled"].toList())
+            garbledSeen << address.toString();
+        QCOMPARE(garbledSeen.join(','),
+                 garbled.isEmpty() ? QString() : QString::number(garbled.first()));
+        QVERIFY(summary["duration_ms"].toInt() > 0);
+        QCOMPARE(outcome.err.contains("answered at addresses 5,9"), oneSerial);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliFlows)
+#include "tst_cliflows.moc"
