@@ -246,10 +246,10 @@ private slots:
             QCOMPARE(fields.value("error").toString(), Failure);
         for (auto value = values.cbegin(); value != values.cend(); ++value) {
             const QVariant got = fields.value(value.key());
-            if (value->type() == QVariant::List)
+            if (value->userType() == QMetaType::QVariantList)
                 QCOMPARE(format == Format::Csv ? got.toString() : got.toStringList().join(','),
                          value->toStringList().join(','));
-            else if (value->type() == QVariant::Double)
+            else if (value->userType() == QMetaType::Double)
                 QCOMPARE(got.toDouble(), value->toDouble());
             else
                 QCOMPARE(got.toString(), value->toString());
