@@ -1,5 +1,6 @@
 // The main window after construction, Close, start-up with and without the Chinese translation,
 // and the frame log with its capture file.
+#include "comm/filefailure.h"
 #include "forms/serialportsettingdialog.h"
 #include "startup.h"
 #include "testsupport.h"
@@ -12,6 +13,7 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include <cerrno>
 #include <memory>
 
 using namespace TestSupport;
@@ -162,8 +164,10 @@ private slots:
     }
 
     // "2026-12-06 20:36:10->TX  0003010000018427" in the view and, while capturing, in
-    // Data/LogYYYYMMDDhhmmss.txt, a file per capture period. A file that cannot be written is
-    // reported once a period, the view keeps every line, and once writing works lines get through.
+    // Data/LogYYYYMMDDhhmmss.txt, a file per capture period, made when the capture starts; the view
+    // says where it is. A Data folder where it cannot be made gets one box naming the folder; a
+    // file that cannot be written is reported once a period; the view keeps every line, and once
+    // writing works lines get through.
     void capture()
     {
         Bench bench;
@@ -183,41 +187,66 @@ private slots:
         QVERIFY(parsed && parsed->received && parsed->time == stamp);
         QCOMPARE(parsed->frameText + '|' + parsed->note, "0103|(late, ignored)");
         QVERIFY(!Capture::parseLine("2026-12-06 20:36:10  no reply within 172 ms"));
-        const auto sent = Capture::parseLine(log->lineText(1));
-        const auto received = Capture::parseLine(log->lineText(2));
+        const QString name = QDir("Data").entryList(QDir::Files).value(0);
+        QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
+        const QString where = QDir::current().absoluteFilePath("Data/" + name);
+        QCOMPARE(notes(bench.window), QStringList("Saving the frames to " + where));
+        const auto sent = Capture::parseLine(log->lineText(2));
+        const auto received = Capture::parseLine(log->lineText(3));
         QVERIFY(sent && received && qAbs(sent->time.secsTo(now)) < 3);
         QCOMPARE(sent->frameText + received->frameText, "000301000001842701030200017984");
         QVERIFY(!sent->received && received->received);
-        QVERIFY(log->lineKind(1) == MessageView::Kind::Sent &&
-                log->lineKind(2) == MessageView::Kind::Received);
-        const QString name = QDir("Data").entryList(QDir::Files).value(0);
-        QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
+        QVERIFY(log->lineKind(2) == MessageView::Kind::Sent &&
+                log->lineKind(3) == MessageView::Kind::Received);
         QCOMPARE(QString(readAll("Data/" + name)),
-                 log->lineText(1) + '\n' + log->lineText(2) + '\n');
+                 log->lineText(2) + '\n' + log->lineText(3) + '\n');
         QVERIFY(QDir("Data").removeRecursively() && QFile("Data").open(QIODevice::WriteOnly));
-        save->setChecked(true); // a file where the folder should be
+        save->setChecked(true); // a file where the folder should be: one box, naming the folder
+        QCOMPARE(nextBox(), "Error/Cannot write in the folder " +
+                                QDir::current().absoluteFilePath("Data") +
+                                ": a file stands where the folder should be");
         bench.window.AppendMessage("01", false);
         bench.window.AppendMessage("02", true);
-        QCOMPARE(log->lineCount(), 6);
-        const QString box = nextBox();
-        QVERIFY2(box.startsWith("Error/") && box.contains("/Data/Log"), qPrintable(box));
-        save->setChecked(false);
-        save->setChecked(true);
-        bench.window.AppendMessage("03", false);
-        QVERIFY(nextBox().startsWith("Error/"));
+        QCOMPARE(log->lineCount(), 7);
         QVERIFY(QFile::remove("Data"));
-        bench.window.AppendMessage("04", false);
-        QVERIFY(bench.captured().value(0).endsWith("04"));
+        bench.window.AppendMessage("03", false);
+        QVERIFY(bench.captured().value(0).endsWith("03"));
         const QTime first = QTime::currentTime(); // a new period, a second later: a new file
         QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().second() != first.second(), 3000);
         save->setChecked(false);
         save->setChecked(true);
-        bench.window.AppendMessage("05", false);
         const QStringList files = QDir("Data").entryList(QDir::Files);
         QCOMPARE(files.size(), 2);
         QVERIFY(QFile::remove("Data/" + files[1]) && QFile::link("/dev/full", "Data/" + files[1]));
-        bench.window.AppendMessage("06", false); // a full disk
-        QVERIFY(nextBox().contains(files[1]));
+        bench.window.AppendMessage("04", false); // a full disk
+        QCOMPARE(nextBox(), "Error/Cannot write the capture file " +
+                                QDir::current().absoluteFilePath("Data/" + files[1]) +
+                                ": the disk is full");
+        bench.window.AppendMessage("05", false); // once a period
+        QVERIFY(boxesSeen.isEmpty());
+    }
+
+    // Why a data file cannot be written, from the system's text of its error: the common causes
+    // in the user's language, anything else after a lead-in.
+    void fileFailureCauses_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("full") << ENOSPC << "the disk is full";
+        QTest::newRow("quota") << EDQUOT << "the disk is full";
+        QTest::newRow("access") << EACCES << "permission denied";
+        QTest::newRow("read-only") << EROFS << "the disk is read-only";
+        QTest::newRow("not a folder") << ENOTDIR << "a file stands where the folder should be";
+        QTest::newRow("missing") << ENOENT << "no such folder";
+        QTest::newRow("I/O") << EIO << "input/output error";
+        QTest::newRow("other") << EMFILE << "the system reports: " + qt_error_string(EMFILE);
+    }
+
+    void fileFailureCauses()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QCOMPARE(FileFailure::text(qt_error_string(error)), text);
     }
 };
 
