@@ -5,6 +5,7 @@
 #include "startup.h"
 #include "testsupport.h"
 #include "view/elidedlabel.h"
+#include "view/trendwindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QtTest>
+#include <qcustomplot.h>
 
 #include <cerrno>
 #include <memory>
@@ -29,6 +31,58 @@ std::unique_ptr<Widget> startIn(const QString &folder, QTranslator &translator)
     QDir::setCurrent(previous);
     return window;
 }
+
+// Every text this widget and its children can show: titles, labels without their markup,
+// buttons, check boxes, group titles, combo box items, fields and their hints, tooltips.
+QStringList textsOf(QWidget *top)
+{
+    QStringList texts{top->windowTitle()};
+    QList<QWidget *> widgets = top->findChildren<QWidget *>();
+    for (QWidget *widget : widgets << top) {
+        texts << widget->toolTip();
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            texts << label->text().remove(QRegularExpression("<[^>]*>"));
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            texts << button->text();
+        else if (auto *group = qobject_cast<QGroupBox *>(widget))
+            texts << group->title();
+        else if (auto *combo = qobject_cast<QComboBox *>(widget))
+            texts << itemsOf(combo);
+        else if (auto *field = qobject_cast<QLineEdit *>(widget))
+            texts << field->text() << field->placeholderText();
+    }
+    return texts;
+}
+
+// The chart's own texts: axis titles and tick labels, and the legend.
+QStringList textsOf(QCustomPlot *plot)
+{
+    QStringList texts;
+    for (QCPAxis *axis : plot->axisRect()->axes())
+        texts << axis->label() << axis->tickVectorLabels().toList();
+    for (int series = 0; series < plot->graphCount(); ++series)
+        texts << plot->graph(series)->name();
+    return texts;
+}
+
+// The message view as it reads: each frame's note without its hexadecimal bytes, and the notes.
+QStringList linesOf(MessageView *log)
+{
+    QStringList lines;
+    for (int i = 0; i < log->lineCount(); ++i) {
+        const auto frame = Capture::parseLine(log->lineText(i));
+        lines << (frame ? frame->note : log->lineText(i));
+    }
+    return lines;
+}
+
+// What may stay in Latin letters on a Chinese screen: the device and sensor names, TX/RX,
+// hexadecimal numbers and serial numbers, technical names and keys, file names and extensions, and
+// the port names.
+const QRegularExpression AllowedNames(
+    "Tervin-[OCF]|SHT\\dX/\\dX|->[TR]X|0x[0-9A-Fa-f]+|\\*\\.(png|csv)|\\bV[0-9.]+|"
+    "\\b(Modbus|CRC|USB|CSV|PNG|Excel|WPS|End|Shift|dialout)\\b|"
+    "\\b[0-9a-f]{12}\\b|\\bData\\b|\\b(Log|Readings)\\d{14}\\.(txt|csv)\\b|\\btty\\w+");
 } // namespace
 
 class TestWindow : public QObject
@@ -145,6 +199,65 @@ private slots:
         QTRY_VERIFY(
             log->lineText(log->lineCount() - 1).endsWith("018302c0f1  异常 0x02（非法数据地址）"));
         QCoreApplication::removeTranslator(&chinese);
+    }
+
+    // A technician's session in Chinese (link, capture, polling, the trend, an address change and
+    // its question, an unplugged adapter, the Link dialog, an open failure): no English word on
+    // screen but the allowed names.
+    void noEnglishOnScreenInChinese()
+    {
+        QTemporaryDir dir;
+        QTranslator chinese;
+        QVERIFY(QDir(dir.path()).mkdir("Qm"));
+        QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
+        startIn(dir.path(), chinese);
+        QStringList seen;
+        whenBoxOpens = [&seen] { seen << textsOf(QApplication::activeModalWidget()); };
+        QString place; // the bench's folder, a name of the system's
+        {
+            Bench bench;
+            place = bench.workDir.path();
+            QVERIFY(bench.linkAtDeviceRate());
+            child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
+            child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+            click(bench.window, "pushButtonRead");
+            QTRY_VERIFY(frames(bench.window, "RX").size() >= 4);
+            click(bench.window, "pushButtonTrend");
+            auto *trend = child<TrendWindow>(&bench.window, "trendWindow");
+            auto *plot = child<QCustomPlot>(trend, "trendPlot");
+            trend->redraw();
+            QTest::mouseMove(plot, plot->axisRect()->rect().center());
+            QTRY_VERIFY(!child<QLabel>(trend, "labelHover")->text().isEmpty());
+            seen << textsOf(trend) << textsOf(plot);
+            click(bench.window, "pushButtonAddress");
+            QVERIFY(nextBox().startsWith("地址/"));
+            QTRY_VERIFY(bench.label("labelStatistics").endsWith("地址已改为 1，已确认"));
+            seen << textsOf(&bench.window);
+            bench.transmitter.unplug();
+            QCOMPARE(nextBox(), "错误/USB 转换器出错，请重新插入！");
+            QTRY_COMPARE(bench.label("labelLinkState"), "串口已断开");
+            seen << textsOf(&bench.window);
+            const QString missing = bench.workDir.filePath("ttyUSB9");
+            onNextDialog([&seen, missing](QDialog *dialog) {
+                seen << textsOf(dialog);
+                child<QComboBox>(dialog, "comboBoxName")->setCurrentText(missing);
+                click(*dialog, "pushButtonOK");
+            });
+            click(bench.window, "pushButtonLink");
+            QCOMPARE(nextBox(), "错误/无法打开串口 " + missing + "：找不到该串口");
+            seen << textsOf(&bench.window) << linesOf(view(bench.window));
+        }
+        whenBoxOpens = nullptr;
+        QCoreApplication::removeTranslator(&chinese);
+        QStringList english;
+        for (QString text : seen) {
+            const QRegularExpressionMatch word =
+                QRegularExpression("[A-Za-z]{2,}").match(text.remove(place).remove(AllowedNames));
+            if (word.hasMatch())
+                english << word.captured() + " in \"" + text + '"';
+        }
+        QVERIFY2(english.isEmpty(), qPrintable(english.join('\n')));
+        QVERIFY(seen.join(' ').contains("保存报文到 " + place + "/Data/Log")); // the walk was seen
     }
 
     // lupdate over the sources, into a copy of the translation: nothing may come out unfinished.
