@@ -1047,7 +1047,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>%1 at %2, linked</source>
-        <translation>%1，波特率 %2，已连接</translation>
+        <translation>已连接：%1，波特率 %2</translation>
     </message>
     <message>
         <source>port lost</source>
@@ -1121,7 +1121,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>%1 at %2, no answer</source>
-        <translation>%1，波特率 %2，无应答</translation>
+        <translation>无应答：%1，波特率 %2</translation>
     </message>
     <message>
         <source>a late reply</source>
