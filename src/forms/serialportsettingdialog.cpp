@@ -37,7 +37,7 @@ SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const CurrentL
     setWindowTitle(tr("Serial port"));
     form->comboBoxName->setMinimumContentsLength(PortNameCharacters);
     form->comboBoxName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    listOpenablePorts(current.portName);
+    listOpenablePorts(current.held ? current.portName : QString());
     loadBaudCandidates(CommState);
     offer(current);
     connect(form->pushButtonOK, SIGNAL(clicked()), this, SLOT(ClickedOKSlots()));
@@ -54,7 +54,7 @@ SerialportSettingDialog::~SerialportSettingDialog()
 void SerialportSettingDialog::offer(const CurrentLink &current)
 {
     const int rateItem = form->comboBoxBaud->findText(QString::number(current.baudRate));
-    const bool linked = !current.portName.isEmpty() && rateItem > AutoItem;
+    const bool linked = current.baudRate != 0 && rateItem > AutoItem;
     form->comboBoxBaud->setCurrentIndex(linked ? rateItem : lastBaudItem);
     const QString port = linked ? current.portName : lastPortName;
     if (!port.isEmpty())

@@ -8,12 +8,13 @@ class SerialportSettingDialog;
 }
 using SettingDialogForm = Ui::SerialportSettingDialog;
 
-// The port and rate of the tool's link to a unit, as the dialog offers them; an empty port name
-// when there is no link.
+// The tool's link as the dialog needs to know it: its port, and the rate where the unit is (0 when
+// the tool knows of none: no link, a search, a search that found nothing).
 struct CurrentLink
 {
     QString portName;
     int baudRate = 0;
+    bool held = false; // the tool holds the port open, so the port is free to choose again
 };
 
 // Modal choice of the serial port and the baud rate ("AUTO" searches the candidates).
@@ -23,8 +24,8 @@ class SerialportSettingDialog : public QDialog
     Q_OBJECT
 
 public:
-    // current: the tool's link, offered first (its port, which the tool may hold open, is listed
-    // as free to choose again); without one the dialog offers the last choice made in it.
+    // current: the tool's link, whose port and rate are offered first; without a rate the dialog
+    // offers the last choice made in it.
     explicit SerialportSettingDialog(QWidget *parent = nullptr,
                                      const CurrentLink &current = CurrentLink());
     ~SerialportSettingDialog() override;

@@ -47,15 +47,19 @@ void Widget::PushButtonLinkSlot()
     ShowLinkState();
 }
 
-// The link the Link dialog offers first: the port open at the rate where the tool has put it (not
-// a search's candidate, nor the last rate of a search that found nothing), or the port and rate
-// the tool waits for after a loss.
+// The link as the Link dialog offers it: the port the tool holds, and the rate where the tool has
+// put it (not a search's candidate, nor the last rate of a search that found nothing); or the
+// port and rate the tool waits for after a loss.
 CurrentLink Widget::LinkToOffer() const
 {
-    const bool open = serialPort->isOpen() && !searching && !searchFailed;
-    if (!open && !follower->isWaiting())
-        return CurrentLink();
-    return {CommState.portName, CommState.baudRate};
+    CurrentLink current;
+    current.held = serialPort->isOpen();
+    const bool linked = (current.held && !searching && !searchFailed) || follower->isWaiting();
+    if (current.held || linked)
+        current.portName = CommState.portName;
+    if (linked)
+        current.baudRate = CommState.baudRate;
+    return current;
 }
 
 void Widget::EndSearch()
