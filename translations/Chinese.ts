@@ -89,19 +89,19 @@
     </message>
     <message>
         <source>(late, ignored)</source>
-        <translation>（迟到，已忽略）</translation>
+        <translation>（延迟应答，已忽略）</translation>
     </message>
     <message>
         <source>a late reply</source>
-        <translation>迟到的回复</translation>
+        <translation>延迟应答</translation>
     </message>
     <message>
         <source>a reply from slave %1</source>
-        <translation>来自从站 %1 的回复</translation>
+        <translation>来自从站 %1 的应答</translation>
     </message>
     <message>
         <source>a garbled reply (%1)</source>
-        <translation>损坏的回复（%1）</translation>
+        <translation>错误帧（%1）</translation>
     </message>
     <message>
         <source>%1, ignored: %2</source>
@@ -117,11 +117,11 @@
     </message>
     <message>
         <source>no answer within %1 ms</source>
-        <translation>%1 ms 内无应答</translation>
+        <translation>%1 毫秒内无应答</translation>
     </message>
     <message>
         <source>at %1 bit/s, %2</source>
-        <translation>在 %1 bit/s 时，%2</translation>
+        <translation>波特率 %1 下，%2</translation>
     </message>
     <message>
         <source>no answer at any rate</source>
@@ -129,11 +129,11 @@
     </message>
     <message>
         <source>no answer at %1 bit/s within %2 ms</source>
-        <translation>%1 bit/s 下 %2 ms 内无应答</translation>
+        <translation>波特率 %1 下 %2 毫秒内无应答</translation>
     </message>
     <message>
         <source>no answer to the write within %1 ms</source>
-        <translation>写入后 %1 ms 内无应答</translation>
+        <translation>写入后 %1 毫秒内无应答</translation>
     </message>
     <message>
         <source>address %1</source>
@@ -229,7 +229,7 @@
     </message>
     <message>
         <source>verified</source>
-        <translation>已核实</translation>
+        <translation>已确认</translation>
     </message>
     <message>
         <source>commissioned</source>
@@ -245,7 +245,7 @@
     </message>
     <message>
         <source>garbled replies at %1</source>
-        <translation>地址 %1 的回复损坏</translation>
+        <translation>地址 %1 收到错误帧</translation>
     </message>
     <message>
         <source>%1 has an empty item</source>
@@ -261,7 +261,7 @@
     </message>
     <message>
         <source>no readable answer at %1 bit/s</source>
-        <translation>%1 bit/s 下无可识别的应答</translation>
+        <translation>波特率 %1 下无可识别的应答</translation>
     </message>
     <message>
         <source>no readable answer to the write</source>
@@ -273,7 +273,7 @@
     </message>
     <message>
         <source>no answer to the reading within %1 ms</source>
-        <translation>读数请求在 %1 ms 内无应答</translation>
+        <translation>读数请求在 %1 毫秒内无应答</translation>
     </message>
     <message>
         <source>no readable answer to the reading</source>
@@ -281,7 +281,7 @@
     </message>
     <message>
         <source>address %1, %2 bit/s</source>
-        <translation>地址 %1，%2 bit/s</translation>
+        <translation>地址 %1，波特率 %2</translation>
     </message>
     <message>
         <source>; it now listens at %1</source>
@@ -378,10 +378,10 @@ With several ports, the status is the worst of them.
                           （1-247，或 1,5,9-12），最后给出汇总
   info PORT               设备信息
   read PORT               读数，每行一个，使用设备的单位
-  set-address PORT NEW    写入新地址（1 到 247）并在新地址上核实
-  set-baud PORT RATE      写入新波特率并在新波特率上核实
+  set-address PORT NEW    写入新地址（1 到 247）并在新地址上确认
+  set-baud PORT RATE      写入新波特率并在新波特率上确认
   commission PORT --address NEW [--baud RATE]
-                          找到设备，写入地址和波特率并逐一核实，
+                          找到设备，写入地址和波特率并逐一确认，
                           读取一次读数并检查限值
 
 PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
@@ -391,9 +391,9 @@ PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称
   --format text|csv|json  记录的打印格式（JSON：每行一个对象）
   --no-header             CSV 不输出表头行，以便追加到文件
   --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
-  --timeout MS            请求发完后等待回复开始的时间 MS（1 到 60000），
+  --timeout MS            请求发完后等待应答开始的时间 MS（1 到 60000），
                           而不是由波特率得出的时间
-  --retries N             无应答或回复损坏时，最多重发 N 次（0 到 10，
+  --retries N             无应答或应答为错误帧时，最多重发 N 次（0 到 10，
                           默认 0）
   --verbose               在标准错误上打印每一帧
   -h, --help              打印本帮助
@@ -406,7 +406,7 @@ info、read、set-address 和 set-baud 的选项：
                           依次轮询这些设备
 
 scan 带 --addresses 时的选项：
-  --baud R                线路的波特率（不给出时，在从站 0 有任何回复的
+  --baud R                线路的波特率（不给出时，在从站 0 有任何应答的
                           每种波特率上询问这些地址）
 
 read 的选项：
@@ -442,7 +442,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>no answer at address %1 within %2 ms</source>
-        <translation>地址 %1 在 %2 ms 内无应答</translation>
+        <translation>地址 %1 在 %2 毫秒内无应答</translation>
     </message>
     <message>
         <source>no readable answer at address %1</source>
@@ -450,7 +450,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>garbled replies at %1 (two units at one address?)</source>
-        <translation>地址 %1 的回复损坏（一个地址上有两台设备？）</translation>
+        <translation>地址 %1 的应答为错误帧（一个地址上有两台设备？）</translation>
     </message>
     <message>
         <source>no unit answered at %1</source>
@@ -462,7 +462,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>no answer at %1 bit/s</source>
-        <translation>%1 bit/s 下无应答</translation>
+        <translation>波特率 %1 下无应答</translation>
     </message>
     <message>
         <source>address %1: %2</source>
@@ -470,22 +470,53 @@ not_verified、out_of_range 或 port_error。
     </message>
 </context>
 <context>
+    <name>Files</name>
+    <message>
+        <source>the disk is full</source>
+        <translation>磁盘已满</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>没有写入权限</translation>
+    </message>
+    <message>
+        <source>the disk is read-only</source>
+        <translation>磁盘为只读</translation>
+    </message>
+    <message>
+        <source>a file stands where the folder should be</source>
+        <translation>已有同名文件占用了该文件夹的位置</translation>
+    </message>
+    <message>
+        <source>no such folder</source>
+        <translation>文件夹不存在</translation>
+    </message>
+    <message>
+        <source>input/output error</source>
+        <translation>读写错误</translation>
+    </message>
+    <message>
+        <source>the system reports: %1</source>
+        <translation>系统报告：%1</translation>
+    </message>
+</context>
+<context>
     <name>Link</name>
     <message>
         <source>port closed</source>
-        <translation>端口已关闭</translation>
+        <translation>串口已关闭</translation>
     </message>
     <message>
         <source>the adapter was unplugged</source>
-        <translation>适配器已被拔出</translation>
+        <translation>USB 转换器已拔出</translation>
     </message>
     <message>
         <source>no such port</source>
-        <translation>没有这个端口</translation>
+        <translation>找不到该串口</translation>
     </message>
     <message>
         <source>permission denied (add your account to the dialout group)</source>
-        <translation>权限不足（请将您的账户加入 dialout 组）</translation>
+        <translation>没有权限（请把您的账户加入 dialout 组）</translation>
     </message>
     <message>
         <source>in use by another program</source>
@@ -493,11 +524,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>input/output error</source>
-        <translation>输入/输出错误</translation>
+        <translation>读写错误</translation>
     </message>
     <message>
         <source>a storm of 0x00/0xFF bytes, the sign of a failing adapter</source>
-        <translation>大量 0x00/0xFF 字节，这是适配器故障的迹象</translation>
+        <translation>收到大量 0x00/0xFF 字节，USB 转换器可能已损坏</translation>
     </message>
     <message>
         <source>the system reports: %1</source>
@@ -513,7 +544,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>no answer at %1 bit/s</source>
-        <translation>%1 bit/s 下无应答</translation>
+        <translation>波特率 %1 下无应答</translation>
     </message>
     <message>
         <source>the device refused the read-back</source>
@@ -521,11 +552,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>the device reports address %1, not %2</source>
-        <translation>设备报告的地址是 %1，而不是 %2</translation>
+        <translation>设备报告的地址是 %1，不是 %2</translation>
     </message>
     <message>
         <source>the device reports %1 bit/s, not %2</source>
-        <translation>设备报告的波特率是 %1 bit/s，而不是 %2</translation>
+        <translation>设备报告的波特率是 %1，不是 %2</translation>
     </message>
     <message>
         <source>another unit answered: %1</source>
@@ -549,7 +580,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>acknowledge</source>
-        <translation>已确认</translation>
+        <translation>已受理，正在处理</translation>
     </message>
     <message>
         <source>server device busy</source>
@@ -588,7 +619,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Port Name:</source>
-        <translation>端口名：</translation>
+        <translation>串口名：</translation>
     </message>
     <message>
         <source>Baud Rate:</source>
@@ -668,7 +699,12 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>No serial port found. Is the adapter plugged in?</source>
-        <translation>未找到串口。适配器是否已插入？</translation>
+        <translation>未找到串口。USB 转换器插好了吗？</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <comment>a port and why it cannot be opened</comment>
+        <translation>%1：%2</translation>
     </message>
 </context>
 <context>
@@ -679,7 +715,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Trend</source>
-        <translation>趋势</translation>
+        <translation>趋势图</translation>
     </message>
     <message>
         <source>Humidity (%)</source>
@@ -876,7 +912,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Save to file</source>
-        <translation>保存到文件</translation>
+        <translation>保存报文到文件</translation>
     </message>
     <message>
         <source>Link</source>
@@ -892,7 +928,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>The address is between 1 and 247!</source>
-        <translation>地址范围为 1 到 247！</translation>
+        <translation>地址应在 1 到 247 之间！</translation>
     </message>
     <message>
         <source>Stop</source>
@@ -936,16 +972,16 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>USB device error, please reconnect USB device!</source>
-        <translation>USB 设备错误，请重新连接 USB 设备！</translation>
+        <translation>USB 转换器出错，请重新插入！</translation>
     </message>
     <message>
         <source>Cannot write the capture file %1: %2</source>
-        <translation>无法写入记录文件 %1：%2</translation>
+        <translation>无法写入报文文件 %1：%2</translation>
     </message>
     <message numerus="yes">
         <source>%n new line(s) below - press End to follow</source>
         <translation>
-            <numerusform>下方有 %n 行新报文 - 按 End 键跟随</numerusform>
+            <numerusform>下方有 %n 行新报文——按 End 键跳到最新</numerusform>
         </translation>
     </message>
     <message>
@@ -966,7 +1002,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, skipped %7, response %8 ms (mean %9 ms)</source>
-        <translation>已发送 %1，应答 %2，超时 %3，坏帧 %4，异常 %5，迟到 %6，跳过 %7，响应 %8 ms（平均 %9 ms）</translation>
+        <translation>发送 %1，应答 %2，超时 %3，错误帧 %4，异常应答 %5，延迟应答 %6，跳过 %7，响应 %8 毫秒（平均 %9 毫秒）</translation>
     </message>
     <message>
         <source>, no reply since %1</source>
@@ -974,23 +1010,23 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>(late, ignored)</source>
-        <translation>（迟到，已忽略）</translation>
+        <translation>（延迟应答，已忽略）</translation>
     </message>
     <message>
         <source>no reply within %1 ms</source>
-        <translation>%1 ms 内无应答</translation>
+        <translation>%1 毫秒内无应答</translation>
     </message>
     <message>
         <source>now at %1, verified</source>
-        <translation>现为 %1，已验证</translation>
+        <translation>波特率已改为 %1，已确认</translation>
     </message>
     <message>
         <source>address %1, verified</source>
-        <translation>地址 %1，已验证</translation>
+        <translation>地址已改为 %1，已确认</translation>
     </message>
     <message>
         <source>The device did not answer at %1 after the change. Use Link with AUTO to find it.</source>
-        <translation>更改后设备在 %1 下无应答。请用“连接”并选择“自动”查找设备。</translation>
+        <translation>更改后设备在波特率 %1 下无应答。请点“连接”并选择“自动”查找设备。</translation>
     </message>
     <message>
         <source>The device did not answer at address %1 after the change.</source>
@@ -998,27 +1034,27 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>waiting for the adapter to come back</source>
-        <translation>正在等待适配器重新连接</translation>
+        <translation>正在等待 USB 转换器重新插入</translation>
     </message>
     <message>
         <source>the adapter did not come back</source>
-        <translation>适配器未重新连接</translation>
+        <translation>USB 转换器未重新插入</translation>
     </message>
     <message numerus="yes">
         <source>%1 did not come back within %n minute(s)</source>
         <translation>
-            <numerusform>%1 在 %n 分钟内未重新连接</numerusform>
+            <numerusform>%1 在 %n 分钟内未恢复连接</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>The adapter did not come back within %n minute(s). Use Link once it is plugged in again.</source>
         <translation>
-            <numerusform>适配器在 %n 分钟内未重新连接。请在重新插入后使用“连接”。</numerusform>
+            <numerusform>USB 转换器在 %n 分钟内未重新插入。插好后请点“连接”。</numerusform>
         </translation>
     </message>
     <message>
         <source>%1 is back</source>
-        <translation>%1 已重新连接</translation>
+        <translation>%1 已恢复连接</translation>
     </message>
     <message>
         <source>%1 lost: %2</source>
@@ -1034,7 +1070,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Don&apos;t ask again this session</source>
-        <translation>本次运行不再询问</translation>
+        <translation>本次不再提示</translation>
     </message>
     <message>
         <source>(incomplete)</source>
@@ -1054,11 +1090,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>searching %1 at slave 0…</source>
-        <translation>正在以从站 0 搜索 %1…</translation>
+        <translation>正在以 %1 波特率搜索从站 0…</translation>
     </message>
     <message>
         <source>searching %1…</source>
-        <translation>正在搜索 %1…</translation>
+        <translation>正在以 %1 波特率搜索…</translation>
     </message>
     <message>
         <source>%1: no answer at any rate</source>
@@ -1066,11 +1102,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>%1 at %2, linked</source>
-        <translation>%1，%2，已连接</translation>
+        <translation>已连接：%1，波特率 %2</translation>
     </message>
     <message>
         <source>port lost</source>
-        <translation>端口已断开</translation>
+        <translation>串口已断开</translation>
     </message>
     <message>
         <source>not linked</source>
@@ -1082,7 +1118,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Find text or hex bytes (Enter: next, Shift+Enter: previous)</source>
-        <translation>查找文本或十六进制字节（回车：下一个，Shift+回车：上一个）</translation>
+        <translation>查找文字或十六进制字节（回车：下一个，Shift+回车：上一个）</translation>
     </message>
     <message>
         <source>Clear</source>
@@ -1091,7 +1127,7 @@ not_verified、out_of_range 或 port_error。
     <message numerus="yes">
         <source>Drop the %n line(s) from the view? The capture file keeps them.</source>
         <translation>
-            <numerusform>从视图中清除 %n 行？记录文件中仍保留这些行。</numerusform>
+            <numerusform>从视图中清除这 %n 行？报文文件中仍保留这些行。</numerusform>
         </translation>
     </message>
     <message>
@@ -1108,11 +1144,11 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Trend</source>
-        <translation>趋势</translation>
+        <translation>趋势图</translation>
     </message>
     <message>
         <source>Save readings</source>
-        <translation>保存读数</translation>
+        <translation>保存读数到表格</translation>
     </message>
     <message>
         <source>Cannot write the readings file %1: %2</source>
@@ -1132,7 +1168,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>at %1: %2</source>
-        <translation>%1 波特率下：%2</translation>
+        <translation>波特率 %1：%2</translation>
     </message>
     <message>
         <source>%1: no valid answer at any rate; %2</source>
@@ -1140,7 +1176,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>%1 at %2, no answer</source>
-        <translation>%1，%2，无应答</translation>
+        <translation>无应答：%1，波特率 %2</translation>
     </message>
     <message>
         <source>a late reply</source>
@@ -1148,15 +1184,15 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>a garbled reply (incomplete)</source>
-        <translation>损坏的应答（不完整）</translation>
+        <translation>错误帧（不完整）</translation>
     </message>
     <message>
         <source>a garbled reply (bad CRC)</source>
-        <translation>损坏的应答（CRC 错误）</translation>
+        <translation>错误帧（CRC 错误）</translation>
     </message>
     <message>
         <source>a garbled reply (extra bytes)</source>
-        <translation>损坏的应答（多余字节）</translation>
+        <translation>错误帧（多余字节）</translation>
     </message>
     <message>
         <source>a reply from slave %1</source>
@@ -1164,7 +1200,108 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>a different unit is on %1 now: %2</source>
-        <translation>%1 上现在是另一台设备：%2</translation>
+        <translation>%1 上换了另一台设备：%2</translation>
+    </message>
+    <message>
+        <source>The unit&apos;s model, read from register 0x0103 (a Tervin-F measures in degrees Fahrenheit)</source>
+        <translation>设备类型，从寄存器 0x0103 读取（Tervin-F 以华氏度测量）</translation>
+    </message>
+    <message>
+        <source>The device type is set at the factory</source>
+        <translation>设备类型在出厂时设定</translation>
+    </message>
+    <message>
+        <source>Reads the device type (register 0x0103)</source>
+        <translation>读取设备类型（寄存器 0x0103）</translation>
+    </message>
+    <message>
+        <source>The unit&apos;s baud rate as last read; choose another and press Setting to change it</source>
+        <translation>设备的波特率（上次读到的值）；选择另一个并按“设置”即可更改</translation>
+    </message>
+    <message>
+        <source>Writes the chosen baud rate to the unit (register 0x0101); the tool follows it to the new rate and checks it there</source>
+        <translation>把选中的波特率写入设备（寄存器 0x0101），随后以新波特率连接并确认</translation>
+    </message>
+    <message>
+        <source>The unit&apos;s Modbus address, 1 to 247: every request goes to it. Polling takes it once you press Return or leave the field</source>
+        <translation>设备的 Modbus 地址，1 到 247，所有请求都发往此地址。按回车键或离开输入框后，定时读取才使用新地址</translation>
+    </message>
+    <message>
+        <source>Writes the typed address to the unit (register 0x0100). It is sent to slave 0, so every transmitter on the line takes it</source>
+        <translation>把输入的地址写入设备（寄存器 0x0100）。该命令发往从站 0，总线上的每台变送器都会接受</translation>
+    </message>
+    <message>
+        <source>Reads the unit&apos;s address (register 0x0100, asked at slave 0)</source>
+        <translation>读取设备地址（寄存器 0x0100，向从站 0 询问）</translation>
+    </message>
+    <message>
+        <source>The sensor in the unit, read from register 0x0107</source>
+        <translation>设备中的传感器类型，从寄存器 0x0107 读取</translation>
+    </message>
+    <message>
+        <source>The sensor type is set at the factory</source>
+        <translation>传感器类型在出厂时设定</translation>
+    </message>
+    <message>
+        <source>Reads the sensor type (register 0x0107)</source>
+        <translation>读取传感器类型（寄存器 0x0107）</translation>
+    </message>
+    <message>
+        <source>Which register block is read: *10 gives tenths, *100 hundredths</source>
+        <translation>读取哪一组寄存器：*10 为一位小数，*100 为两位小数</translation>
+    </message>
+    <message>
+        <source>Which readings each periodic read asks for</source>
+        <translation>每次定时读取哪些读数</translation>
+    </message>
+    <message>
+        <source>Time between two periodic reads, in milliseconds (at least 100)</source>
+        <translation>两次定时读取之间的间隔，单位为毫秒（至少 100）</translation>
+    </message>
+    <message>
+        <source>Opens the trend: every reading since the tool started, over time</source>
+        <translation>打开趋势图：本次启动以来的所有读数随时间的变化</translation>
+    </message>
+    <message>
+        <source>Saves every frame sent and received, as the view shows it, to a file in the Data folder where the tool runs, named by the moment you tick this (e.g. Log20261207130249.txt)</source>
+        <translation>把收发的每一帧报文按视图中的样子保存到运行目录下的 Data 文件夹，文件以勾选的时刻命名（如 Log20261207130249.txt）</translation>
+    </message>
+    <message>
+        <source>Saves every reading (temperature, humidity, dew point) to a table for spreadsheets in the Data folder where the tool runs, named by the moment you tick this (e.g. Readings20261207130249.csv)</source>
+        <translation>把每次读数（温度、湿度、露点）保存为表格文件，可用 Excel、WPS 等打开；文件在运行目录下的 Data 文件夹，以勾选的时刻命名（如 Readings20261207130249.csv）</translation>
+    </message>
+    <message>
+        <source>Chooses the serial port and the baud rate, and links to the unit</source>
+        <translation>选择串口和波特率，连接设备</translation>
+    </message>
+    <message>
+        <source>Quits the tool</source>
+        <translation>退出程序</translation>
+    </message>
+    <message>
+        <source>Reads register %1 (function 03) every period; press again to stop</source>
+        <translation>每个周期读取一次寄存器 %1（功能码 03）；再按一次停止</translation>
+    </message>
+    <message>
+        <source>Reads registers %1 to %2 (function 03) every period; press again to stop</source>
+        <translation>每个周期读取一次寄存器 %1 到 %2（功能码 03）；再按一次停止</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the rates</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>Cannot write in the folder %1: %2</source>
+        <translation>无法在文件夹 %1 中写入文件：%2</translation>
+    </message>
+    <message>
+        <source>Saving the frames to %1</source>
+        <translation>保存报文到 %1</translation>
+    </message>
+    <message>
+        <source>Saving the readings to %1</source>
+        <translation>保存读数到 %1</translation>
     </message>
 </context>
 </TS>

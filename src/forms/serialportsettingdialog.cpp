@@ -30,18 +30,16 @@ void loadBaudCandidates(CommStateRecord &state)
     state.autoBaudCount = quint8(std::size(Modbus::SearchOrder));
 }
 
-SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const QString &portInUse)
+SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const CurrentLink &current)
     : QDialog(parent), form(new SettingDialogForm)
 {
     form->setupUi(this);
     setWindowTitle(tr("Serial port"));
     form->comboBoxName->setMinimumContentsLength(PortNameCharacters);
     form->comboBoxName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    listOpenablePorts(portInUse);
+    listOpenablePorts(current.held ? current.portName : QString());
     loadBaudCandidates(CommState);
-    form->comboBoxBaud->setCurrentIndex(lastBaudItem);
-    if (!lastPortName.isEmpty())
-        form->comboBoxName->setCurrentText(lastPortName);
+    offer(current);
     connect(form->pushButtonOK, SIGNAL(clicked()), this, SLOT(ClickedOKSlots()));
     connect(form->pushButtonCancel, SIGNAL(clicked()), this, SLOT(ClickedCancelSlots()));
 }
@@ -49,6 +47,18 @@ SerialportSettingDialog::SerialportSettingDialog(QWidget *parent, const QString 
 SerialportSettingDialog::~SerialportSettingDialog()
 {
     delete form;
+}
+
+// The link's port and rate, where the unit is now (after a verified change, its new rate); without
+// a link, the last ones chosen here.
+void SerialportSettingDialog::offer(const CurrentLink &current)
+{
+    const int rateItem = form->comboBoxBaud->findText(QString::number(current.baudRate));
+    const bool linked = current.baudRate != 0 && rateItem > AutoItem;
+    form->comboBoxBaud->setCurrentIndex(linked ? rateItem : lastBaudItem);
+    const QString port = linked ? current.portName : lastPortName;
+    if (!port.isEmpty())
+        form->comboBoxName->setCurrentText(port);
 }
 
 // Only ports that open now are offered: one held by another program would fail the link. The
@@ -74,7 +84,8 @@ void SerialportSettingDialog::listOpenablePorts(const QString &portInUse)
         const PortFailure failure{
             openFailureKind(probe.error(), true, deviceAccessible(info.systemLocation())),
             probe.errorString()};
-        problems << info.portName() + QStringLiteral(": ") + failure.text();
+        problems << tr("%1: %2", "a port and why it cannot be opened")
+                        .arg(info.portName(), failure.text());
     }
     form->comboBoxName->setCurrentIndex(form->comboBoxName->count() > 0 ? 0 : -1);
     if (ports.isEmpty())

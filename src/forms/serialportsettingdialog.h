@@ -8,6 +8,15 @@ class SerialportSettingDialog;
 }
 using SettingDialogForm = Ui::SerialportSettingDialog;
 
+// The tool's link as the dialog needs to know it: its port, and the rate where the unit is (0 when
+// the tool knows of none: no link, a search, a search that found nothing).
+struct CurrentLink
+{
+    QString portName;
+    int baudRate = 0;
+    bool held = false; // the tool holds the port open, so the port is free to choose again
+};
+
 // Modal choice of the serial port and the baud rate ("AUTO" searches the candidates).
 // On OK the choice goes into CommState; building the dialog reloads the search table.
 class SerialportSettingDialog : public QDialog
@@ -15,9 +24,10 @@ class SerialportSettingDialog : public QDialog
     Q_OBJECT
 
 public:
-    // portInUse: the port the tool itself holds open, listed as free to choose again.
+    // current: the tool's link, whose port and rate are offered first; without a rate the dialog
+    // offers the last choice made in it.
     explicit SerialportSettingDialog(QWidget *parent = nullptr,
-                                     const QString &portInUse = QString());
+                                     const CurrentLink &current = CurrentLink());
     ~SerialportSettingDialog() override;
 
 private slots:
@@ -26,6 +36,7 @@ private slots:
 
 private:
     void listOpenablePorts(const QString &portInUse);
+    void offer(const CurrentLink &current);
 
     SettingDialogForm *form;
 };

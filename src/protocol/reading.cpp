@@ -14,6 +14,11 @@ QString header()
     return QStringLiteral("time,temperature,humidity,dew_point,unit,address,serial");
 }
 
+QString fileHeader()
+{
+    return QChar(0xFEFF) + header();
+}
+
 QString row(const QDateTime &time, const Reading &reading)
 {
     auto field = [&](const std::optional<double> &value) {

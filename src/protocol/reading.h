@@ -51,5 +51,8 @@ struct Reading
 // empty. The address and serial name the unit each row came from.
 namespace ReadingsCsv {
 QString header();
+// What a readings file starts with, the window's and the trend's export alike: a UTF-8
+// byte-order mark, by which spreadsheets on any system read the unit "°C" right, then the header.
+QString fileHeader();
 QString row(const QDateTime &time, const Reading &reading);
 } // namespace ReadingsCsv

@@ -39,13 +39,14 @@ bool TrendWindow::exportCsv(const QString &path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    // UTF-8 whatever the locale (the unit is "°C"), written as bytes: the same in Qt 5 and Qt 6.
+    // The readings file's format, UTF-8 whatever the locale, written as bytes: the same in Qt 5 and
+    // Qt 6.
     bool written = true;
     auto out = [&](const QString &row) {
         const QByteArray bytes = (row + QLatin1Char('\n')).toUtf8();
         written = written && file.write(bytes) == bytes.size();
     };
-    out(ReadingsCsv::header());
+    out(ReadingsCsv::fileHeader());
     const int end = trend.lowerBound(std::nextafter(shownTo, HUGE_VAL));
     for (int i = trend.lowerBound(shownFrom); i < end; ++i) {
         if (!TrendData::isBreak(trend.at(i)))

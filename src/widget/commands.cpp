@@ -19,6 +19,26 @@ enum MeasurementItem { AllItem = 0, TemperatureItem, HumidityItem, DewPointItem,
 } // namespace
 
 namespace {
+// The registers a periodic read asks for, as the "Magnification:" and measurement items choose.
+struct RegisterRange
+{
+    quint16 start;
+    quint16 count;
+};
+RegisterRange pollRegisters(int registerItem, int measurementItem)
+{
+    const quint16 block = registerItem == SecondBlockItem ? Reg::SecondBlock : 0;
+    const bool single = measurementItem >= TemperatureItem && measurementItem <= StatusItem;
+    if (!single)
+        return {block, Reg::BlockSize};
+    return {quint16(block + measurementItem - TemperatureItem), 1};
+}
+
+QString registerText(int address)
+{
+    return QStringLiteral("0x%1").arg(address, 4, 16, QLatin1Char('0'));
+}
+
 // The text of an address field as a slave address: 1 to 247, or 0 for anything else.
 quint16 slaveAddressOf(const QString &text)
 {
@@ -190,17 +210,26 @@ void Widget::ReadHumitureOrder()
         showError(tr("The address is empty!"));
         return;
     }
-    const quint16 block =
-        form->comboBoxRegister->currentIndex() == SecondBlockItem ? Reg::SecondBlock : 0;
-    const int item = form->comboBoxNum->currentIndex();
-    const bool single = item >= TemperatureItem && item <= StatusItem;
-    const quint16 startRegister = quint16(block + (single ? item - TemperatureItem : 0));
-    const quint16 count = single ? 1 : Reg::BlockSize;
+    const RegisterRange range =
+        pollRegisters(form->comboBoxRegister->currentIndex(), form->comboBoxNum->currentIndex());
     CommState.deviceAddress = PollAddress();
     // While a request is outstanding this tick sends nothing; the line sends it when it frees.
     link->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
-                                          Modbus::ReadHoldingRegisters, startRegister, count),
+                                          Modbus::ReadHoldingRegisters, range.start, range.count),
                 PollRequest});
+}
+
+// The Read button's tooltip names the registers its periodic read asks for.
+void Widget::ShowPollRegisters()
+{
+    const RegisterRange range =
+        pollRegisters(form->comboBoxRegister->currentIndex(), form->comboBoxNum->currentIndex());
+    const QString first = registerText(range.start);
+    form->pushButtonRead->setToolTip(
+        range.count == 1
+            ? tr("Reads register %1 (function 03) every period; press again to stop").arg(first)
+            : tr("Reads registers %1 to %2 (function 03) every period; press again to stop")
+                  .arg(first, registerText(range.start + range.count - 1)));
 }
 
 // The bookkeeping of every request, whether or not it reached the wire.
@@ -221,12 +250,19 @@ void Widget::OnWritten(const LinkSession::Request &request)
     AppendMessage(ModbusFrame::hexText(request.frame), false);
 }
 
-// A frame that did not reach the port is logged as not sent and kept out of the capture file.
+// A frame that did not reach the port is logged as not sent and kept out of the capture file. A
+// closed port is said in the session's words; a write that failed on an open port comes with the
+// system's text, told as a lost port's cause is.
 void Widget::OnNotSent(const LinkSession::Request &request, const QString &reason)
 {
     StartRequest(request);
+    const QString cause =
+        serialPort->isOpen()
+            ? PortFailure{lossKind(serialPort->error(), deviceExists(CommState.portName)), reason}
+                  .text()
+            : reason;
     LogLine(MessageView::Kind::NotSent, ModbusFrame::hexText(request.frame),
-            tr("(not sent: %1)").arg(reason));
+            tr("(not sent: %1)").arg(cause));
 }
 
 // The session drops unfinished bytes after the same silence; this only keeps the window's own

@@ -16,9 +16,10 @@
 void Widget::PushButtonLinkSlot()
 {
     const bool wasSearching = searching;
+    const CurrentLink current = LinkToOffer();
     if (searching)
         EndSearch();
-    SerialportSettingDialog dialog(nullptr, serialPort->isOpen() ? CommState.portName : QString());
+    SerialportSettingDialog dialog(nullptr, current);
     if (dialog.exec() != QDialog::Accepted) {
         if (wasSearching) {
             StopPolling();
@@ -44,6 +45,21 @@ void Widget::PushButtonLinkSlot()
     else
         AUTOUartInit();
     ShowLinkState();
+}
+
+// The link as the Link dialog offers it: the port the tool holds, and the rate where the tool has
+// put it (not a search's candidate, nor the last rate of a search that found nothing); or the
+// port and rate the tool waits for after a loss.
+CurrentLink Widget::LinkToOffer() const
+{
+    CurrentLink current;
+    current.held = serialPort->isOpen();
+    const bool linked = (current.held && !searching && !searchFailed) || follower->isWaiting();
+    if (current.held || linked)
+        current.portName = CommState.portName;
+    if (linked)
+        current.baudRate = CommState.baudRate;
+    return current;
 }
 
 void Widget::EndSearch()
@@ -197,7 +213,7 @@ QString Widget::LinkStateText() const
         return tr("%1: no answer at any rate").arg(CommState.portName);
     if (searchFailed)
         return tr("%1: no valid answer at any rate; %2")
-            .arg(CommState.portName, heardDuringSearch.join(QStringLiteral("; ")));
+            .arg(CommState.portName, heardDuringSearch.join(tr("; ", "between the rates")));
     if (!otherUnitNote.isEmpty())
         return otherUnitNote;
     const QString where = CommState.portName;

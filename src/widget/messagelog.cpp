@@ -2,11 +2,13 @@
 #include "widget/widget.h"
 
 #include "comm/capture.h"
+#include "comm/filefailure.h"
 #include "forms/widgetform.h"
 #include "view/messageview.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 
 namespace {
 QString captureFolder()
@@ -48,7 +50,8 @@ void Widget::CaptureLine(const QString &line)
 
 // Appends a line to a file in the Data folder (made when missing), opening and closing the file
 // for each line so that every line is on disk when this returns. The first line of a new file is
-// its header, if it has one. A failure is reported once, until errorShown is reset.
+// its header, if it has one. A failure is reported once, until errorShown is reset, with its cause
+// in the user's language.
 void Widget::AppendToDataFile(const QString &name, const QString &header, const QString &line,
                               bool &errorShown, const QString &failureText)
 {
@@ -58,7 +61,24 @@ void Widget::AppendToDataFile(const QString &name, const QString &header, const 
     if (failure.isEmpty() || errorShown)
         return;
     errorShown = true;
-    showError(failureText.arg(QDir::toNativeSeparators(path), failure));
+    showError(failureText.arg(QDir::toNativeSeparators(path), FileFailure::text(failure)));
+}
+
+// A data file starts: it is made at once in the Data folder, and the view says where it is (a
+// note, which no capture holds). A folder where it cannot be made gets one box that names the
+// folder; the file's lines then keep trying without another.
+void Widget::StartDataFile(const QString &name, const QString &note, bool &errorShown)
+{
+    QDir().mkpath(captureFolder());
+    QFile file(captureFolder() + QStringLiteral("/") + name);
+    errorShown = !file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (!errorShown) {
+        LogNote(note.arg(QDir::toNativeSeparators(file.fileName())));
+        return;
+    }
+    showError(
+        tr("Cannot write in the folder %1: %2")
+            .arg(QDir::toNativeSeparators(captureFolder()), FileFailure::text(file.errorString())));
 }
 
 void Widget::CheckBoxSaveSlot(int State)
@@ -67,8 +87,7 @@ void Widget::CheckBoxSaveSlot(int State)
         captureFileName = QStringLiteral("Log") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")) +
                           QStringLiteral(".txt");
-        captureErrorShown = false;
-        QDir().mkpath(captureFolder());
+        StartDataFile(captureFileName, tr("Saving the frames to %1"), captureErrorShown);
     } else {
         captureFileName.clear();
     }

@@ -14,8 +14,9 @@ void Widget::RecordReading(const Reading &reading)
     const QDateTime now = QDateTime::currentDateTime();
     trendWindow->addReading(monotonic.elapsed(), now.toMSecsSinceEpoch(), reading);
     if (!readingsFileName.isEmpty())
-        AppendToDataFile(readingsFileName, ReadingsCsv::header(), ReadingsCsv::row(now, reading),
-                         readingsErrorShown, tr("Cannot write the readings file %1: %2"));
+        AppendToDataFile(readingsFileName, ReadingsCsv::fileHeader(),
+                         ReadingsCsv::row(now, reading), readingsErrorShown,
+                         tr("Cannot write the readings file %1: %2"));
 }
 
 // Polls went unanswered or polling stopped: the trend's lines do not bridge the gap.
@@ -26,10 +27,11 @@ void Widget::BreakTrend()
 
 void Widget::SaveReadingsToggled(bool on)
 {
-    readingsErrorShown = false;
     readingsFileName =
         on ? QStringLiteral("Readings") +
                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")) +
                  QStringLiteral(".csv")
            : QString();
+    if (on)
+        StartDataFile(readingsFileName, tr("Saving the readings to %1"), readingsErrorShown);
 }

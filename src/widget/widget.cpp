@@ -61,6 +61,7 @@ void Widget::setInitialControlState()
     // The device and sensor types are set at the factory: read-only from this window.
     form->pushButtonTypeSetting->setEnabled(false);
     form->pushButtonSensorTypeSetting->setEnabled(false);
+    ShowPollRegisters();
 }
 
 void Widget::connectSignals()
@@ -107,6 +108,9 @@ void Widget::connectSignals()
         trendWindow->raise();
     });
     connect(form->checkBoxSaveReadings, &QCheckBox::toggled, this, &Widget::SaveReadingsToggled);
+    for (QComboBox *pollChoice : {form->comboBoxRegister, form->comboBoxNum})
+        connect(pollChoice, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                &Widget::ShowPollRegisters);
 }
 
 void Widget::PushButtonCloseSlot()

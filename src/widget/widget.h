@@ -10,6 +10,7 @@
 #include <QTime>
 #include <QWidget>
 
+struct CurrentLink;
 class LinkFollower;
 class QMessageBox;
 class QTimer;
@@ -72,6 +73,7 @@ private:
     bool OpenSerialPort();
     void SendDeviceInfoRead(RequestKind kind);
     void LosePort(const PortFailure &failure);
+    CurrentLink LinkToOffer() const;
     void EndSearch();
     void FailSearch();
     void NoteHeardDuringSearch(const QString &what);
@@ -111,6 +113,7 @@ private:
     bool ConfirmAddressWrite();
     int NormalisedPeriod();
     bool IsPeriodicReadOn() const;
+    void ShowPollRegisters();
 
     // reply parser
     void AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded);
@@ -138,6 +141,7 @@ private:
     void CaptureLine(const QString &line);
     void AppendToDataFile(const QString &name, const QString &header, const QString &line,
                           bool &errorShown, const QString &failureText);
+    void StartDataFile(const QString &name, const QString &note, bool &errorShown);
 
     // readings: the trend and the readings file
     void RecordReading(const Reading &reading);

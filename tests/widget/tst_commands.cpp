@@ -102,8 +102,9 @@ private slots:
     }
 
     // At each device type: the device information, the "Magnification:" items, the request each
-    // item sends, and the labels of both blocks at -12.34 C and 45.67 %RH (a single reading
-    // dashes the other two, Status all three); then the reads that update the Device group.
+    // item sends (and Read's tooltip names), and the labels of both blocks at -12.34 C and 45.67
+    // %RH (a single reading dashes the other two, Status all three); then the reads that update the
+    // Device group.
     void eachDeviceType_data()
     {
         QTest::addColumn<int>("type");
@@ -142,10 +143,18 @@ private slots:
         for (int index : {0, 1}) {
             scale->setCurrentIndex(index);
             const int firstRegister[] = {0, 0, 1, 2, 3};
-            for (int item = 0; item < 5; ++item)
+            for (int item = 0; item < 5; ++item) {
+                const int first = (index ? 0 : 4) + firstRegister[item];
                 QCOMPARE(bench.pollOnce(item),
-                         ModbusFrame::buildRequest(
-                             17, 3, quint16((index ? 0 : 4) + firstRegister[item]), item ? 1 : 4));
+                         ModbusFrame::buildRequest(17, 3, quint16(first), item ? 1 : 4));
+                // Read's tooltip names the registers its poll asks for.
+                const QString asked =
+                    item ? QString("register 0x000%1 (").arg(first)
+                         : QString("registers 0x000%1 to 0x000%2 (").arg(first).arg(first + 3);
+                QVERIFY(child<QPushButton>(&bench.window, "pushButtonRead")
+                            ->toolTip()
+                            .startsWith("Reads " + asked));
+            }
             QTRY_COMPARE(bench.label("labelTemperature") + bench.label("labelHumidity") +
                              bench.label("labelDewTemp"),
                          "Temperature:---Humidity:---DewTemp:---");
@@ -183,8 +192,8 @@ private slots:
         child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
         click(bench.window, "pushButtonTypeRead");
         MessageView *log = view(bench.window);
-        QCOMPARE(log->lineKind(0), MessageView::Kind::NotSent);
-        QVERIFY(log->lineText(0).endsWith("->TX  01030103000175f6  (not sent: port closed)"));
+        QCOMPARE(log->lineKind(1), MessageView::Kind::NotSent); // after the capture's note
+        QVERIFY(log->lineText(1).endsWith("->TX  01030103000175f6  (not sent: port closed)"));
         QCOMPARE(bench.timer("timerRead")->interval(), 1000); // bookkeeping as usual
         QVERIFY(bench.linkAtDeviceRate());
         Faults faults;

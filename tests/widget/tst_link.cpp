@@ -223,8 +223,13 @@ private slots:
         Bench bench;
         searchForASilentDevice(bench);
         QTRY_VERIFY(bench.transmitter.requests().size() >= 2);
-        onNextDialog([](QDialog *dialog) { click(*dialog, "pushButtonCancel"); });
+        QString offered;
+        onNextDialog([&offered](QDialog *dialog) {
+            offered = child<QComboBox>(dialog, "comboBoxBaud")->currentText();
+            click(*dialog, "pushButtonCancel");
+        });
         click(bench.window, "pushButtonLink");
+        QCOMPARE(offered, "AUTO"); // the last choice: a search's candidate is no link
         QVERIFY(!bench.timer("timerAuto")->isActive() && !bench.port()->isOpen());
         QSignalSpy steps(bench.timer("timerAuto"), &QTimer::timeout);
         QVERIFY(!steps.wait(1000)); // no further step, and no "Communication error!"
@@ -295,6 +300,20 @@ private slots:
         }
     }
 
+    // A port name with Chinese characters and spaces opens as it is; one that is not there fails
+    // with the reason, naming it exactly.
+    void portNamesWithChineseAndSpaces()
+    {
+        Bench bench;
+        const QString named = bench.workDir.filePath("串口 1");
+        QVERIFY(bench.transmitter.makeLink(named));
+        link(bench.window, named, "9600");
+        QTRY_COMPARE(bench.label("labelLinkState"), named + " at 9600, linked");
+        const QString missing = bench.workDir.filePath("串口 2");
+        link(bench.window, missing, "9600");
+        QCOMPARE(nextBox(), "Error/Cannot open the serial port " + missing + ": no such port");
+    }
+
     // A technician's session: find the device, re-address it and change its rate (each change
     // verified where the device now listens), poll with capture on, and compare the capture file
     // with the view. Then the adapter is unplugged: one box, the loss logged, polling paused.
@@ -318,6 +337,14 @@ private slots:
         QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | now at 19200, verified"));
         QCOMPARE(bench.transmitter.lineBaudRate(), 19200);
         QCOMPARE(bench.label("labelLinkState"), bench.path + " at 19200, linked");
+        QString offered; // where the unit is now, not the AUTO chosen last
+        onNextDialog([&offered](QDialog *dialog) {
+            offered = child<QComboBox>(dialog, "comboBoxBaud")->currentText() + '|' +
+                      child<QComboBox>(dialog, "comboBoxName")->currentText();
+            click(*dialog, "pushButtonCancel");
+        });
+        click(bench.window, "pushButtonLink");
+        QCOMPARE(offered, "19200|" + bench.path);
         child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
         MessageView *log = view(bench.window);
         const int firstCaptured = log->lineCount();

@@ -1,9 +1,11 @@
 // The main window after construction, Close, start-up with and without the Chinese translation,
 // and the frame log with its capture file.
+#include "comm/filefailure.h"
 #include "forms/serialportsettingdialog.h"
 #include "startup.h"
 #include "testsupport.h"
 #include "view/elidedlabel.h"
+#include "view/trendwindow.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,7 +13,9 @@
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QtTest>
+#include <qcustomplot.h>
 
+#include <cerrno>
 #include <memory>
 
 using namespace TestSupport;
@@ -27,6 +31,58 @@ std::unique_ptr<Widget> startIn(const QString &folder, QTranslator &translator)
     QDir::setCurrent(previous);
     return window;
 }
+
+// Every text this widget and its children can show: titles, labels without their markup,
+// buttons, check boxes, group titles, combo box items, fields and their hints, tooltips.
+QStringList textsOf(QWidget *top)
+{
+    QStringList texts{top->windowTitle()};
+    QList<QWidget *> widgets = top->findChildren<QWidget *>();
+    for (QWidget *widget : widgets << top) {
+        texts << widget->toolTip();
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            texts << label->text().remove(QRegularExpression("<[^>]*>"));
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            texts << button->text();
+        else if (auto *group = qobject_cast<QGroupBox *>(widget))
+            texts << group->title();
+        else if (auto *combo = qobject_cast<QComboBox *>(widget))
+            texts << itemsOf(combo);
+        else if (auto *field = qobject_cast<QLineEdit *>(widget))
+            texts << field->text() << field->placeholderText();
+    }
+    return texts;
+}
+
+// The chart's own texts: axis titles and tick labels, and the legend.
+QStringList textsOf(QCustomPlot *plot)
+{
+    QStringList texts;
+    for (QCPAxis *axis : plot->axisRect()->axes())
+        texts << axis->label() << axis->tickVectorLabels().toList();
+    for (int series = 0; series < plot->graphCount(); ++series)
+        texts << plot->graph(series)->name();
+    return texts;
+}
+
+// The message view as it reads: each frame's note without its hexadecimal bytes, and the notes.
+QStringList linesOf(MessageView *log)
+{
+    QStringList lines;
+    for (int i = 0; i < log->lineCount(); ++i) {
+        const auto frame = Capture::parseLine(log->lineText(i));
+        lines << (frame ? frame->note : log->lineText(i));
+    }
+    return lines;
+}
+
+// What may stay in Latin letters on a Chinese screen: the device and sensor names, TX/RX,
+// hexadecimal numbers and serial numbers, technical names and keys, file names and extensions, and
+// the port names.
+const QRegularExpression AllowedNames(
+    "Tervin-[OCF]|SHT\\dX/\\dX|->[TR]X|0x[0-9A-Fa-f]+|\\*\\.(png|csv)|\\bV[0-9.]+|"
+    "\\b(Modbus|CRC|USB|CSV|PNG|Excel|WPS|End|Shift|dialout)\\b|"
+    "\\b[0-9a-f]{12}\\b|\\bData\\b|\\b(Log|Readings)\\d{14}\\.(txt|csv)\\b|\\btty\\w+");
 } // namespace
 
 class TestWindow : public QObject
@@ -145,6 +201,65 @@ private slots:
         QCoreApplication::removeTranslator(&chinese);
     }
 
+    // A technician's session in Chinese (link, capture, polling, the trend, an address change and
+    // its question, an unplugged adapter, the Link dialog, an open failure): no English word on
+    // screen but the allowed names.
+    void noEnglishOnScreenInChinese()
+    {
+        QTemporaryDir dir;
+        QTranslator chinese;
+        QVERIFY(QDir(dir.path()).mkdir("Qm"));
+        QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
+        startIn(dir.path(), chinese);
+        QStringList seen;
+        whenBoxOpens = [&seen] { seen << textsOf(QApplication::activeModalWidget()); };
+        QString place; // the bench's folder, a name of the system's
+        {
+            Bench bench;
+            place = bench.workDir.path();
+            QVERIFY(bench.linkAtDeviceRate());
+            child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
+            child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+            click(bench.window, "pushButtonRead");
+            QTRY_VERIFY(frames(bench.window, "RX").size() >= 4);
+            click(bench.window, "pushButtonTrend");
+            auto *trend = child<TrendWindow>(&bench.window, "trendWindow");
+            auto *plot = child<QCustomPlot>(trend, "trendPlot");
+            trend->redraw();
+            QTest::mouseMove(plot, plot->axisRect()->rect().center());
+            QTRY_VERIFY(!child<QLabel>(trend, "labelHover")->text().isEmpty());
+            seen << textsOf(trend) << textsOf(plot);
+            click(bench.window, "pushButtonAddress");
+            QVERIFY(nextBox().startsWith("地址/"));
+            QTRY_VERIFY(bench.label("labelStatistics").endsWith("地址已改为 1，已确认"));
+            seen << textsOf(&bench.window);
+            bench.transmitter.unplug();
+            QCOMPARE(nextBox(), "错误/USB 转换器出错，请重新插入！");
+            QTRY_COMPARE(bench.label("labelLinkState"), "串口已断开");
+            seen << textsOf(&bench.window);
+            const QString missing = bench.workDir.filePath("ttyUSB9");
+            onNextDialog([&seen, missing](QDialog *dialog) {
+                seen << textsOf(dialog);
+                child<QComboBox>(dialog, "comboBoxName")->setCurrentText(missing);
+                click(*dialog, "pushButtonOK");
+            });
+            click(bench.window, "pushButtonLink");
+            QCOMPARE(nextBox(), "错误/无法打开串口 " + missing + "：找不到该串口");
+            seen << textsOf(&bench.window) << linesOf(view(bench.window));
+        }
+        whenBoxOpens = nullptr;
+        QCoreApplication::removeTranslator(&chinese);
+        QStringList english;
+        for (QString text : seen) {
+            const QRegularExpressionMatch word =
+                QRegularExpression("[A-Za-z]{2,}").match(text.remove(place).remove(AllowedNames));
+            if (word.hasMatch())
+                english << word.captured() + " in \"" + text + '"';
+        }
+        QVERIFY2(english.isEmpty(), qPrintable(english.join('\n')));
+        QVERIFY(seen.join(' ').contains("保存报文到 " + place + "/Data/Log")); // the walk was seen
+    }
+
     // lupdate over the sources, into a copy of the translation: nothing may come out unfinished.
     void everySourceTextIsTranslated()
     {
@@ -162,8 +277,10 @@ private slots:
     }
 
     // "2026-12-06 20:36:10->TX  0003010000018427" in the view and, while capturing, in
-    // Data/LogYYYYMMDDhhmmss.txt, a file per capture period. A file that cannot be written is
-    // reported once a period, the view keeps every line, and once writing works lines get through.
+    // Data/LogYYYYMMDDhhmmss.txt, a file per capture period, made when the capture starts; the view
+    // says where it is. A Data folder where it cannot be made gets one box naming the folder; a
+    // file that cannot be written is reported once a period; the view keeps every line, and once
+    // writing works lines get through.
     void capture()
     {
         Bench bench;
@@ -183,41 +300,66 @@ private slots:
         QVERIFY(parsed && parsed->received && parsed->time == stamp);
         QCOMPARE(parsed->frameText + '|' + parsed->note, "0103|(late, ignored)");
         QVERIFY(!Capture::parseLine("2026-12-06 20:36:10  no reply within 172 ms"));
-        const auto sent = Capture::parseLine(log->lineText(1));
-        const auto received = Capture::parseLine(log->lineText(2));
+        const QString name = QDir("Data").entryList(QDir::Files).value(0);
+        QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
+        const QString where = QDir::current().absoluteFilePath("Data/" + name);
+        QCOMPARE(notes(bench.window), QStringList("Saving the frames to " + where));
+        const auto sent = Capture::parseLine(log->lineText(2));
+        const auto received = Capture::parseLine(log->lineText(3));
         QVERIFY(sent && received && qAbs(sent->time.secsTo(now)) < 3);
         QCOMPARE(sent->frameText + received->frameText, "000301000001842701030200017984");
         QVERIFY(!sent->received && received->received);
-        QVERIFY(log->lineKind(1) == MessageView::Kind::Sent &&
-                log->lineKind(2) == MessageView::Kind::Received);
-        const QString name = QDir("Data").entryList(QDir::Files).value(0);
-        QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
+        QVERIFY(log->lineKind(2) == MessageView::Kind::Sent &&
+                log->lineKind(3) == MessageView::Kind::Received);
         QCOMPARE(QString(readAll("Data/" + name)),
-                 log->lineText(1) + '\n' + log->lineText(2) + '\n');
+                 log->lineText(2) + '\n' + log->lineText(3) + '\n');
         QVERIFY(QDir("Data").removeRecursively() && QFile("Data").open(QIODevice::WriteOnly));
-        save->setChecked(true); // a file where the folder should be
+        save->setChecked(true); // a file where the folder should be: one box, naming the folder
+        QCOMPARE(nextBox(), "Error/Cannot write in the folder " +
+                                QDir::current().absoluteFilePath("Data") +
+                                ": a file stands where the folder should be");
         bench.window.AppendMessage("01", false);
         bench.window.AppendMessage("02", true);
-        QCOMPARE(log->lineCount(), 6);
-        const QString box = nextBox();
-        QVERIFY2(box.startsWith("Error/") && box.contains("/Data/Log"), qPrintable(box));
-        save->setChecked(false);
-        save->setChecked(true);
-        bench.window.AppendMessage("03", false);
-        QVERIFY(nextBox().startsWith("Error/"));
+        QCOMPARE(log->lineCount(), 7);
         QVERIFY(QFile::remove("Data"));
-        bench.window.AppendMessage("04", false);
-        QVERIFY(bench.captured().value(0).endsWith("04"));
+        bench.window.AppendMessage("03", false);
+        QVERIFY(bench.captured().value(0).endsWith("03"));
         const QTime first = QTime::currentTime(); // a new period, a second later: a new file
         QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().second() != first.second(), 3000);
         save->setChecked(false);
         save->setChecked(true);
-        bench.window.AppendMessage("05", false);
         const QStringList files = QDir("Data").entryList(QDir::Files);
         QCOMPARE(files.size(), 2);
         QVERIFY(QFile::remove("Data/" + files[1]) && QFile::link("/dev/full", "Data/" + files[1]));
-        bench.window.AppendMessage("06", false); // a full disk
-        QVERIFY(nextBox().contains(files[1]));
+        bench.window.AppendMessage("04", false); // a full disk
+        QCOMPARE(nextBox(), "Error/Cannot write the capture file " +
+                                QDir::current().absoluteFilePath("Data/" + files[1]) +
+                                ": the disk is full");
+        bench.window.AppendMessage("05", false); // once a period
+        QVERIFY(boxesSeen.isEmpty());
+    }
+
+    // Why a data file cannot be written, from the system's text of its error: the common causes
+    // in the user's language, anything else after a lead-in.
+    void fileFailureCauses_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("full") << ENOSPC << "the disk is full";
+        QTest::newRow("quota") << EDQUOT << "the disk is full";
+        QTest::newRow("access") << EACCES << "permission denied";
+        QTest::newRow("read-only") << EROFS << "the disk is read-only";
+        QTest::newRow("not a folder") << ENOTDIR << "a file stands where the folder should be";
+        QTest::newRow("missing") << ENOENT << "no such folder";
+        QTest::newRow("I/O") << EIO << "input/output error";
+        QTest::newRow("other") << EMFILE << "the system reports: " + qt_error_string(EMFILE);
+    }
+
+    void fileFailureCauses()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        QCOMPARE(FileFailure::text(qt_error_string(error)), text);
     }
 };
 

@@ -1,7 +1,9 @@
 // Takes the README's screenshots: the window linked to a virtual transmitter, polling live
-// readings, and the trend after a simulated hour in a climate chamber.
-// Usage: screenshot WINDOW.png TREND.png (run it under a display, e.g. xvfb-run).
+// readings, and the trend after a simulated hour in a climate chamber. Like the tool, it speaks
+// Chinese when the current folder holds Qm/Chinese.qm.
+// Usage: screenshot WINDOW.png [TREND.png] (run it under a display, e.g. xvfb-run).
 #include "appicon.h"
+#include "startup.h"
 #include "view/trendwindow.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cmath>
 #include <cstdio>
@@ -58,10 +61,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(appIcon());
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: screenshot WINDOW.png TREND.png\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: screenshot WINDOW.png [TREND.png]\n");
         return 2;
     }
+    QTranslator translator;
+    installTranslation(app, translator);
     DeviceSettings settings;
     settings.drift = true;
     settings.temperature = 24.3;
@@ -86,5 +91,7 @@ int main(int argc, char *argv[])
     QTest::qWait(4000);
     const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
     find<QPushButton>(&window, "pushButtonRead")->click();
+    if (argc < 3)
+        return saved ? 0 : 1;
     return saved && saveSimulatedHour(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }
