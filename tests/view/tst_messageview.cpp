@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -40,6 +41,19 @@ class TestMessageView : public QObject
                              line(i));
     }
     QPoint at(int row) const { return QPoint(10, row * height + 2); }
+    // What the painting so far left on the screen, and what painting it all anew draws, the
+    // scroll bars included.
+    QImage onScreen() const
+    {
+        return view->screen()
+            ->grabWindow(view->winId(), 0, 0, view->width(), view->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    QImage repainted() const
+    {
+        return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
 private slots:
     void init()
@@ -101,6 +115,7 @@ private slots:
     {
         fill(5000);
         QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5000);
+        QTRY_VERIFY(view->verticalScrollBar()->isVisible());
         const int page = view->visibleLineCount();
         QTest::keyClick(view, Qt::Key_Home);
         QTest::keyClick(view, Qt::Key_PageDown);
@@ -155,6 +170,52 @@ private slots:
         QVERIFY(painted());
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!edit->isVisible() && view->findPattern().isEmpty());
+    }
+
+    // Scrolling moves the pixels drawn and only the rows uncovered are painted: after lines
+    // arriving one, two or three per pass of the event loop, and after the user scrolls a line up
+    // and a little to the left, the screen holds what a full repaint draws.
+    void incrementalPaintingMatchesAFullRepaint_data()
+    {
+        QTest::addColumn<int>("linesUp"); // scrolled up from the newest line
+        QTest::addColumn<bool>("selection");
+        QTest::addColumn<QString>("pattern");   // marked wherever it stands
+        QTest::addColumn<int>("scrolledRight"); // pixels
+        QTest::newRow("following") << 0 << false << "" << 0;
+        QTest::newRow("scrolled up, the banner counting") << 5 << false << "" << 0;
+        QTest::newRow("a selection") << 0 << true << "" << 0;
+        QTest::newRow("a find pattern") << 0 << false << "tx  0000006" << 200;
+        QTest::newRow("scrolled right") << 0 << false << "" << 60;
+    }
+    void incrementalPaintingMatchesAFullRepaint()
+    {
+        QFETCH(int, linesUp);
+        QFETCH(bool, selection);
+        QFETCH(QString, pattern);
+        QFETCH(int, scrolledRight);
+        view->resize(160, 600); // narrower than a line: the horizontal bar shows
+        QCoreApplication::processEvents();
+        fill(60);
+        QScrollBar *vertical = view->verticalScrollBar();
+        QTRY_VERIFY(vertical->isVisible()); // once the lines fill the height
+        view->find(pattern);
+        view->clearSelection();
+        vertical->setValue(vertical->maximum() - linesUp);
+        view->horizontalScrollBar()->setValue(scrolledRight);
+        if (selection)
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              at(view->visibleLineCount() - 2));
+        QCoreApplication::processEvents();
+        for (int burst = 0; burst < 8; ++burst) {
+            fill(1 + burst % 3);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(view->isFollowing(), linesUp == 0);
+        QVERIFY(view->selectionStart() >= (selection ? view->firstVisibleLine() : -1));
+        QTRY_COMPARE(onScreen(), repainted());
+        vertical->setValue(vertical->value() - 1);
+        view->horizontalScrollBar()->setValue(scrolledRight / 2);
+        QTRY_COMPARE(onScreen(), repainted());
     }
 
     // Clear empties the view, asking first when it holds more than 10,000 lines.
