@@ -35,6 +35,14 @@ inline double cpuSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The part of it spent in the kernel.
+inline double systemCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
+}
+
 // The process's resident memory.
 inline long rssKiB()
 {
