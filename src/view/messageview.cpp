@@ -152,6 +152,7 @@ void MessageView::clear()
     anchorLine = cursorLine = -1;
     unseen = 0;
     widestLine = 0;
+    widestLineKnown = true;
     updateScrollRanges();
     viewport()->update();
 }
@@ -275,8 +276,10 @@ void MessageView::resizeEvent(QResizeEvent *event)
 
 void MessageView::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::FontChange)
-        lastWidths = {}; // measured in the old font
+    if (event->type() == QEvent::FontChange) {
+        lastWidths = {}; // measured in the old font, as are the lines held
+        widestLineKnown = store.size() == 0;
+    }
     QAbstractScrollArea::changeEvent(event);
 }
 

@@ -89,6 +89,7 @@ private:
     void ensureVisible(int line);
     int lineWidth(Kind kind, const QString &text);
     void updateRowsFrom(int line);
+    QRect movedArea(int dy) const;
     QRect unseenBannerRect() const;
     void paintLine(class QPainter &painter, int line, int top);
     void paintUnseenBanner(class QPainter &painter);
@@ -100,8 +101,9 @@ private:
     int anchorLine = -1; // selection: lines between anchorLine and cursorLine, inclusive
     int cursorLine = -1;
     int unseen = 0;
-    int widestLine = 0; // pixels
-    QString pattern;    // what the find bar looks for
+    int widestLine = 0;          // pixels
+    bool widestLineKnown = true; // false once the font changed under the lines held
+    QString pattern;             // what the find bar looks for
 
     std::array<MeasuredLine, KindCount> lastWidths; // the last line of each kind
     class LogScrollBar *lineBar;

@@ -45,7 +45,24 @@ void MessageView::scrollContentsBy(int dx, int dy)
     if (bannerShown)
         viewport()->update();
     else
-        viewport()->scroll(dx, dy * lineHeight());
+        viewport()->scroll(dx, dy * lineHeight(), movedArea(dy));
+}
+
+// Right of the widest line there is only background, unless a selected line, highlighted across
+// the whole width, is or was in sight: scrolling need not move those pixels. (Scrolled to the
+// right, the widest line reaches past the viewport.) Lines measured in another font may reach
+// further.
+QRect MessageView::movedArea(int dy) const
+{
+    const int firstBefore = firstVisibleLine() + dy;
+    const int top = std::min(firstVisibleLine(), firstBefore);
+    const int bottom = std::max(firstVisibleLine(), firstBefore) + visibleLineCount();
+    const bool selectionInSight =
+        hasSelection() && selectionStart() <= bottom && selectionEnd() >= top;
+    if (selectionInSight || !widestLineKnown)
+        return viewport()->rect();
+    const int linesWidth = widestLine - horizontalScrollBar()->value();
+    return QRect(0, 0, std::min(linesWidth, viewport()->width()), viewport()->height());
 }
 
 void MessageView::paintEvent(QPaintEvent *event)

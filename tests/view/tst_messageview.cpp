@@ -177,23 +177,28 @@ private slots:
     // and a little to the left, the screen holds what a full repaint draws.
     void incrementalPaintingMatchesAFullRepaint_data()
     {
+        QTest::addColumn<int>("width");   // 160: narrower than a line, the horizontal bar shows
         QTest::addColumn<int>("linesUp"); // scrolled up from the newest line
         QTest::addColumn<bool>("selection");
         QTest::addColumn<QString>("pattern");   // marked wherever it stands
         QTest::addColumn<int>("scrolledRight"); // pixels
-        QTest::newRow("following") << 0 << false << "" << 0;
-        QTest::newRow("scrolled up, the banner counting") << 5 << false << "" << 0;
-        QTest::newRow("a selection") << 0 << true << "" << 0;
-        QTest::newRow("a find pattern") << 0 << false << "tx  0000006" << 200;
-        QTest::newRow("scrolled right") << 0 << false << "" << 60;
+        QTest::addColumn<bool>("biggerFont");   // before the user scrolls
+        QTest::newRow("following") << 500 << 0 << false << "" << 0 << false;
+        QTest::newRow("scrolled up, the banner counting") << 500 << 5 << false << "" << 0 << false;
+        QTest::newRow("a selection") << 500 << 0 << true << "" << 0 << false;
+        QTest::newRow("a find pattern") << 500 << 0 << false << "tx  0000006" << 0 << false;
+        QTest::newRow("scrolled right") << 160 << 0 << false << "" << 60 << false;
+        QTest::newRow("a bigger font") << 500 << 0 << false << "" << 0 << true;
     }
     void incrementalPaintingMatchesAFullRepaint()
     {
+        QFETCH(int, width);
         QFETCH(int, linesUp);
         QFETCH(bool, selection);
         QFETCH(QString, pattern);
         QFETCH(int, scrolledRight);
-        view->resize(160, 600); // narrower than a line: the horizontal bar shows
+        QFETCH(bool, biggerFont);
+        view->resize(width, 600);
         QCoreApplication::processEvents();
         fill(60);
         QScrollBar *vertical = view->verticalScrollBar();
@@ -213,6 +218,12 @@ private slots:
         QCOMPARE(view->isFollowing(), linesUp == 0);
         QVERIFY(view->selectionStart() >= (selection ? view->firstVisibleLine() : -1));
         QTRY_COMPARE(onScreen(), repainted());
+        if (biggerFont) { // the lines held grow wider than they were measured
+            QFont font = view->font();
+            font.setPointSizeF(font.pointSizeF() * 1.4);
+            view->setFont(font);
+            QCoreApplication::processEvents();
+        }
         vertical->setValue(vertical->value() - 1);
         view->horizontalScrollBar()->setValue(scrolledRight / 2);
         QTRY_COMPARE(onScreen(), repainted());
