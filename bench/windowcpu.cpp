@@ -37,8 +37,8 @@ class PollingWindow
 public:
     PollingWindow()
     {
-        // A box would stop the measurement; under valgrind a reply can come too late for its
-        // timeout, and the tool says so with a box, which would hold the measurement forever.
+        // A box (a reply too late for its timeout under valgrind, say) would hold the measurement
+        // forever: it is closed, and named on stderr.
         QObject::connect(&boxCloser, &QTimer::timeout, [] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 std::fprintf(stderr, "closed a box: %s\n", qPrintable(box->text()));
