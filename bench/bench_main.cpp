@@ -3,7 +3,8 @@
 //  - receive path: recognising a 1024-byte buffer that arrives one byte at a time;
 //  - one poll cycle of the window against the virtual transmitter, in CPU time;
 //  - polls a second at each rate against a transmitter with RS-485 timing;
-//  - the trend: appending, redrawing and memory up to a day of readings.
+//  - the trend: appending, redrawing and memory up to a day of readings;
+//  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp).
 #include "benchsupport.h"
 #include "comm/commstate.h"
 #include "link/linksession.h"
@@ -13,6 +14,7 @@
 #include "view/trendwindow.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
+#include "windowcpu.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,14 +40,6 @@ using namespace BenchSupport;
 
 namespace {
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 QString logLine(int i)
 {
     static const QString stamp =
@@ -54,14 +48,15 @@ QString logLine(int i)
                           : QStringLiteral("->TX  0103000000044409"));
 }
 
-// Median cost of appending and painting one line, sampled at the current size.
+// Median cost of appending one line and painting it as the event loop does (the view scrolled
+// to the newest line), sampled at the current size.
 double appendAndShowMicros(MessageView &view, int samples)
 {
     std::vector<double> costs;
     for (int i = 0; i < samples; ++i) {
         const auto start = Clock::now();
         view.appendLine(MessageView::Kind::Sent, logLine(i));
-        view.viewport()->repaint();
+        QCoreApplication::processEvents();
         costs.push_back(micros(Clock::now() - start));
     }
     return median(costs);
@@ -142,7 +137,7 @@ void benchTextBrowser()
             const auto start = Clock::now();
             browser.append(QStringLiteral("<font color=green>") + logLine(i) +
                            QStringLiteral("</font>"));
-            browser.viewport()->repaint();
+            QCoreApplication::processEvents();
             costs.push_back(micros(Clock::now() - start));
         }
         std::printf("%10d %14.1f %18.2f\n", lines, (rssKiB() - rssBefore) * 1024.0 / lines,
@@ -201,28 +196,6 @@ void benchPollCycle()
                 "%d cycles at 100 ms: %.3f ms CPU per cycle\n",
                 cycles, cpu * 1000 / cycles);
 }
-// Runs the event loop as the tool does (QTest::qWait sleeps between its passes, which would delay
-// the timers being measured).
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Links the window to the transmitter at its rate through the Link dialog, as a technician would.
-void linkThroughTheDialog(Widget &window, const QString &port, int rate)
-{
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxName"))->setCurrentText(port);
-        dialog->findChild<QComboBox *>(QStringLiteral("comboBoxBaud"))
-            ->setCurrentText(QString::number(rate));
-        dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK"))->click();
-    });
-    window.findChild<QPushButton *>(QStringLiteral("pushButtonLink"))->click();
-}
-
 // Polling at a 100 ms period against a transmitter with RS-485 timing, at each rate: the polls
 // a second reached, beside the lower of 10 a second and what the line allows.
 void benchWirePolling()
@@ -327,6 +300,10 @@ void benchTrend()
 }
 } // namespace
 
+namespace {
+constexpr int MinimumCpuSeconds = 30; // shorter stretches are too noisy on a shared machine
+}
+
 // Each benchmark runs in a process of its own (the script runs them in turn), so that one's
 // memory does not blur another's resident-size figures.
 int main(int argc, char *argv[])
@@ -335,6 +312,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
+    const int count = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;
     if (which == QLatin1String("receive"))
         benchByteByByteRecognition();
     else if (which == QLatin1String("poll"))
@@ -347,8 +325,14 @@ int main(int argc, char *argv[])
         benchWirePolling();
     else if (which == QLatin1String("trend"))
         benchTrend();
+    else if (which == QLatin1String("cpu"))
+        benchWindowCpu(std::max(count, MinimumCpuSeconds));
+    else if (which == QLatin1String("cpu-profile") && count > 0)
+        profileWindowPolls(count);
     else {
-        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire|trend\n");
+        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire|trend\n"
+                             "       tervin_bench cpu [SECONDS (30 or more)]\n"
+                             "       tervin_bench cpu-profile POLLS\n");
         return 2;
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "view/messageview.h"
 
+#include "view/logscrollbar.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -9,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
 
@@ -17,16 +18,16 @@
 
 // Texts belong to the main window's translation context: the view is part of it.
 namespace {
-constexpr int TextMargin = 4;
 constexpr int ClearWithoutAskingLines = 10000;
 
 } // namespace
 
 MessageView::MessageView(QWidget *parent)
-    : QAbstractScrollArea(parent), findBar(new QWidget(this)), findEdit(new QLineEdit(findBar)),
-      findStatus(new QLabel(findBar))
+    : QAbstractScrollArea(parent), lineBar(new LogScrollBar(this)), findBar(new QWidget(this)),
+      findEdit(new QLineEdit(findBar)), findStatus(new QLabel(findBar))
 {
     setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBar(lineBar);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -47,18 +48,22 @@ MessageView::MessageView(QWidget *parent)
     findBar->hide();
 }
 
+// While following, the lines in sight move up by a row (scrollContentsBy) and only the new row is
+// painted; further up, only the banner that counts the unseen lines changes.
 void MessageView::appendLine(Kind kind, const QString &text)
 {
     const bool following = isFollowing();
     store.append(quint8(kind), text.toUtf8());
-    const int width = fontMetrics().horizontalAdvance(text) + 2 * TextMargin;
-    widestLine = std::max(widestLine, width);
-    if (!following)
+    widestLine = std::max(widestLine, lineWidth(kind, text));
+    if (following) {
+        updateScrollRanges(true);
+        updateRowsFrom(store.size() - 1);
+    } else {
+        const QRect banner = unseenBannerRect();
         ++unseen;
-    updateScrollRanges();
-    if (following)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    viewport()->update();
+        updateScrollRanges();
+        viewport()->update(banner | unseenBannerRect());
+    }
 }
 
 QString MessageView::lineText(int line) const
@@ -147,6 +152,7 @@ void MessageView::clear()
     anchorLine = cursorLine = -1;
     unseen = 0;
     widestLine = 0;
+    widestLineKnown = true;
     updateScrollRanges();
     viewport()->update();
 }
@@ -247,16 +253,17 @@ int MessageView::lineAt(int y) const
     return std::min(line, store.size() - 1);
 }
 
-void MessageView::updateScrollRanges()
+// The vertical bar counts lines, the horizontal one pixels. Following, the first line in sight
+// moves with the range.
+void MessageView::updateScrollRanges(bool follow)
 {
-    QScrollBar *vertical = verticalScrollBar();
-    vertical->setRange(0, std::max(0, store.size() - visibleLineCount()));
-    vertical->setPageStep(visibleLineCount());
-    vertical->setSingleStep(1);
     QScrollBar *horizontal = horizontalScrollBar();
     horizontal->setRange(0, std::max(0, widestLine - viewport()->width()));
     horizontal->setPageStep(viewport()->width());
     horizontal->setSingleStep(fontMetrics().averageCharWidth());
+    lineBar->setPageStep(visibleLineCount());
+    lineBar->setSingleStep(1);
+    lineBar->setLogRange(std::max(0, store.size() - visibleLineCount()), follow);
 }
 
 void MessageView::resizeEvent(QResizeEvent *event)
@@ -264,66 +271,16 @@ void MessageView::resizeEvent(QResizeEvent *event)
     const bool following = isFollowing();
     QAbstractScrollArea::resizeEvent(event);
     placeFindBar();
-    updateScrollRanges();
-    if (following)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    updateScrollRanges(following);
 }
 
-void MessageView::scrollContentsBy(int, int)
+void MessageView::changeEvent(QEvent *event)
 {
-    if (isFollowing())
-        unseen = 0;
-    viewport()->update();
-}
-
-void MessageView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(viewport());
-    const int height = lineHeight();
-    const int ascent = fontMetrics().ascent();
-    const int x = TextMargin - horizontalScrollBar()->value();
-    const int first = firstVisibleLine();
-    const int last = std::min(store.size() - 1, first + visibleLineCount());
-    for (int line = first; line <= last; ++line) {
-        const int top = (line - first) * height;
-        const bool selected = hasSelection() && line >= selectionStart() && line <= selectionEnd();
-        if (selected) {
-            painter.fillRect(0, top, viewport()->width(), height, palette().highlight());
-            painter.setPen(palette().highlightedText().color());
-        } else {
-            painter.setPen(colorOf(lineKind(line)));
-        }
-        const QString text = lineText(line);
-        if (!pattern.isEmpty() && !selected)
-            paintMatches(painter, text, x, top);
-        painter.drawText(x, top + ascent, text);
+    if (event->type() == QEvent::FontChange) {
+        lastWidths = {}; // measured in the old font, as are the lines held
+        widestLineKnown = store.size() == 0;
     }
-    if (unseen > 0)
-        paintUnseenBanner(painter);
-}
-
-// The found text is marked wherever it stands in sight.
-void MessageView::paintMatches(QPainter &painter, const QString &text, int x, int top)
-{
-    const QString key = QString::fromUtf8(searchKey(pattern));
-    for (int at = text.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(key, at + 1, Qt::CaseInsensitive)) {
-        const int left = x + fontMetrics().horizontalAdvance(text.left(at));
-        const int width = fontMetrics().horizontalAdvance(text.mid(at, key.size()));
-        painter.fillRect(left, top, width, lineHeight(), QColor(255, 230, 120));
-    }
-}
-
-void MessageView::paintUnseenBanner(QPainter &painter)
-{
-    const QString text = QCoreApplication::translate(
-        "Widget", "%n new line(s) below - press End to follow", nullptr, unseen);
-    const QFontMetrics metrics = fontMetrics();
-    QRect box(0, 0, metrics.horizontalAdvance(text) + 4 * TextMargin, lineHeight() + TextMargin);
-    box.moveBottomRight(viewport()->rect().bottomRight() - QPoint(TextMargin, TextMargin));
-    painter.fillRect(box, palette().toolTipBase());
-    painter.setPen(palette().toolTipText().color());
-    painter.drawText(box, Qt::AlignCenter, text);
+    QAbstractScrollArea::changeEvent(event);
 }
 
 void MessageView::ensureVisible(int line)

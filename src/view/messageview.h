@@ -5,6 +5,8 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 
+#include <array>
+
 class QLabel;
 class QLineEdit;
 
@@ -20,6 +22,7 @@ class MessageView : public QAbstractScrollArea
 public:
     // Dropped: received bytes that never became a reply, shown but not captured.
     enum class Kind : quint8 { Sent, Received, NotSent, Dropped };
+    static constexpr int KindCount = 4;
 
     explicit MessageView(QWidget *parent = nullptr);
 
@@ -68,14 +71,27 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static constexpr int TextMargin = 4; // pixels left of the text, and right of the widest line
+    struct MeasuredLine
+    {
+        QString text;
+        int width = 0;
+    };
+
     int lineHeight() const;
     int lineAt(int y) const;
-    void updateScrollRanges();
+    void updateScrollRanges(bool follow = false);
     void moveCursorTo(int line, bool extendSelection);
     void ensureVisible(int line);
+    int lineWidth(Kind kind, const QString &text);
+    void updateRowsFrom(int line);
+    QRect movedArea(int dy) const;
+    QRect unseenBannerRect() const;
+    void paintLine(class QPainter &painter, int line, int top);
     void paintUnseenBanner(class QPainter &painter);
     void paintMatches(class QPainter &painter, const QString &text, int x, int top);
     void placeFindBar();
@@ -85,8 +101,12 @@ private:
     int anchorLine = -1; // selection: lines between anchorLine and cursorLine, inclusive
     int cursorLine = -1;
     int unseen = 0;
-    int widestLine = 0; // pixels
-    QString pattern;    // what the find bar looks for
+    int widestLine = 0;          // pixels
+    bool widestLineKnown = true; // false once the font changed under the lines held
+    QString pattern;             // what the find bar looks for
+
+    std::array<MeasuredLine, KindCount> lastWidths; // the last line of each kind
+    class LogScrollBar *lineBar;
     QWidget *findBar;
     QLineEdit *findEdit;
     QLabel *findStatus;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -40,6 +41,19 @@ class TestMessageView : public QObject
                              line(i));
     }
     QPoint at(int row) const { return QPoint(10, row * height + 2); }
+    // What the painting so far left on the screen, and what painting it all anew draws, the
+    // scroll bars included.
+    QImage onScreen() const
+    {
+        return view->screen()
+            ->grabWindow(view->winId(), 0, 0, view->width(), view->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    QImage repainted() const
+    {
+        return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
 private slots:
     void init()
@@ -101,6 +115,7 @@ private slots:
     {
         fill(5000);
         QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5000);
+        QTRY_VERIFY(view->verticalScrollBar()->isVisible());
         const int page = view->visibleLineCount();
         QTest::keyClick(view, Qt::Key_Home);
         QTest::keyClick(view, Qt::Key_PageDown);
@@ -155,6 +170,63 @@ private slots:
         QVERIFY(painted());
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!edit->isVisible() && view->findPattern().isEmpty());
+    }
+
+    // Scrolling moves the pixels drawn and only the rows uncovered are painted: after lines
+    // arriving one, two or three per pass of the event loop, and after the user scrolls a line up
+    // and a little to the left, the screen holds what a full repaint draws.
+    void incrementalPaintingMatchesAFullRepaint_data()
+    {
+        QTest::addColumn<int>("width");   // 160: narrower than a line, the horizontal bar shows
+        QTest::addColumn<int>("linesUp"); // scrolled up from the newest line
+        QTest::addColumn<bool>("selection");
+        QTest::addColumn<QString>("pattern");   // marked wherever it stands
+        QTest::addColumn<int>("scrolledRight"); // pixels
+        QTest::addColumn<bool>("biggerFont");   // before the user scrolls
+        QTest::newRow("following") << 500 << 0 << false << "" << 0 << false;
+        QTest::newRow("scrolled up, the banner counting") << 500 << 5 << false << "" << 0 << false;
+        QTest::newRow("a selection") << 500 << 0 << true << "" << 0 << false;
+        QTest::newRow("a find pattern") << 500 << 0 << false << "tx  0000006" << 0 << false;
+        QTest::newRow("scrolled right") << 160 << 0 << false << "" << 60 << false;
+        QTest::newRow("a bigger font") << 500 << 0 << false << "" << 0 << true;
+    }
+    void incrementalPaintingMatchesAFullRepaint()
+    {
+        QFETCH(int, width);
+        QFETCH(int, linesUp);
+        QFETCH(bool, selection);
+        QFETCH(QString, pattern);
+        QFETCH(int, scrolledRight);
+        QFETCH(bool, biggerFont);
+        view->resize(width, 600);
+        QCoreApplication::processEvents();
+        fill(60);
+        QScrollBar *vertical = view->verticalScrollBar();
+        QTRY_VERIFY(vertical->isVisible()); // once the lines fill the height
+        view->find(pattern);
+        view->clearSelection();
+        vertical->setValue(vertical->maximum() - linesUp);
+        view->horizontalScrollBar()->setValue(scrolledRight);
+        if (selection)
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              at(view->visibleLineCount() - 2));
+        QCoreApplication::processEvents();
+        for (int burst = 0; burst < 8; ++burst) {
+            fill(1 + burst % 3);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(view->isFollowing(), linesUp == 0);
+        QVERIFY(view->selectionStart() >= (selection ? view->firstVisibleLine() : -1));
+        QTRY_COMPARE(onScreen(), repainted());
+        if (biggerFont) { // the lines held grow wider than they were measured
+            QFont font = view->font();
+            font.setPointSizeF(font.pointSizeF() * 1.4);
+            view->setFont(font);
+            QCoreApplication::processEvents();
+        }
+        vertical->setValue(vertical->value() - 1);
+        view->horizontalScrollBar()->setValue(scrolledRight / 2);
+        QTRY_COMPARE(onScreen(), repainted());
     }
 
     // Clear empties the view, asking first when it holds more than 10,000 lines.
