@@ -148,14 +148,24 @@ bool VirtualTransmitter::makeLink(const QString &path, QString *error)
     return true;
 }
 
-// A USB adapter's device node goes with it: so does the link.
+// A USB adapter's device node goes with it: so does the link. A request that had reached the
+// line is recorded as heard (it goes unanswered); the reply on its way is cut off.
 void VirtualTransmitter::unplug()
 {
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
+    if (masterFd >= 0)
+        readMaster();
+    if (!incoming.isEmpty()) {
+        received.append(incoming);
+        frameLog.heard(incoming);
+    }
     silence->stop();
     pacer->stop();
     incoming.clear();
+    if (masterFd >= 0)
+        frameLog.event("UNPLUG");
+    ++plugs;
     delete notifier;
     notifier = nullptr;
     if (masterFd >= 0)
@@ -168,6 +178,7 @@ bool VirtualTransmitter::replug(QString *error)
     unplug();
     if (!start(error))
         return false;
+    frameLog.event("REPLUG", slavePath);
     return linkPath.isEmpty() || makeLink(linkPath, error);
 }
 
@@ -242,7 +253,10 @@ void VirtualTransmitter::frameEnded()
     const QByteArray frame = incoming;
     incoming.clear();
     received.append(frame);
+    frameLog.heard(frame);
     emit requestReceived(frame);
+    if (muted)
+        return;
     const int lineRate = lineBaudRate();
     QList<QByteArray> answers;
     for (TransmitterModel &unit : units) {
@@ -260,9 +274,11 @@ void VirtualTransmitter::frameEnded()
     if (answers.isEmpty())
         return;
     collisionCount += answers.size() - 1;
+    QByteArray reply = answers.size() == 1 ? answers.first() : Collision::overlap(answers);
+    const char *tag = corruptAtRandom(reply);
+    frameLog.replying(reply, answers.size() > 1 ? "collision" : tag);
     // The replies go out at the rate the request came in, the answering units' own.
-    respond(answers.size() == 1 ? answers.first() : Collision::overlap(answers),
-            byteTimeMs(lineRate));
+    respond(reply, byteTimeMs(lineRate));
 }
 
 // One unit's reply to a request, empty when it stays silent.
@@ -289,43 +305,17 @@ void VirtualTransmitter::respond(const QByteArray &bytes, double byteMs)
         const int wait = turnaroundMs + fault.delayMs;
         answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteMs);
         garbled = false;
-        QTimer::singleShot(wait, this, [this, bytes, byteMs] { transmit(bytes, byteMs); });
+        QTimer::singleShot(wait, this, [this, bytes, byteMs, plug = plugs] {
+            if (plug == plugs)
+                transmit(bytes, byteMs);
+        });
     } else if (fault.delayMs > 0) {
-        QTimer::singleShot(fault.delayMs, this, [this, bytes] { sendPieces(bytes); });
+        QTimer::singleShot(fault.delayMs, this, [this, bytes, plug = plugs] {
+            if (plug == plugs)
+                sendPieces(bytes);
+        });
     } else {
         sendPieces(bytes);
-    }
-}
-
-QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
-{
-    if (fault.zeroBurst > 0)
-        return QByteArray(fault.zeroBurst, '\0');
-    QByteArray frame = reply;
-    if (fault.exceptionCode > 0)
-        frame = TransmitterModel::exceptionReply(quint8(reply.at(0)), quint8(reply.at(1)) & 0x7F,
-                                                 quint8(fault.exceptionCode));
-    if (fault.foreignAddress >= 0) {
-        frame[0] = char(fault.foreignAddress);
-        frame = ModbusFrame::withCrc(frame.left(frame.size() - 2));
-    }
-    if (fault.corruptCrc)
-        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);
-    if (fault.doubleReply)
-        frame += frame;
-    return fault.garbageBefore + frame;
-}
-
-void VirtualTransmitter::sendPieces(const QByteArray &bytes)
-{
-    const int pieces = std::clamp(fault.splitPieces, 1, bytes.size());
-    const int size = (bytes.size() + pieces - 1) / pieces;
-    for (int i = 0; i * size < bytes.size(); ++i) {
-        const QByteArray piece = bytes.mid(i * size, size);
-        if (i == 0 || fault.splitGapMs <= 0)
-            writeMaster(piece);
-        else
-            QTimer::singleShot(i * fault.splitGapMs, this, [this, piece] { writeMaster(piece); });
     }
 }
 
@@ -365,7 +355,10 @@ void VirtualTransmitter::writeMaster(const QByteArray &bytes, bool record)
 {
     if (masterFd < 0)
         return;
-    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size() || !record)
+    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        return;
+    frameLog.wrote(bytes);
+    if (!record)
         return;
     sent.append(bytes);
     emit replySent(bytes);

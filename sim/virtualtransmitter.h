@@ -1,9 +1,11 @@
 #pragma once
 
+#include "framelog.h"
 #include "transmittermodel.h"
 
 #include <QList>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QString>
 
 #include <deque>
@@ -14,9 +16,11 @@ class QTimer;
 // Misbehaviour on purpose, applied to every reply while set.
 struct Faults
 {
-    int splitPieces = 1;     // send the reply in this many pieces...
-    int splitGapMs = 0;      // ...this far apart
-    bool corruptCrc = false; // flip the CRC's last byte
+    int splitPieces = 1;       // send the reply in this many pieces...
+    int splitGapMs = 0;        // ...this far apart,
+    int splitGapMaxMs = 0;     // or, when larger, each gap drawn afresh from splitGapMs to this
+    bool corruptCrc = false;   // flip the CRC's last byte
+    double corruptPercent = 0; // flip it in this share of the replies, drawn at random
     bool noReply = false;
     int delayMs = 0;           // wait this long before replying
     QByteArray garbageBefore;  // bytes sent just before the reply
@@ -70,6 +74,14 @@ public:
     void setFaults(const Faults &faults) { fault = faults; }
     const Faults &faults() const { return fault; }
     void setVerbose(bool on) { verbose = on; }
+    // The draws of the random faults start from this seed (recorded in the frame log), so that a
+    // run can be repeated.
+    void setSeed(quint32 seed);
+    // A mute device hears requests (and records them) but neither handles nor answers them.
+    void setMuted(bool on);
+    bool isMuted() const { return muted; }
+    // Records every frame heard, every reply and the bytes that went onto the wire (FrameLog).
+    bool openFrameLog(const QString &path, QString *error = nullptr);
 
     // RS-485 timing: a request takes its wire time to arrive, the reply starts after the
     // turnaround and goes out paced at the baud rate. Bytes that arrive while the device is
@@ -98,6 +110,8 @@ private:
     void respond(const QByteArray &bytes, double byteMs);
     QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
+    int splitGap();
+    const char *corruptAtRandom(QByteArray &reply);
     void transmit(const QByteArray &bytes, double byteMs);
     void paceOut();
     void writeMaster(const QByteArray &bytes, bool record = true);
@@ -115,6 +129,10 @@ private:
     QList<QByteArray> received;
     QList<QByteArray> sent;
     bool verbose = false;
+    bool muted = false;
+    int plugs = 0; // pieces of a reply due after an unplug never reach a later line
+    QRandomGenerator random;
+    FrameLog frameLog;
 
     bool wire = false;
     int turnaroundMs = 5;
