@@ -41,25 +41,6 @@ const char *VirtualTransmitter::corruptAtRandom(QByteArray &reply)
     return altered ? "faulty" : "good";
 }
 
-QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
-{
-    if (fault.zeroBurst > 0)
-        return QByteArray(fault.zeroBurst, '\0');
-    QByteArray frame = reply;
-    if (fault.exceptionCode > 0)
-        frame = TransmitterModel::exceptionReply(quint8(reply.at(0)), quint8(reply.at(1)) & 0x7F,
-                                                 quint8(fault.exceptionCode));
-    if (fault.foreignAddress >= 0) {
-        frame[0] = char(fault.foreignAddress);
-        frame = ModbusFrame::withCrc(frame.left(frame.size() - 2));
-    }
-    if (fault.corruptCrc)
-        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);
-    if (fault.doubleReply)
-        frame += frame;
-    return fault.garbageBefore + frame;
-}
-
 void VirtualTransmitter::sendPieces(const QByteArray &bytes)
 {
     const int pieces = std::clamp(fault.splitPieces, 1, bytes.size());

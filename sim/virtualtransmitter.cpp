@@ -1,6 +1,5 @@
 #include "virtualtransmitter.h"
 
-#include "collision.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
@@ -44,11 +43,6 @@ int rateOfSpeed(speed_t speed)
     default:
         return 0;
     }
-}
-
-int rateOf(const TransmitterModel &unit)
-{
-    return Modbus::baudRateOfCode(unit.settings().baudCode);
 }
 
 double byteTimeMs(int rate)
@@ -203,9 +197,9 @@ int VirtualTransmitter::frameRate() const
     const int line = lineBaudRate();
     int slowest = 0;
     for (const TransmitterModel &unit : units) {
-        if (rateOf(unit) == line)
+        if (unit.baudRate() == line)
             return line;
-        slowest = slowest == 0 ? rateOf(unit) : std::min(slowest, rateOf(unit));
+        slowest = slowest == 0 ? unit.baudRate() : std::min(slowest, unit.baudRate());
     }
     return slowest;
 }
@@ -258,45 +252,15 @@ void VirtualTransmitter::frameEnded()
     if (muted)
         return;
     const int lineRate = lineBaudRate();
-    QList<QByteArray> answers;
-    for (TransmitterModel &unit : units) {
-        if (lineRate != rateOf(unit)) {
-            if (verbose)
-                std::fprintf(stderr, "slave %d ignored %s (line at %d bit/s, device at %d)\n",
-                             unit.settings().address, frame.toHex().constData(), lineRate,
-                             rateOf(unit));
-            continue; // at another rate the device hears only noise
-        }
-        const QByteArray reply = answer(unit, frame);
-        if (!reply.isEmpty())
-            answers.append(applyFaults(reply));
-    }
-    if (answers.isEmpty())
+    const LineAnswer answer = answerOnLine(units, frame, lineRate, fault, verbose);
+    if (answer.answering == 0)
         return;
-    collisionCount += answers.size() - 1;
-    QByteArray reply = answers.size() == 1 ? answers.first() : Collision::overlap(answers);
+    collisionCount += answer.answering - 1;
+    QByteArray reply = answer.bytes;
     const char *tag = corruptAtRandom(reply);
-    frameLog.replying(reply, answers.size() > 1 ? "collision" : tag);
+    frameLog.replying(reply, answer.answering > 1 ? "collision" : tag);
     // The replies go out at the rate the request came in, the answering units' own.
     respond(reply, byteTimeMs(lineRate));
-}
-
-// One unit's reply to a request, empty when it stays silent.
-QByteArray VirtualTransmitter::answer(TransmitterModel &unit, const QByteArray &request)
-{
-    const DeviceSettings before = unit.settings();
-    QByteArray reply = unit.handle(request);
-    if (fault.ignoreWrites) {
-        unit.applyPendingBaudCode();
-        unit.settings() = before;
-    }
-    if (verbose)
-        std::fprintf(stderr, "slave %d: request %s -> reply %s\n", before.address,
-                     request.toHex().constData(),
-                     reply.isEmpty() ? "(none)" : reply.toHex().constData());
-    // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
-    unit.applyPendingBaudCode();
-    return fault.noReply ? QByteArray() : reply;
 }
 
 void VirtualTransmitter::respond(const QByteArray &bytes, double byteMs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framelog.h"
+#include "line.h"
 #include "transmittermodel.h"
 
 #include <QList>
@@ -12,24 +13,6 @@
 
 class QSocketNotifier;
 class QTimer;
-
-// Misbehaviour on purpose, applied to every reply while set.
-struct Faults
-{
-    int splitPieces = 1;       // send the reply in this many pieces...
-    int splitGapMs = 0;        // ...this far apart,
-    int splitGapMaxMs = 0;     // or, when larger, each gap drawn afresh from splitGapMs to this
-    bool corruptCrc = false;   // flip the CRC's last byte
-    double corruptPercent = 0; // flip it in this share of the replies, drawn at random
-    bool noReply = false;
-    int delayMs = 0;           // wait this long before replying
-    QByteArray garbageBefore;  // bytes sent just before the reply
-    int foreignAddress = -1;   // reply as this slave address instead (CRC made to fit)
-    int exceptionCode = 0;     // answer every request with this exception instead
-    bool doubleReply = false;  // the reply twice, back to back in one write
-    int zeroBurst = 0;         // this many 0x00 bytes instead of the reply (failing adapter)
-    bool ignoreWrites = false; // echo writes but keep the settings (a change that does not take)
-};
 
 // A simulated transmitter on the master end of a pseudo-terminal. The tool opens the slave
 // end (portPath()). It answers only while the line is set to the device's own baud rate,
@@ -106,9 +89,7 @@ signals:
 private:
     void readMaster();
     void frameEnded();
-    QByteArray answer(TransmitterModel &unit, const QByteArray &request);
     void respond(const QByteArray &bytes, double byteMs);
-    QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
     int splitGap();
     const char *corruptAtRandom(QByteArray &reply);

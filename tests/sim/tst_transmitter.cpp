@@ -2,11 +2,13 @@
 // on one line, and the tervin-sim program. The window tests see its readings, its Magnus dew point
 // and its baud-rate discipline.
 #include "collision.h"
+#include "faultschedule.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 #include "virtualtransmitter.h"
 
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -51,6 +53,18 @@ QByteArray serialReply(int address, int index)
 bool crcFits(const QByteArray &frame)
 {
     return frame.size() > 2 && ModbusFrame::withCrc(frame.left(frame.size() - 2)) == frame;
+}
+
+// The frame log's lines of one kind ("TX", "PIECE", ...), each split into its fields.
+QList<QStringList> logged(const QString &path, const QString &kind)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QList<QStringList> lines;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.split(' ').value(1) == kind.toLatin1())
+            lines << QString(line).split(' ');
+    return lines;
 }
 } // namespace
 
@@ -112,6 +126,88 @@ private slots:
                      expected[fault]);
             QCOMPARE(transmitter.replies().size(), 1);
         }
+    }
+
+    // Faults drawn at random for each reply, from a seed: a share of bad CRCs, and gaps between
+    // the pieces anywhere in a range. The frame log has every frame heard, every reply with its
+    // tag, and every piece that went onto the wire, in order.
+    void randomFaultsAndTheFrameLog()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("frames.log");
+        Faults faults;
+        faults.splitPieces = 2;
+        faults.splitGapMs = 20;
+        faults.splitGapMaxMs = 40;
+        faults.corruptPercent = 50;
+        VirtualTransmitter transmitter;
+        transmitter.setFaults(faults);
+        QVERIFY(transmitter.openFrameLog(log));
+        transmitter.setSeed(7);
+        QVERIFY(transmitter.start());
+        QSerialPort line(transmitter.portPath());
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        constexpr int Requests = 20;
+        QByteArray answers;
+        for (int i = 0; i < Requests; ++i)
+            answers += exchange(line, request(3, 1, 0x100, 1), 7);
+        QCOMPARE(logged(log, "RX").size(), Requests);
+        const QList<QStringList> replies = logged(log, "TX"), pieces = logged(log, "PIECE");
+        QCOMPARE(replies.size(), Requests);
+        QCOMPARE(pieces.size(), 2 * Requests);
+        int bad = 0;
+        for (int i = 0; i < Requests; ++i) {
+            const QByteArray frame = QByteArray::fromHex(replies[i][2].toLatin1());
+            QCOMPARE(frame, answers.mid(7 * i, 7));
+            QCOMPARE(replies[i][3], crcFits(frame) ? "good" : "bad-crc");
+            bad += !crcFits(frame);
+            QCOMPARE(pieces[2 * i][2] + pieces[2 * i + 1][2], replies[i][2]);
+            QVERIFY(pieces[2 * i + 1][0].toInt() - pieces[2 * i][0].toInt() >= 19);
+        }
+        QVERIFY2(bad > 0 && bad < Requests, qPrintable(QString::number(bad)));
+        QCOMPARE(logged(log, "SEED").value(0).value(2), "7");
+    }
+
+    // A mute device hears requests and records them, and answers none; a request that has
+    // reached the line when it is unplugged is recorded as heard.
+    void muteAndUnplugged()
+    {
+        VirtualTransmitter transmitter;
+        QVERIFY(transmitter.start());
+        QSerialPort line(transmitter.portPath());
+        QVERIFY(line.open(QIODevice::ReadWrite));
+        transmitter.setMuted(true);
+        line.write(request(3, 1, 0x100, 1));
+        QTRY_COMPARE(transmitter.requests().size(), 1);
+        QVERIFY(transmitter.replies().isEmpty());
+        transmitter.setMuted(false);
+        QCOMPARE(exchange(line, request(3, 1, 0x100, 1), 7), reply("0103020001"));
+        line.write(request(3, 1, 0x101, 1));
+        QVERIFY(line.waitForBytesWritten(1000));
+        transmitter.unplug();
+        QCOMPARE(transmitter.requests().value(2), request(3, 1, 0x101, 1));
+    }
+
+    // Outages on a timetable: mute for a while at every period, unplugged at every period and
+    // plugged in again on a new pseudo-terminal a little later, the link following.
+    void outagesOnATimetable()
+    {
+        QTemporaryDir dir;
+        VirtualTransmitter transmitter;
+        QVERIFY(transmitter.openFrameLog(dir.filePath("frames.log")));
+        QVERIFY(transmitter.start() && transmitter.makeLink(dir.filePath("port")));
+        FaultSchedule schedule(transmitter);
+        QSignalSpy replugged(&schedule, &FaultSchedule::replugged);
+        schedule.muteEvery(200, 50);
+        schedule.unplugEvery(500, 100);
+        QVERIFY(replugged.wait(5000));
+        QCOMPARE(replugged.first().first().toString(), transmitter.portPath());
+        QCOMPARE(QFileInfo(dir.filePath("port")).symLinkTarget(), transmitter.portPath());
+        QVERIFY(replugged.wait(5000));
+        QVERIFY(logged(dir.filePath("frames.log"), "MUTE").size() >= 2);
+        QVERIFY(logged(dir.filePath("frames.log"), "UNMUTE").size() >= 2);
+        QCOMPARE(logged(dir.filePath("frames.log"), "UNPLUG").size(), 2);
+        QCOMPARE(logged(dir.filePath("frames.log"), "REPLUG").size(), 2);
     }
 
     // RS-485 timing at 1200: the request takes its wire time to arrive, the reply comes after the
@@ -279,6 +375,35 @@ private slots:
         QVERIFY(sim.waitForFinished(5000));
     }
 
+    // The options of the random faults and the timetable: malformed or alone, a usage error.
+    void faultOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        const QString gap = "--split-gap wants milliseconds from 0 to 60000, or a range";
+        for (const char *value : {"190-50", "a-b", "1-2-3", "-5", "70000"})
+            QTest::addRow("split gap %s", value) << QStringList{"--split-gap", value} << gap;
+        QTest::newRow("corrupt rate") << QStringList{"--corrupt-rate", "101"} << "--corrupt-rate";
+        QTest::newRow("mute alone")
+            << QStringList{"--mute-every", "100"} << "--mute-every and --mute-for go together";
+        QTest::newRow("unplug every alone")
+            << QStringList{"--unplug-every", "100"} << "--unplug-every goes with --replug-after";
+        QTest::newRow("both unplugs")
+            << QStringList{"--unplug-every", "100", "--unplug-after", "5", "--replug-after", "1"}
+            << "--unplug-after and --unplug-every do not go together";
+    }
+
+    void faultOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        QProcess sim;
+        sim.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY2(sim.readAllStandardError().contains(error.toUtf8()), qPrintable(error));
+    }
+
     void commandLineAndLink()
     {
         const QString sim = TERVIN_BUILD_DIR "/sim/tervin-sim";
@@ -289,8 +414,29 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath("port");
         QProcess good;
-        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link, "--wire",
-                         "--unplug-after", "1500", "--replug-after", "100"});
+        good.start(sim, {"--baud",
+                         "19200",
+                         "--address",
+                         "7",
+                         "--link",
+                         link,
+                         "--wire",
+                         "--unplug-every",
+                         "1500",
+                         "--replug-after",
+                         "100",
+                         "--frame-log",
+                         dir.filePath("frames.log"),
+                         "--seed",
+                         "3",
+                         "--split-gap",
+                         "5-9",
+                         "--corrupt-rate",
+                         "0.5",
+                         "--mute-every",
+                         "5000",
+                         "--mute-for",
+                         "10"});
         QVERIFY(good.waitForReadyRead(5000));
         QCOMPARE(QFileInfo(link).symLinkTarget(), QString(good.readLine().trimmed()));
         QSerialPort line(link);
@@ -306,6 +452,8 @@ private slots:
         QVERIFY(good.exitStatus() == QProcess::NormalExit && good.exitCode() == 0);
         QCOMPARE(good.readAllStandardOutput(), "collisions: 0\n");
         QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(logged(dir.filePath("frames.log"), "SEED").value(0).value(2), "3");
+        QCOMPARE(logged(dir.filePath("frames.log"), "RX").size(), 1);
     }
 };
 
