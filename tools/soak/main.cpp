@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -48,6 +49,7 @@ struct Sample
 {
     qint64 ms = 0;
     double residentMb = 0;
+    double heapMb = 0; // allocated from the C library's heap and not freed
     double keptMb = 0; // the lines of the message view and the trend's readings, kept on purpose
     double cpuSeconds = 0;
     int polls = 0;
@@ -148,7 +150,13 @@ public:
         const qint64 kept =
             child<MessageView>(const_cast<Widget *>(&window), "textBrowser")->memoryBytes() +
             window.findChild<TrendWindow *>()->data().memoryBytes();
-        return {ms, residentMb(), kept / BytesPerMegabyte, cpuSeconds(), polls, replies};
+        return {ms,
+                residentMb(),
+                double(mallinfo2().uordblks) / BytesPerMegabyte,
+                kept / BytesPerMegabyte,
+                cpuSeconds(),
+                polls,
+                replies};
     }
 
     QStringList captureLines() const
@@ -187,8 +195,9 @@ void printFigures(const Sample &start, const Sample &end, double minutes)
     const double hours = std::max(seconds / 3600.0, 1.0 / 3600.0);
     const double growth = (end.residentMb - start.residentMb) - (end.keptMb - start.keptMb);
     std::printf("soak: %.1f min; measured over the last %.1f min\n", minutes, seconds / 60);
-    std::printf("  resident memory: %.2f MB at the start, %.2f MB at the end\n", start.residentMb,
-                end.residentMb);
+    std::printf("  resident memory: %.2f MB at the start, %.2f MB at the end (heap in use %.2f MB, "
+                "%.2f MB)\n",
+                start.residentMb, end.residentMb, start.heapMb, end.heapMb);
     std::printf("  kept on purpose (message view lines, trend readings): +%.2f MB\n",
                 end.keptMb - start.keptMb);
     std::printf("  growth beyond that: %+.2f MB (%+.2f MB an hour)\n", growth, growth / hours);
@@ -251,8 +260,8 @@ int main(int argc, char *argv[])
     while (clock.elapsed() < runMs) {
         QTest::qWait(int(std::min<qint64>(ReportEveryMs, runMs - clock.elapsed())));
         const Sample now = run.sample(clock.elapsed());
-        std::printf("soak: %5.1f min, resident %.2f MB, %d polls\n", now.ms / 60000.0,
-                    now.residentMb, now.polls);
+        std::printf("soak: %5.1f min, resident %.2f MB, heap %.2f MB, kept %.2f MB, %d polls\n",
+                    now.ms / 60000.0, now.residentMb, now.heapMb, now.keptMb, now.polls);
         std::fflush(stdout);
     }
     const Sample end = run.sample(clock.elapsed());
