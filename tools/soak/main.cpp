@@ -32,8 +32,8 @@ using FrameAudit::ToolEvent;
 namespace {
 constexpr double BytesPerMegabyte = 1024.0 * 1024.0;
 constexpr double AllowedGrowthMbPerHour = 1.0;
-constexpr int WarmUpMaxMs = 60000;   // fonts, caches and the first chunks of the stores
-constexpr int ReportEveryMs = 60000; // a progress line
+constexpr int WarmUpMaxMs = 5 * 60000; // fonts, caches, the heap growing to its working size
+constexpr int ReportEveryMs = 60000;   // a progress line
 constexpr int LinkWaitMs = 10000;
 
 template <typename T> T *child(QObject *parent, const char *name)
@@ -87,25 +87,28 @@ public:
     {
         window.show();
         session = child<LinkSession>(&window, "linkSession");
+        // The session's reports go to a file as they come, so that the run's memory stays the
+        // window's own.
+        record.setFileName(QStringLiteral("tool-events.log"));
+        if (!record.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write tool-events.log");
         connect(session, &LinkSession::written, this, [this](const LinkSession::Request &r) {
-            events << ToolEvent{ToolEvent::Written, r.frame, {}};
+            note(ToolEvent::Written, r.frame);
             polls += isPoll(r.frame);
         });
         connect(session, &LinkSession::answered, this,
                 [this](const LinkSession::Request &r, const QByteArray &reply) {
-                    events << ToolEvent{ToolEvent::Accepted, reply, {}};
+                    note(ToolEvent::Accepted, reply);
                     replies += isPoll(r.frame);
+                    accepted = true;
                 });
-        connect(session, &LinkSession::late, this, [this](const QByteArray &frame) {
-            events << ToolEvent{ToolEvent::Accepted, frame, {}};
-        });
+        connect(session, &LinkSession::late, this,
+                [this](const QByteArray &frame) { note(ToolEvent::Accepted, frame); });
         connect(session, &LinkSession::dropped, this,
                 [this](const QByteArray &bytes, LinkSession::DropReason reason) {
-                    events << ToolEvent{ToolEvent::Dropped, bytes, QString::number(int(reason))};
+                    note(ToolEvent::Dropped, bytes, int(reason));
                 });
-        connect(session, &LinkSession::portLost, this, [this] {
-            events << ToolEvent{ToolEvent::Lost, {}, {}};
-        });
+        connect(session, &LinkSession::portLost, this, [this] { note(ToolEvent::Lost, {}); });
         // The loss of the adapter is told in a box, each time; it is closed as a person would.
         connect(&boxCloser, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -130,7 +133,7 @@ public:
             child<QPushButton>(dialog, "pushButtonOK")->click();
         });
         child<QPushButton>(&window, "pushButtonLink")->click();
-        if (!QTest::qWaitFor([this] { return hasAccepted(); }, LinkWaitMs))
+        if (!QTest::qWaitFor([this] { return accepted; }, LinkWaitMs))
             return false;
         child<QLineEdit>(&window, "lineEditPeriod")->setText(QString::number(periodMs));
         child<QPushButton>(&window, "pushButtonRead")->click();
@@ -171,16 +174,33 @@ public:
         return lines;
     }
 
-    QList<ToolEvent> events;
+    // What the session reported, read back: "kind hex reason" a line.
+    QList<ToolEvent> events()
+    {
+        record.close();
+        QList<ToolEvent> events;
+        if (!record.open(QIODevice::ReadOnly))
+            return events;
+        for (const QByteArray &line : record.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (!line.isEmpty())
+                events << ToolEvent{ToolEvent::Kind(fields[0].toInt()),
+                                    QByteArray::fromHex(fields.value(1)),
+                                    QString::fromLatin1(fields.value(2))};
+        }
+        return events;
+    }
     QStringList boxes;
 
 private:
-    bool hasAccepted() const
+    void note(ToolEvent::Kind kind, const QByteArray &bytes, int reason = 0)
     {
-        return std::any_of(events.cbegin(), events.cend(),
-                           [](const ToolEvent &e) { return e.kind == ToolEvent::Accepted; });
+        record.write(QByteArray::number(int(kind)) + ' ' + bytes.toHex() + ' ' +
+                     QByteArray::number(reason) + '\n');
     }
 
+    QFile record;
+    bool accepted = false;
     int periodMs;
     Widget window;
     LinkSession *session;
@@ -189,15 +209,16 @@ private:
     int replies = 0;
 };
 
-void printFigures(const Sample &start, const Sample &end, double minutes)
+void printFigures(const Sample &linked, const Sample &start, const Sample &end, double minutes)
 {
     const double seconds = (end.ms - start.ms) / 1000.0;
     const double hours = std::max(seconds / 3600.0, 1.0 / 3600.0);
     const double growth = (end.residentMb - start.residentMb) - (end.keptMb - start.keptMb);
     std::printf("soak: %.1f min; measured over the last %.1f min\n", minutes, seconds / 60);
-    std::printf("  resident memory: %.2f MB at the start, %.2f MB at the end (heap in use %.2f MB, "
+    std::printf("  resident memory: %.2f MB once linked, %.2f MB at the start, %.2f MB at the end "
+                "(heap in use %.2f MB, "
                 "%.2f MB)\n",
-                start.residentMb, end.residentMb, start.heapMb, end.heapMb);
+                linked.residentMb, start.residentMb, end.residentMb, start.heapMb, end.heapMb);
     std::printf("  kept on purpose (message view lines, trend readings): +%.2f MB\n",
                 end.keptMb - start.keptMb);
     std::printf("  growth beyond that: %+.2f MB (%+.2f MB an hour)\n", growth, growth / hours);
@@ -255,6 +276,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "soak: no answer from %s\n", qPrintable(parser.value("port")));
         return 2;
     }
+    const Sample linked = run.sample(clock.elapsed());
     QTest::qWait(int(std::min<qint64>(WarmUpMaxMs, runMs / 10)));
     const Sample start = run.sample(clock.elapsed());
     while (clock.elapsed() < runMs) {
@@ -268,9 +290,9 @@ int main(int argc, char *argv[])
     run.stop();
 
     const FrameAudit::Report report =
-        FrameAudit::audit(run.captureLines(), readLines(parser.value("frame-log")), run.events,
+        FrameAudit::audit(run.captureLines(), readLines(parser.value("frame-log")), run.events(),
                           Timing::ReceiveSilenceMs);
-    printFigures(start, end, minutes);
+    printFigures(linked, start, end, minutes);
     printAudit(report, run.boxes);
     const double hours = std::max(minutes / 60.0, 1.0);
     const double growth = (end.residentMb - start.residentMb) - (end.keptMb - start.keptMb);
