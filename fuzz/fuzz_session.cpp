@@ -46,16 +46,17 @@ private:
     size_t pos = 0;
 };
 
-// The device: a transmitter's answer to the request on the line, as it is or garbled.
+// The device's answer to the request on the line, under the slave it went to (its own at slave
+// 0), as it is or with one byte changed.
 QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, Input &in)
 {
-    device.settings().address = ModbusFrame::slaveOf(session.lastRequest().frame) == 0
-                                    ? device.settings().address
-                                    : ModbusFrame::slaveOf(session.lastRequest().frame);
-    QByteArray answer = device.handle(session.lastRequest().frame);
+    const QByteArray &frame = session.lastRequest().frame;
+    if (ModbusFrame::slaveOf(frame) != Modbus::BroadcastAddress)
+        device.settings().address = ModbusFrame::slaveOf(frame);
+    QByteArray answer = device.handle(frame);
     device.applyPendingBaudCode();
     const quint8 damage = in.byte();
-    if (damage >= 0xC0 && !answer.isEmpty()) // one byte changed
+    if (damage >= 0xC0 && !answer.isEmpty())
         answer[damage % answer.size()] = char(answer.at(damage % answer.size()) ^ in.byte());
     return answer;
 }
