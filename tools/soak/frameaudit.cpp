@@ -15,10 +15,17 @@ struct SimReply
     QByteArray frame;
     QString tag; // good, bad-crc, ...
     QByteArray sent;
+    int start = -1;         // where its first byte lies in the stretch's bytes
+    bool contiguous = true; // no other reply's bytes between its pieces
     qint64 lastPieceMs = -1;
     qint64 longestGapMs = 0;
 
     bool whole() const { return sent == frame; }
+    // Whether these bytes are the next of this reply.
+    bool continuesWith(const QByteArray &bytes) const
+    {
+        return frame.mid(sent.size()).startsWith(bytes);
+    }
 };
 
 // The line from one plugging-in to the next unplug, as each side saw it.
@@ -41,25 +48,37 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex());
 }
 
-void readPiece(SimStretch &stretch, int open, qint64 ms, const QByteArray &bytes,
+// A piece goes to the reply on its way that it continues: two replies may be on their way at
+// once when the tool talks over one of them.
+void readPiece(SimStretch &stretch, QList<int> &open, qint64 ms, const QByteArray &bytes,
                QStringList &problems)
 {
-    stretch.wire += bytes;
-    if (open < 0) {
+    const auto owner = std::find_if(open.begin(), open.end(), [&](int index) {
+        return stretch.replies[index].continuesWith(bytes);
+    });
+    if (owner == open.end()) {
         problems << QStringLiteral("the transmitter sent %1 outside any reply").arg(hex(bytes));
+        stretch.wire += bytes;
         return;
     }
-    SimReply &reply = stretch.replies[open];
+    SimReply &reply = stretch.replies[*owner];
+    if (reply.start < 0)
+        reply.start = int(stretch.wire.size());
+    else if (reply.start + reply.sent.size() != stretch.wire.size())
+        reply.contiguous = false;
     if (reply.lastPieceMs >= 0)
         reply.longestGapMs = std::max(reply.longestGapMs, ms - reply.lastPieceMs);
     reply.lastPieceMs = ms;
     reply.sent += bytes;
+    stretch.wire += bytes;
+    if (reply.whole())
+        open.erase(owner);
 }
 
 QList<SimStretch> readSimLog(const QStringList &lines, QStringList &problems)
 {
     QList<SimStretch> stretches{SimStretch()};
-    int open = -1; // the reply on its way
+    QList<int> open; // the replies on their way
     for (const QString &line : lines) {
         const QStringList fields = line.split(QLatin1Char(' '));
         const qint64 ms = fields.value(0).toLongLong();
@@ -67,22 +86,19 @@ QList<SimStretch> readSimLog(const QStringList &lines, QStringList &problems)
         const QByteArray bytes = QByteArray::fromHex(fields.value(2).toLatin1());
         SimStretch &stretch = stretches.last();
         if (kind == QLatin1String("RX")) {
-            if (open >= 0)
+            if (!open.isEmpty())
                 problems << QStringLiteral("the tool wrote %1 while the reply %2 was on the wire")
-                                .arg(hex(bytes), hex(stretch.replies[open].frame));
+                                .arg(hex(bytes), hex(stretch.replies[open.first()].frame));
             stretch.heard << bytes;
         } else if (kind == QLatin1String("TX")) {
             stretch.replies << SimReply{bytes, fields.value(3)};
-            open = int(stretch.replies.size()) - 1;
+            open << int(stretch.replies.size()) - 1;
         } else if (kind == QLatin1String("PIECE")) {
             readPiece(stretch, open, ms, bytes, problems);
-            if (open >= 0 &&
-                stretch.replies[open].sent.size() >= stretch.replies[open].frame.size())
-                open = -1;
         } else if (kind == QLatin1String("UNPLUG")) {
             stretch.endsInUnplug = true;
             stretches.append(SimStretch());
-            open = -1;
+            open.clear();
         }
     }
     return stretches;
@@ -141,16 +157,19 @@ void auditReplies(const SimStretch &sim, const ToolStretch &tool, int received, 
         offset += int(event.bytes.size());
     }
     QMap<int, int> replyEnds; // the offsets where a whole reply starts, and its end
-    offset = 0;
     for (const SimReply &reply : sim.replies) {
         ++report.replies;
-        const int from = offset;
-        offset += int(reply.sent.size());
-        if (!reply.whole() || offset > received) {
+        const int from = reply.start;
+        const int to = from + int(reply.sent.size());
+        if (!reply.contiguous) { // the tool talked over it, which is reported already
+            ++report.overlapped;
+            continue;
+        }
+        if (from < 0 || !reply.whole() || to > received) {
             ++report.cutByUnplug;
             continue;
         }
-        replyEnds.insert(from, offset);
+        replyEnds.insert(from, to);
         const ToolEvent *event = toolAt.value(from);
         const bool accepted = event && event->kind == ToolEvent::Accepted &&
                               event->bytes.size() == reply.frame.size();

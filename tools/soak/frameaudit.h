@@ -31,6 +31,7 @@ struct Report
     int badCrc = 0;          // replies garbled on purpose, dropped by the tool
     int overlongGaps = 0;    // good replies sent in pieces 200 ms or more apart, dropped
     int cutByUnplug = 0;     // replies the unplug cut off, dropped or never read
+    int overlapped = 0;      // replies whose pieces another reply's came between
     int writtenAtUnplug = 0; // requests written as the line went, never heard
     int unplugs = 0;
     QStringList problems; // frames missing, duplicated or invented, each a sentence

@@ -231,10 +231,12 @@ void printFigures(const Sample &linked, const Sample &start, const Sample &end, 
 void printAudit(const FrameAudit::Report &report, const QStringList &boxes)
 {
     std::printf("  frames: %d requests heard; %d replies sent: %d captured whole, %d bad CRC "
-                "dropped, %d cut by an unplug, %d in pieces 200 ms or more apart dropped; %d "
-                "requests written as the line went; %d unplugs; %d boxes closed\n",
+                "dropped, %d cut by an unplug, %d in pieces 200 ms or more apart dropped, %d "
+                "overlapped by another; %d requests written as the line went; %d unplugs; %d "
+                "boxes closed\n",
                 report.requests, report.replies, report.captured, report.badCrc, report.cutByUnplug,
-                report.overlongGaps, report.writtenAtUnplug, report.unplugs, int(boxes.size()));
+                report.overlongGaps, report.overlapped, report.writtenAtUnplug, report.unplugs,
+                int(boxes.size()));
     for (const QString &problem : report.problems)
         std::printf("  PROBLEM: %s\n", qPrintable(problem));
 }
