@@ -1,6 +1,6 @@
 // The virtual transmitter: its register map and replies, RS-485 timing, several units on one
-// line, and the tervin-sim program (its faults: tst_transmitterfaults). The window tests see its readings, its Magnus dew point
-// and its baud-rate discipline.
+// line, and the tervin-sim program (its faults: tst_transmitterfaults). The window tests see its
+// readings, its Magnus dew point and its baud-rate discipline.
 #include "collision.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
