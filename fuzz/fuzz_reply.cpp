@@ -46,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const size_t length = std::min<size_t>(data[pos], size - pos - 1);
         buffer.append(reinterpret_cast<const char *>(data + pos + 1), int(length));
         pos += 1 + length;
+        if (length == 0)
+            continue; // the session never evaluates an arrival of nothing
         if (evaluate(buffer, request, reg, deviceType) != ModbusReply::Verdict::Wait)
             buffer.clear(); // accepted or dropped, as the window does
         else

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The README's test command; CI runs it through .ci/run. One function per step, run in order:
-#   suite (Qt 5)  sets up and builds into build/ (scripts/setup.sh), runs the whole suite
-#   fuzz          fuzzes the reply parser for FUZZ_SECONDS (60) under AddressSanitizer and UBSan
-#   package       scripts/package.sh: the release packages, lintian, the unpacked package run
-#   suite (Qt 6)  builds everything with Qt 6 into build-qt6/ and runs the whole suite there
-# Each step prints its time. A failing step stops the command, which names it.
+#   suite (Qt 5)        sets up and builds into build/ (scripts/setup.sh), runs the whole suite
+#   suite (sanitizers)  the whole project again in build-asan/ with AddressSanitizer, LeakSanitizer
+#                       and UBSan, and the whole suite on it
+#   fuzz                every fuzz target under AddressSanitizer and UBSan, FUZZ_SECONDS (60)
+#                       shared among them
+#   package             scripts/package.sh: the release packages, lintian, the unpacked package run
+#   suite (Qt 6)        builds everything with Qt 6 into build-qt6/ and runs the whole suite there
+# Each step prints its time. A failing step stops the command, which names it. The last line
+# counts every test of every step.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 passed=0
@@ -39,9 +43,27 @@ qt5_suite() {
     run_suite "$top/build"
 }
 
-fuzz() {
-    "$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
-    passed=$((passed + 1))
+# tervin-cli and the simulator that the tests start are instrumented too. A leak is an error: the
+# suppressions (tests/sanitizers/lsan.supp) name only Qt's own.
+sanitizer_suite() {
+    local build="$top/build-asan"
+    export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:detect_stack_use_after_return=1"
+    export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    QT_QPA_PLATFORM=offscreen cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTERVIN_SANITIZE=ON >/dev/null
+    QT_QPA_PLATFORM=offscreen cmake --build "$build" -j "$(nproc)" >/dev/null # icons drawn at build
+    run_suite "$build"
+    unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+}
+
+# Every fuzz target for its share of the seconds; each counts as one test.
+fuzz_targets() {
+    local summary
+    summary=$(mktemp)
+    "$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}" | tee "$summary"
+    passed=$((passed + $(grep -c ', clean$' "$summary")))
+    rm -f "$summary"
 }
 
 package() {
@@ -58,7 +80,8 @@ qt6_suite() {
 }
 
 step "suite (Qt 5)" qt5_suite
-step "fuzz" fuzz
+step "suite (sanitizers)" sanitizer_suite
+step "fuzz" fuzz_targets
 step "package" package
 step "suite (Qt 6)" qt6_suite
 echo "tests: $passed passed, 0 failed"

@@ -1,19 +1,25 @@
 // tervin-sim: a virtual transmitter on a pseudo-terminal, for demos and for users without
 // hardware. Prints the port path on its first line, then answers until SIGINT or SIGTERM.
+#include "faultschedule.h"
 #include "virtualtransmitter.h"
 
 #include "protocol/protocol.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
+constexpr int MaxFaultMs = 60000;
+constexpr int MaxScheduleMs = 86400000;
+
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -112,17 +118,36 @@ void addUnits(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
     }
 }
 
+// --split-gap MS, or MIN-MAX for a gap drawn afresh for every piece.
+void splitGapFrom(const QCommandLineParser &parser, Faults &faults)
+{
+    const QStringList range = parser.value(QStringLiteral("split-gap")).split(QLatin1Char('-'));
+    bool ok = range.size() <= 2;
+    for (int i = 0; ok && i < range.size(); ++i) {
+        const int ms = range[i].toInt(&ok, 10);
+        ok = ok && ms >= 0 && ms <= MaxFaultMs;
+        (i == 0 ? faults.splitGapMs : faults.splitGapMaxMs) = ms;
+    }
+    if (!ok || faults.splitGapMaxMs != 0 && faults.splitGapMaxMs < faults.splitGapMs)
+        fail(QStringLiteral("--split-gap wants milliseconds from 0 to %1, or a range as in 50-190, "
+                            "not '%2'")
+                 .arg(MaxFaultMs)
+                 .arg(parser.value(QStringLiteral("split-gap"))));
+}
+
 Faults faultsFrom(const QCommandLineParser &parser)
 {
     Faults faults;
     if (parser.isSet(QStringLiteral("split")))
         faults.splitPieces = intOption(parser, QStringLiteral("split"), 1, 256);
     if (parser.isSet(QStringLiteral("split-gap")))
-        faults.splitGapMs = intOption(parser, QStringLiteral("split-gap"), 0, 60000);
+        splitGapFrom(parser, faults);
     faults.corruptCrc = parser.isSet(QStringLiteral("corrupt-crc"));
+    if (parser.isSet(QStringLiteral("corrupt-rate")))
+        faults.corruptPercent = realOption(parser, QStringLiteral("corrupt-rate"), 0, 100);
     faults.noReply = parser.isSet(QStringLiteral("no-reply"));
     if (parser.isSet(QStringLiteral("delay")))
-        faults.delayMs = intOption(parser, QStringLiteral("delay"), 0, 60000);
+        faults.delayMs = intOption(parser, QStringLiteral("delay"), 0, MaxFaultMs);
     if (parser.isSet(QStringLiteral("garbage"))) {
         faults.garbageBefore =
             QByteArray::fromHex(parser.value(QStringLiteral("garbage")).toLatin1());
@@ -140,27 +165,55 @@ Faults faultsFrom(const QCommandLineParser &parser)
     return faults;
 }
 
-// --unplug-after and --replug-after: the adapter pulled out and plugged in again, once. The new
-// port path is printed on a line of its own.
-void scheduleReplug(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
+void printPortPath(const QString &path)
 {
-    if (parser.isSet(QStringLiteral("replug-after")) &&
-        !parser.isSet(QStringLiteral("unplug-after")))
-        fail(QStringLiteral("--replug-after goes with --unplug-after"));
-    if (!parser.isSet(QStringLiteral("unplug-after")))
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+// --unplug-after (once) or --unplug-every (at every period), with --replug-after: the adapter
+// pulled out and plugged in again. The new port path is printed on a line of its own.
+void scheduleReplug(const QCommandLineParser &parser, VirtualTransmitter &transmitter,
+                    FaultSchedule &schedule)
+{
+    const bool once = parser.isSet(QStringLiteral("unplug-after"));
+    const bool every = parser.isSet(QStringLiteral("unplug-every"));
+    const bool replug = parser.isSet(QStringLiteral("replug-after"));
+    if (once && every)
+        fail(QStringLiteral("--unplug-after and --unplug-every do not go together"));
+    if (replug != every && !once)
+        fail(every ? QStringLiteral("--unplug-every goes with --replug-after")
+                   : QStringLiteral("--replug-after goes with --unplug-after or --unplug-every"));
+    const int replugMs =
+        replug ? intOption(parser, QStringLiteral("replug-after"), 0, MaxScheduleMs) : 0;
+    if (every) {
+        schedule.unplugEvery(intOption(parser, QStringLiteral("unplug-every"), 1, MaxScheduleMs),
+                             replugMs);
         return;
-    const int unplugMs = intOption(parser, QStringLiteral("unplug-after"), 0, 86400000);
+    }
+    if (!once)
+        return;
+    const int unplugMs = intOption(parser, QStringLiteral("unplug-after"), 0, MaxScheduleMs);
     QTimer::singleShot(unplugMs, &transmitter, [&transmitter] { transmitter.unplug(); });
-    if (!parser.isSet(QStringLiteral("replug-after")))
+    if (!replug)
         return;
-    const int replugMs = intOption(parser, QStringLiteral("replug-after"), 0, 86400000);
     QTimer::singleShot(unplugMs + replugMs, &transmitter, [&transmitter] {
         QString error;
         if (!transmitter.replug(&error))
             fail(QStringLiteral("cannot plug in again: %1").arg(error));
-        std::printf("%s\n", qPrintable(transmitter.portPath()));
-        std::fflush(stdout);
+        printPortPath(transmitter.portPath());
     });
+}
+
+// --mute-every with --mute-for: the device silent for a while at every period.
+void scheduleMute(const QCommandLineParser &parser, FaultSchedule &schedule)
+{
+    const bool every = parser.isSet(QStringLiteral("mute-every"));
+    if (every != parser.isSet(QStringLiteral("mute-for")))
+        fail(QStringLiteral("--mute-every and --mute-for go together"));
+    if (every)
+        schedule.muteEvery(intOption(parser, QStringLiteral("mute-every"), 1, MaxScheduleMs),
+                           intOption(parser, QStringLiteral("mute-for"), 1, MaxScheduleMs));
 }
 
 void addOptions(QCommandLineParser &parser)
@@ -211,9 +264,26 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("ms")},
         {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."),
          QStringLiteral("n")},
-        {QStringLiteral("split-gap"), QStringLiteral("Fault: milliseconds between the pieces."),
+        {QStringLiteral("split-gap"),
+         QStringLiteral("Fault: milliseconds between the pieces, or a range as in 50-190 to draw "
+                        "each gap from."),
          QStringLiteral("ms")},
         {QStringLiteral("corrupt-crc"), QStringLiteral("Fault: corrupt the CRC of every reply.")},
+        {QStringLiteral("corrupt-rate"),
+         QStringLiteral("Fault: corrupt the CRC of this per cent of the replies, drawn at random."),
+         QStringLiteral("percent")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of the random faults, to repeat a run (default: a random one)."),
+         QStringLiteral("n")},
+        {QStringLiteral("mute-every"),
+         QStringLiteral("Fault: fall silent at every period of this many milliseconds..."),
+         QStringLiteral("ms")},
+        {QStringLiteral("mute-for"), QStringLiteral("...for this many milliseconds."),
+         QStringLiteral("ms")},
+        {QStringLiteral("frame-log"),
+         QStringLiteral("Append every frame heard, every reply and every byte sent to this file, "
+                        "with the mutes, unplugs and replugs."),
+         QStringLiteral("file")},
         {QStringLiteral("no-reply"), QStringLiteral("Fault: never reply.")},
         {QStringLiteral("delay"), QStringLiteral("Fault: reply this many milliseconds late."),
          QStringLiteral("ms")},
@@ -234,9 +304,13 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Drop the line this many milliseconds after the start, as an unplugged "
                         "adapter."),
          QStringLiteral("ms")},
+        {QStringLiteral("unplug-every"),
+         QStringLiteral("Drop the line at every period of this many milliseconds (with "
+                        "--replug-after)."),
+         QStringLiteral("ms")},
         {QStringLiteral("replug-after"),
-         QStringLiteral("With --unplug-after: bring it back this many milliseconds later, on a new "
-                        "pseudo-terminal (the --link follows it)."),
+         QStringLiteral("With --unplug-after or --unplug-every: bring it back this many "
+                        "milliseconds later, on a new pseudo-terminal (the --link follows it)."),
          QStringLiteral("ms")},
     };
     parser.addOptions(options);
@@ -276,9 +350,20 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("link")) &&
         !transmitter.makeLink(parser.value(QStringLiteral("link")), &error))
         fail(error);
-    std::printf("%s\n", qPrintable(transmitter.portPath()));
-    std::fflush(stdout);
-    scheduleReplug(parser, transmitter);
+    if (parser.isSet(QStringLiteral("frame-log")) &&
+        !transmitter.openFrameLog(parser.value(QStringLiteral("frame-log")), &error))
+        fail(QStringLiteral("cannot write the frame log: %1").arg(error));
+    transmitter.setSeed(parser.isSet(QStringLiteral("seed"))
+                            ? quint32(intOption(parser, QStringLiteral("seed"), 0, INT_MAX))
+                            : QRandomGenerator::global()->bounded(quint32(INT_MAX)));
+    printPortPath(transmitter.portPath());
+    FaultSchedule schedule(transmitter);
+    QObject::connect(&schedule, &FaultSchedule::replugged, &printPortPath);
+    QObject::connect(&schedule, &FaultSchedule::replugFailed, [](const QString &error) {
+        fail(QStringLiteral("cannot plug in again: %1").arg(error));
+    });
+    scheduleReplug(parser, transmitter, schedule);
+    scheduleMute(parser, schedule);
 
     // Signals end the event loop, so the destructors remove the link and close the pty.
     if (pipe(signalPipe) != 0)

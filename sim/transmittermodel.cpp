@@ -181,6 +181,11 @@ QByteArray TransmitterModel::handleWrite(const QByteArray &request)
     return ModbusFrame::withCrc(echo);
 }
 
+int TransmitterModel::baudRate() const
+{
+    return Modbus::baudRateOfCode(current.baudCode);
+}
+
 void TransmitterModel::applyPendingBaudCode()
 {
     if (pendingBaudCode != 0)

@@ -28,6 +28,8 @@ public:
 
     DeviceSettings &settings() { return current; }
     const DeviceSettings &settings() const { return current; }
+    // The rate the device listens at, in bit/s.
+    int baudRate() const;
     // A baud-rate write takes effect after its reply has gone out.
     void applyPendingBaudCode();
 

@@ -1,6 +1,5 @@
 #include "virtualtransmitter.h"
 
-#include "collision.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
@@ -44,11 +43,6 @@ int rateOfSpeed(speed_t speed)
     default:
         return 0;
     }
-}
-
-int rateOf(const TransmitterModel &unit)
-{
-    return Modbus::baudRateOfCode(unit.settings().baudCode);
 }
 
 double byteTimeMs(int rate)
@@ -148,14 +142,24 @@ bool VirtualTransmitter::makeLink(const QString &path, QString *error)
     return true;
 }
 
-// A USB adapter's device node goes with it: so does the link.
+// A USB adapter's device node goes with it: so does the link. A request that had reached the
+// line is recorded as heard (it goes unanswered); the reply on its way is cut off.
 void VirtualTransmitter::unplug()
 {
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
+    if (masterFd >= 0)
+        readMaster();
+    if (!incoming.isEmpty()) {
+        received.append(incoming);
+        frameLog.heard(incoming);
+    }
     silence->stop();
     pacer->stop();
     incoming.clear();
+    if (masterFd >= 0)
+        frameLog.event("UNPLUG");
+    ++plugs;
     delete notifier;
     notifier = nullptr;
     if (masterFd >= 0)
@@ -168,6 +172,7 @@ bool VirtualTransmitter::replug(QString *error)
     unplug();
     if (!start(error))
         return false;
+    frameLog.event("REPLUG", slavePath);
     return linkPath.isEmpty() || makeLink(linkPath, error);
 }
 
@@ -192,9 +197,9 @@ int VirtualTransmitter::frameRate() const
     const int line = lineBaudRate();
     int slowest = 0;
     for (const TransmitterModel &unit : units) {
-        if (rateOf(unit) == line)
+        if (unit.baudRate() == line)
             return line;
-        slowest = slowest == 0 ? rateOf(unit) : std::min(slowest, rateOf(unit));
+        slowest = slowest == 0 ? unit.baudRate() : std::min(slowest, unit.baudRate());
     }
     return slowest;
 }
@@ -242,45 +247,20 @@ void VirtualTransmitter::frameEnded()
     const QByteArray frame = incoming;
     incoming.clear();
     received.append(frame);
+    frameLog.heard(frame);
     emit requestReceived(frame);
-    const int lineRate = lineBaudRate();
-    QList<QByteArray> answers;
-    for (TransmitterModel &unit : units) {
-        if (lineRate != rateOf(unit)) {
-            if (verbose)
-                std::fprintf(stderr, "slave %d ignored %s (line at %d bit/s, device at %d)\n",
-                             unit.settings().address, frame.toHex().constData(), lineRate,
-                             rateOf(unit));
-            continue; // at another rate the device hears only noise
-        }
-        const QByteArray reply = answer(unit, frame);
-        if (!reply.isEmpty())
-            answers.append(applyFaults(reply));
-    }
-    if (answers.isEmpty())
+    if (muted)
         return;
-    collisionCount += answers.size() - 1;
+    const int lineRate = lineBaudRate();
+    const LineAnswer answer = answerOnLine(units, frame, lineRate, fault, verbose);
+    if (answer.answering == 0)
+        return;
+    collisionCount += answer.answering - 1;
+    QByteArray reply = answer.bytes;
+    const char *tag = corruptAtRandom(reply);
+    frameLog.replying(reply, answer.answering > 1 ? "collision" : tag);
     // The replies go out at the rate the request came in, the answering units' own.
-    respond(answers.size() == 1 ? answers.first() : Collision::overlap(answers),
-            byteTimeMs(lineRate));
-}
-
-// One unit's reply to a request, empty when it stays silent.
-QByteArray VirtualTransmitter::answer(TransmitterModel &unit, const QByteArray &request)
-{
-    const DeviceSettings before = unit.settings();
-    QByteArray reply = unit.handle(request);
-    if (fault.ignoreWrites) {
-        unit.applyPendingBaudCode();
-        unit.settings() = before;
-    }
-    if (verbose)
-        std::fprintf(stderr, "slave %d: request %s -> reply %s\n", before.address,
-                     request.toHex().constData(),
-                     reply.isEmpty() ? "(none)" : reply.toHex().constData());
-    // The reply to a baud-rate write still goes out at the old rate; the new one applies after.
-    unit.applyPendingBaudCode();
-    return fault.noReply ? QByteArray() : reply;
+    respond(reply, byteTimeMs(lineRate));
 }
 
 void VirtualTransmitter::respond(const QByteArray &bytes, double byteMs)
@@ -289,43 +269,17 @@ void VirtualTransmitter::respond(const QByteArray &bytes, double byteMs)
         const int wait = turnaroundMs + fault.delayMs;
         answeringUntil = clock.elapsed() + wait + qint64(bytes.size() * byteMs);
         garbled = false;
-        QTimer::singleShot(wait, this, [this, bytes, byteMs] { transmit(bytes, byteMs); });
+        QTimer::singleShot(wait, this, [this, bytes, byteMs, plug = plugs] {
+            if (plug == plugs)
+                transmit(bytes, byteMs);
+        });
     } else if (fault.delayMs > 0) {
-        QTimer::singleShot(fault.delayMs, this, [this, bytes] { sendPieces(bytes); });
+        QTimer::singleShot(fault.delayMs, this, [this, bytes, plug = plugs] {
+            if (plug == plugs)
+                sendPieces(bytes);
+        });
     } else {
         sendPieces(bytes);
-    }
-}
-
-QByteArray VirtualTransmitter::applyFaults(const QByteArray &reply) const
-{
-    if (fault.zeroBurst > 0)
-        return QByteArray(fault.zeroBurst, '\0');
-    QByteArray frame = reply;
-    if (fault.exceptionCode > 0)
-        frame = TransmitterModel::exceptionReply(quint8(reply.at(0)), quint8(reply.at(1)) & 0x7F,
-                                                 quint8(fault.exceptionCode));
-    if (fault.foreignAddress >= 0) {
-        frame[0] = char(fault.foreignAddress);
-        frame = ModbusFrame::withCrc(frame.left(frame.size() - 2));
-    }
-    if (fault.corruptCrc)
-        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);
-    if (fault.doubleReply)
-        frame += frame;
-    return fault.garbageBefore + frame;
-}
-
-void VirtualTransmitter::sendPieces(const QByteArray &bytes)
-{
-    const int pieces = std::clamp(fault.splitPieces, 1, int(bytes.size()));
-    const int size = (bytes.size() + pieces - 1) / pieces;
-    for (int i = 0; i * size < bytes.size(); ++i) {
-        const QByteArray piece = bytes.mid(i * size, size);
-        if (i == 0 || fault.splitGapMs <= 0)
-            writeMaster(piece);
-        else
-            QTimer::singleShot(i * fault.splitGapMs, this, [this, piece] { writeMaster(piece); });
     }
 }
 
@@ -365,7 +319,10 @@ void VirtualTransmitter::writeMaster(const QByteArray &bytes, bool record)
 {
     if (masterFd < 0)
         return;
-    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size() || !record)
+    if (::write(masterFd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        return;
+    frameLog.wrote(bytes);
+    if (!record)
         return;
     sent.append(bytes);
     emit replySent(bytes);

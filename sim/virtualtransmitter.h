@@ -1,31 +1,18 @@
 #pragma once
 
+#include "framelog.h"
+#include "line.h"
 #include "transmittermodel.h"
 
 #include <QList>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QString>
 
 #include <deque>
 
 class QSocketNotifier;
 class QTimer;
-
-// Misbehaviour on purpose, applied to every reply while set.
-struct Faults
-{
-    int splitPieces = 1;     // send the reply in this many pieces...
-    int splitGapMs = 0;      // ...this far apart
-    bool corruptCrc = false; // flip the CRC's last byte
-    bool noReply = false;
-    int delayMs = 0;           // wait this long before replying
-    QByteArray garbageBefore;  // bytes sent just before the reply
-    int foreignAddress = -1;   // reply as this slave address instead (CRC made to fit)
-    int exceptionCode = 0;     // answer every request with this exception instead
-    bool doubleReply = false;  // the reply twice, back to back in one write
-    int zeroBurst = 0;         // this many 0x00 bytes instead of the reply (failing adapter)
-    bool ignoreWrites = false; // echo writes but keep the settings (a change that does not take)
-};
 
 // A simulated transmitter on the master end of a pseudo-terminal. The tool opens the slave
 // end (portPath()). It answers only while the line is set to the device's own baud rate,
@@ -70,6 +57,14 @@ public:
     void setFaults(const Faults &faults) { fault = faults; }
     const Faults &faults() const { return fault; }
     void setVerbose(bool on) { verbose = on; }
+    // The draws of the random faults start from this seed (recorded in the frame log), so that a
+    // run can be repeated.
+    void setSeed(quint32 seed);
+    // A mute device hears requests (and records them) but neither handles nor answers them.
+    void setMuted(bool on);
+    bool isMuted() const { return muted; }
+    // Records every frame heard, every reply and the bytes that went onto the wire (FrameLog).
+    bool openFrameLog(const QString &path, QString *error = nullptr);
 
     // RS-485 timing: a request takes its wire time to arrive, the reply starts after the
     // turnaround and goes out paced at the baud rate. Bytes that arrive while the device is
@@ -94,10 +89,10 @@ signals:
 private:
     void readMaster();
     void frameEnded();
-    QByteArray answer(TransmitterModel &unit, const QByteArray &request);
     void respond(const QByteArray &bytes, double byteMs);
-    QByteArray applyFaults(const QByteArray &reply) const;
     void sendPieces(const QByteArray &bytes);
+    int splitGap();
+    const char *corruptAtRandom(QByteArray &reply);
     void transmit(const QByteArray &bytes, double byteMs);
     void paceOut();
     void writeMaster(const QByteArray &bytes, bool record = true);
@@ -115,6 +110,10 @@ private:
     QList<QByteArray> received;
     QList<QByteArray> sent;
     bool verbose = false;
+    bool muted = false;
+    int plugs = 0; // pieces of a reply due after an unplug never reach a later line
+    QRandomGenerator random;
+    FrameLog frameLog;
 
     bool wire = false;
     int turnaroundMs = 5;

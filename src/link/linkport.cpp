@@ -62,6 +62,8 @@ QString SerialLinkPort::write(const QByteArray &bytes)
         return QCoreApplication::translate("Link", "port closed");
     if (port->write(bytes) != bytes.size())
         return port->errorString();
+    // On the wire now, not when the event loop next turns: the response timeout starts here.
+    port->flush();
     return QString();
 }
 

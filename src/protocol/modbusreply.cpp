@@ -22,8 +22,12 @@ quint8 functionCode(const QByteArray &frame)
     return frame.size() > 1 ? byteAt(frame, 1) : 0;
 }
 
+// Only a buffer that long can hold that many: a shorter one is not counted at all, so that a
+// reply arriving in pieces is not scanned again at every piece.
 bool isFailingAdapterNoise(const QByteArray &buffer)
 {
+    if (buffer.size() < AdapterFailureBytes)
+        return false;
     const int noise = int(std::count_if(buffer.cbegin(), buffer.cend(),
                                         [](char c) { return c == '\x00' || c == '\xFF'; }));
     return noise >= AdapterFailureBytes;

@@ -5,6 +5,7 @@
 #include "linkharness.h"
 #include "protocol/transaction.h"
 
+#include <QSerialPort>
 #include <QtTest>
 
 using namespace LinkHarness;
@@ -249,6 +250,33 @@ private slots:
         QCOMPARE(rig.port.baudRate(), write.at(3) == 0 ? 9600 : 19200);
         QCOMPARE(rig.session.unit().address, address);
         QVERIFY(rig.probe.faults.isEmpty());
+    }
+
+    // On a real port, with the device in a process of its own: a handler that holds the event
+    // loop past the response timeout (a busy window) does not turn an answer that has arrived
+    // meanwhile into a timeout.
+    void aBusyLoopStillSeesTheAnswer()
+    {
+        QProcess device;
+        device.start(TERVIN_BUILD_DIR "/sim/tervin-sim", {"--steady"});
+        QVERIFY(device.waitForReadyRead(5000));
+        QSerialPort serial;
+        SerialLinkPort port(&serial);
+        SystemClock clock;
+        LinkSession session(&port, &clock);
+        QVERIFY(!session.open(QString(device.readLine().trimmed()), 9600).failed());
+        QStringList ends;
+        QObject::connect(&session, &LinkSession::written, [&] {
+            QThread::msleep(2 *
+                            Transaction::responseTimeoutMs(Poll, 9600)); // busy, as a slow paint
+        });
+        QObject::connect(&session, &LinkSession::answered, [&] { ends << "answered"; });
+        QObject::connect(&session, &LinkSession::timedOut, [&] { ends << "timeout"; });
+        session.submit({Poll, 0});
+        QTRY_VERIFY_WITH_TIMEOUT(!ends.isEmpty(), 5000);
+        QCOMPARE(ends, QStringList{"answered"});
+        device.terminate();
+        QVERIFY(device.waitForFinished(5000));
     }
 };
 

@@ -7,11 +7,8 @@
 #include "protocol/transaction.h"
 #include "testsupport.h"
 
-#include <QDirIterator>
 #include <QRegularExpression>
 #include <QtTest>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 using ModbusReply::Display;
 using ModbusReply::Verdict;
@@ -194,21 +191,6 @@ private slots:
                      effect.raw.humidity ? *effect.raw.humidity / divisor : -1);
             QCOMPARE(effect.reading.fahrenheit, deviceType == 2);
         }
-    }
-
-    // The fuzz target's seeds and every input that ever crashed it, run again.
-    void fuzzInputs()
-    {
-        int count = 0;
-        for (QDirIterator it(TERVIN_SOURCE_DIR "/fuzz", {"seeds", "regressions"}, QDir::Dirs);
-             it.hasNext();)
-            for (const QFileInfo &input : QDir(it.next()).entryInfoList(QDir::Files, QDir::Name)) {
-                const QByteArray bytes = TestSupport::readAll(input.filePath());
-                LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()),
-                                       size_t(bytes.size()));
-                ++count;
-            }
-        QVERIFY(count >= 9);
     }
 
     void buildStamps()

@@ -1,34 +1,19 @@
-// The virtual transmitter: its register map and replies, every fault it can inject, several units
-// on one line, and the tervin-sim program. The window tests see its readings, its Magnus dew point
-// and its baud-rate discipline.
+// The virtual transmitter: its register map and replies, RS-485 timing, several units on one
+// line, and the tervin-sim program (its faults: tst_transmitterfaults). The window tests see its
+// readings, its Magnus dew point and its baud-rate discipline.
 #include "collision.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
+#include "simsupport.h"
 #include "virtualtransmitter.h"
 
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QtTest>
 
+using namespace SimSupport;
+
 namespace {
-QByteArray request(quint8 function, quint8 slave, quint16 reg, quint16 countOrValue)
-{
-    return ModbusFrame::buildRequest(slave, function, reg, countOrValue);
-}
-
-QByteArray reply(const QByteArray &hexWithoutCrc)
-{
-    return ModbusFrame::withCrc(QByteArray::fromHex(hexWithoutCrc));
-}
-
-// Writes a request on the tool's end of the line and collects `expected` bytes of answer.
-QByteArray exchange(QSerialPort &line, const QByteArray &request, int expected)
-{
-    line.write(request);
-    QByteArray answer;
-    (void)QTest::qWaitFor([&] { return (answer += line.readAll()).size() >= expected; }, 5000);
-    return answer;
-}
-
 // Unit `index` of a test line: its serial number names its address and index.
 DeviceSettings unitAt(int address, int index)
 {
@@ -48,10 +33,6 @@ QByteArray serialReply(int address, int index)
     return ModbusFrame::withCrc(frame);
 }
 
-bool crcFits(const QByteArray &frame)
-{
-    return frame.size() > 2 && ModbusFrame::withCrc(frame.left(frame.size() - 2)) == frame;
-}
 } // namespace
 
 class TestTransmitter : public QObject
@@ -90,28 +71,6 @@ private slots:
         };
         for (const auto &exchange : exchanges)
             QCOMPARE(model.handle(exchange.first).toHex(), exchange.second.toHex());
-    }
-
-    // The faults the window tests do not use themselves (they would notice the others failing).
-    void faultsProduceExactlyTheirBytes()
-    {
-        const QByteArray good = reply("0103020001");
-        const QByteArray expected[] = {good.left(6) + char(good[6] ^ 0xFF), "\xa5\xa5" + good,
-                                       good + good};
-        for (int fault = 0; fault < 3; ++fault) {
-            Faults faults; // corrupt CRC, garbage before the reply, the reply twice
-            faults.corruptCrc = fault == 0;
-            faults.garbageBefore = fault == 1 ? "\xa5\xa5" : "";
-            faults.doubleReply = fault == 2;
-            VirtualTransmitter transmitter;
-            transmitter.setFaults(faults);
-            QVERIFY(transmitter.start());
-            QSerialPort line(transmitter.portPath());
-            QVERIFY(line.open(QIODevice::ReadWrite));
-            QCOMPARE(exchange(line, request(3, 1, 0x100, 1), expected[fault].size()),
-                     expected[fault]);
-            QCOMPARE(transmitter.replies().size(), 1);
-        }
     }
 
     // RS-485 timing at 1200: the request takes its wire time to arrive, the reply comes after the
@@ -289,8 +248,29 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath("port");
         QProcess good;
-        good.start(sim, {"--baud", "19200", "--address", "7", "--link", link, "--wire",
-                         "--unplug-after", "1500", "--replug-after", "100"});
+        good.start(sim, {"--baud",
+                         "19200",
+                         "--address",
+                         "7",
+                         "--link",
+                         link,
+                         "--wire",
+                         "--unplug-every",
+                         "1500",
+                         "--replug-after",
+                         "100",
+                         "--frame-log",
+                         dir.filePath("frames.log"),
+                         "--seed",
+                         "3",
+                         "--split-gap",
+                         "5-9",
+                         "--corrupt-rate",
+                         "0.5",
+                         "--mute-every",
+                         "5000",
+                         "--mute-for",
+                         "10"});
         QVERIFY(good.waitForReadyRead(5000));
         QCOMPARE(QFileInfo(link).symLinkTarget(), QString(good.readLine().trimmed()));
         QSerialPort line(link);
@@ -306,6 +286,8 @@ private slots:
         QVERIFY(good.exitStatus() == QProcess::NormalExit && good.exitCode() == 0);
         QCOMPARE(good.readAllStandardOutput(), "collisions: 0\n");
         QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(logged(dir.filePath("frames.log"), "SEED").value(0).value(2), "3");
+        QCOMPARE(logged(dir.filePath("frames.log"), "RX").size(), 1);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "link/linksession.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
+#include "protocol/transaction.h"
 
 #include <QStringList>
 
@@ -140,24 +141,34 @@ inline QString reasonName(LinkSession::DropReason reason)
     return QLatin1String(names[int(reason)]);
 }
 
-// Records the session's events as short words ("written 0", "answered 0", "dropped bad CRC"),
-// with every byte received accounted for, and checks after each event that the session never
-// has two requests on the wire.
+// Records the session's events as short words ("written 0", "answered 0", "dropped bad CRC") and
+// checks the session's rules after every event: never two requests on the wire; never an answer
+// that does not fit its request; the line free again within the bound of the answer rule
+// (Transaction::answerBoundMs); every byte received part of an accepted frame or reported
+// dropped, exactly once. What breaks a rule goes to faults.
 class Probe
 {
 public:
-    Probe(LinkSession &session, FakePort &port) : session(session), port(port)
+    Probe(LinkSession &session, FakePort &port, const LinkClock &clock)
+        : session(session), port(port), clock(clock)
     {
         QObject::connect(&session, &LinkSession::written, [this](const LinkRequest &r) {
             check(outstanding == 0, "a request written while another is outstanding");
             ++outstanding;
+            writtenAtMs = this->clock.nowMs();
+            boundMs = Transaction::answerBoundMs(r.frame, this->session.baudRate(),
+                                                 this->session.timeoutMs(r.frame));
             log("written " + QString::number(r.kind));
         });
         QObject::connect(&session, &LinkSession::answered,
                          [this](const LinkRequest &r, const QByteArray &reply,
                                 const ModbusReply::Decoded &decoded) {
+                             check(Transaction::fit(r.frame, reply) == Transaction::Fit::Answer &&
+                                       ModbusReply::recognise(reply) ==
+                                           ModbusReply::Verdict::Accept,
+                                   "decoded a reply that does not answer its request");
                              ended();
-                             accounted += reply.size();
+                             account(reply);
                              last = decoded;
                              log((ModbusReply::isException(reply) ? "exception " : "answered ") +
                                  QString::number(r.kind));
@@ -171,16 +182,17 @@ public:
             log("garbled " + QString::number(r.kind));
         });
         QObject::connect(&session, &LinkSession::late, [this](const QByteArray &frame) {
-            accounted += frame.size();
+            account(frame);
             log("late");
         });
         QObject::connect(&session, &LinkSession::dropped,
                          [this](const QByteArray &bytes, LinkSession::DropReason reason) {
-                             accounted += bytes.size();
+                             account(bytes);
                              log("dropped " + reasonName(reason));
                          });
         QObject::connect(&session, &LinkSession::portLost, [this](const PortFailure &failure) {
-            outstanding = 0;
+            if (outstanding > 0)
+                ended();
             log("lost " + failure.text());
         });
         QObject::connect(&session, &LinkSession::changeChecked, [this](const Verification &v) {
@@ -188,12 +200,29 @@ public:
         });
     }
 
-    // What the device sent, to be accounted for by the session's events.
+    // What the device sent, to be accounted for by the session's events (a closed port hears
+    // nothing).
     void deliver(const QByteArray &bytes)
     {
-        delivered += bytes.size();
+        if (port.isOpen()) {
+            delivered += bytes.size();
+            deliveredBytes += bytes;
+        }
         port.deliver(bytes);
     }
+    // The owner is about to open, close or set the rate of the port, or abandon the request: the
+    // request outstanding, if any, is given up without an event.
+    void givenUp() { outstanding = 0; }
+    // The rules that hold between events too: the bytes accounted for, the line's bound.
+    void checkNow()
+    {
+        check(accountedBytes + session.received() == deliveredBytes,
+              "bytes received not accounted for exactly once");
+        check(outstanding == 0 || clock.nowMs() - writtenAtMs <= boundMs,
+              "the line still busy past the answer's bound");
+        check(session.isBusy() == (outstanding == 1), "busy without an outstanding request");
+    }
+
     QString events() const { return words.join(", "); }
     QStringList words;
     QStringList faults; // broken rules
@@ -202,28 +231,42 @@ public:
     int accounted = 0;
 
 private:
-    void ended() { --outstanding; }
+    void ended()
+    {
+        check(clock.nowMs() - writtenAtMs <= boundMs, "the line freed past the answer's bound");
+        --outstanding;
+    }
+    void account(const QByteArray &bytes)
+    {
+        accounted += bytes.size();
+        accountedBytes += bytes;
+    }
     void check(bool holds, const char *rule)
     {
         if (!holds)
-            faults << QString("%1 (after: %2)").arg(rule, events());
+            faults << QString("%1 (after: %2)").arg(rule, events().right(300));
     }
     void log(const QString &word)
     {
         words << word;
         check(outstanding >= 0 && outstanding <= 1, "more than one request outstanding");
-        check(session.isBusy() == (outstanding == 1), "busy without an outstanding request");
+        checkNow();
     }
 
     LinkSession &session;
     FakePort &port;
+    const LinkClock &clock;
     int outstanding = 0;
+    qint64 writtenAtMs = 0;
+    qint64 boundMs = 0;
+    QByteArray deliveredBytes;
+    QByteArray accountedBytes;
 };
 
 // A session on a fake port in virtual time, open at a rate.
 struct Rig
 {
-    explicit Rig(int baudRate = 9600) : session(&port, &clock), probe(session, port)
+    explicit Rig(int baudRate = 9600) : session(&port, &clock), probe(session, port, clock)
     {
         session.open(QStringLiteral("ttyFAKE"), baudRate);
     }

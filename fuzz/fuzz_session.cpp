@@ -1,0 +1,149 @@
+// Fuzz target of the link session on a fake port in virtual time: the input chooses the pieces of
+// bytes and their moments, the requests and how they are submitted, the response timeout, the
+// rate, the port's errors and reopenings. After every step the probe (tests/support/linkharness.h)
+// checks the session's rules; a broken rule aborts with the events that led to it.
+//
+// Input: byte 0 the rate, byte 1 a fixed response timeout (0: the rate's); then steps, each an
+// operation byte and its operands.
+#include "linkharness.h"
+#include "transmittermodel.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace LinkHarness;
+
+namespace {
+const quint16 Registers[] = {0x0000, 0x0001, 0x0002, 0x0003, 0x0004, 0x0007, 0x0100,
+                             0x0101, 0x0103, 0x0104, 0x0107, 0x0108, 0x1234, 0xffff};
+const quint8 Functions[] = {Modbus::ReadHoldingRegisters, Modbus::WriteSingleRegister, 0x04, 0x10};
+const PortFailure::Kind Failures[] = {PortFailure::Unplugged, PortFailure::FailingAdapter,
+                                      PortFailure::PermissionDenied, PortFailure::Other};
+constexpr int MaxPieceBytes = 40;
+constexpr int MaxSteps = 200;
+
+// Reads the input a byte at a time; past its end every byte is 0.
+class Input
+{
+public:
+    Input(const uint8_t *data, size_t size) : data(data), size(size) {}
+    bool atEnd() const { return pos >= size; }
+    quint8 byte() { return pos < size ? data[pos++] : 0; }
+    quint16 word() { return quint16(byte() << 8 | byte()); }
+    template <typename T, size_t N> T pick(const T (&items)[N]) { return items[byte() % N]; }
+    QByteArray bytes(int count)
+    {
+        QByteArray taken;
+        while (count-- > 0 && !atEnd())
+            taken += char(byte());
+        return taken;
+    }
+
+private:
+    const uint8_t *data;
+    size_t size;
+    size_t pos = 0;
+};
+
+// The device's answer to the request on the line, under the slave it went to (its own at slave
+// 0), as it is or with one byte changed.
+QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, Input &in)
+{
+    const QByteArray &frame = session.lastRequest().frame;
+    if (ModbusFrame::slaveOf(frame) != Modbus::BroadcastAddress)
+        device.settings().address = ModbusFrame::slaveOf(frame);
+    QByteArray answer = device.handle(frame);
+    device.applyPendingBaudCode();
+    const quint8 damage = in.byte();
+    if (damage >= 0xC0 && !answer.isEmpty())
+        answer[damage % answer.size()] = char(answer.at(damage % answer.size()) ^ in.byte());
+    return answer;
+}
+
+LinkRequest request(Input &in)
+{
+    const quint8 slave = in.byte() % 4; // 0, the unit, or others on the line
+    const quint8 function = in.pick(Functions);
+    const quint16 reg = in.pick(Registers);
+    const quint16 value = in.byte() % 10;
+    return {ModbusFrame::buildRequest(slave, function, reg, value), int(in.byte() % 4),
+            in.byte() % 8 == 0};
+}
+
+// One step: something happens on the line, in the owner or in time.
+void step(Rig &rig, TransmitterModel &device, Input &in)
+{
+    switch (in.byte() % 12) {
+    case 0: // bytes from the far end, as chosen
+        rig.probe.deliver(in.bytes(in.byte() % MaxPieceBytes));
+        break;
+    case 1: // the device answers the request on the line, in two pieces
+    {
+        const QByteArray answer = deviceAnswer(device, rig.session, in);
+        const int cut = answer.isEmpty() ? 0 : in.byte() % answer.size();
+        const int gapMs = in.byte() * 2;
+        rig.probe.deliver(answer.left(cut));
+        rig.clock.at(rig.clock.nowMs() + gapMs,
+                     [&rig, rest = answer.mid(cut)] { rig.probe.deliver(rest); });
+        break;
+    }
+    case 2:
+    case 3: // time passes
+        rig.clock.advance(in.byte() % 2 ? in.byte() : in.word());
+        break;
+    case 4:
+        rig.session.submit(request(in), in.byte() % 2 ? LinkSession::First : LinkSession::InTurn);
+        break;
+    case 5:
+        rig.session.poll(request(in));
+        break;
+    case 6:
+        rig.port.fail(in.pick(Failures));
+        break;
+    case 7:
+        rig.probe.givenUp();
+        rig.session.open(QStringLiteral("ttyFAKE"), in.pick(Modbus::BaudRates));
+        break;
+    case 8:
+        rig.probe.givenUp();
+        rig.session.setBaudRate(in.pick(Modbus::BaudRates));
+        break;
+    case 9:
+        if (in.byte() % 2) {
+            rig.probe.givenUp();
+            rig.session.abandon();
+        } else {
+            rig.session.dropWaiting();
+        }
+        break;
+    case 10: // the response timeout, set while the line is free
+        if (!rig.session.isBusy())
+            rig.session.setFixedTimeoutMs(in.byte() * 4);
+        break;
+    case 11: // a failing adapter's storm
+        rig.probe.deliver(
+            QByteArray(AdapterFailureBytes + in.byte() % 4, char(in.byte() & 0x80 ? 0xFF : 0)));
+        break;
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Input in(data, size);
+    Rig rig(Modbus::BaudRates[in.byte() % 6]);
+    rig.session.setFixedTimeoutMs(in.byte() * 4);
+    TransmitterModel device;
+    for (int steps = 0; !in.atEnd() && steps < MaxSteps; ++steps) {
+        step(rig, device, in);
+        rig.probe.checkNow();
+    }
+    rig.clock.advance(600000); // every deadline and silence runs out
+    rig.probe.checkNow();
+    if (!rig.probe.faults.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(rig.probe.faults.join('\n')));
+        std::abort();
+    }
+    return 0;
+}
