@@ -2,7 +2,7 @@
 
 // Timing, memory and window helpers of the benchmarks.
 
-#include "widget/widget.h"
+#include <QWidget>
 
 #include <QApplication>
 #include <QComboBox>
@@ -68,7 +68,7 @@ inline void runFor(int ms)
 }
 
 // Links the window to the transmitter at its rate through the Link dialog, as a technician would.
-inline void linkThroughTheDialog(Widget &window, const QString &port, int rate)
+inline void linkThroughTheDialog(QWidget &window, const QString &port, int rate)
 {
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());

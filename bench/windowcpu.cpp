@@ -1,18 +1,19 @@
 // The window's CPU while it polls every 100 ms, shown on the offscreen platform, against the
-// in-process virtual transmitter (whose share is included): the share of one core over a steady
-// stretch, and per poll cycle. The profile mode runs a number of polls in one function, so that
-// callgrind can collect exactly those:
+// virtual transmitter in a process of its own (as a real device is outside the tool): the share
+// of one core the tool takes over a steady stretch, and per poll cycle. The profile mode runs a
+// number of polls in one function, so that callgrind can collect exactly those:
 //   valgrind --tool=callgrind --toggle-collect='*profiledPolls*' tervin_bench cpu-profile 60
 #include "windowcpu.h"
 
 #include "benchsupport.h"
-#include "protocol/requestline.h"
+#include "link/linksession.h"
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 
 #include <cstdio>
@@ -46,14 +47,17 @@ public:
             }
         });
         boxCloser.start(BoxCheckMs);
-        transmitter.start();
+        transmitter.start(QStringLiteral(TERVIN_SIM),
+                          {QStringLiteral("--baud"), QString::number(Rate)});
+        transmitter.waitForReadyRead(LinkMs);
+        const QString port = QString::fromLocal8Bit(transmitter.readLine()).trimmed();
         window.show();
         window.findChild<QLineEdit *>(QStringLiteral("lineEditAddress"))
             ->setText(QString::number(DeviceSettings().address));
         window.findChild<QLineEdit *>(QStringLiteral("lineEditPeriod"))
             ->setText(QString::number(PeriodMs));
-        line = window.findChild<RequestLine *>(QStringLiteral("requestLine"));
-        linkThroughTheDialog(window, transmitter.portPath(), Rate);
+        line = window.findChild<LinkSession *>(QStringLiteral("linkSession"));
+        linkThroughTheDialog(window, port, Rate);
         for (int waited = 0; line->statistics().replies == 0 && waited < LinkMs; waited += StepMs)
             runFor(StepMs); // the device information, read after Link
         for (int i = 0; i < EarlierLogLines; i += 2) {
@@ -70,9 +74,9 @@ public:
 
 private:
     QTimer boxCloser;
-    VirtualTransmitter transmitter;
+    QProcess transmitter; // tervin-sim; it ends with this process
     Widget window;
-    RequestLine *line = nullptr;
+    LinkSession *line = nullptr;
 };
 
 struct Share
@@ -118,11 +122,9 @@ void benchWindowCpu(int seconds)
     const LinkStatistics before = polling.statistics();
     const Share busy = measure(seconds);
     const int polls = polling.statistics().replies - before.replies;
-    std::printf(
-        "== Window CPU, shown offscreen, polling \"ALL\" every %d ms at %d bit/s against the "
-        "in-process\n   virtual transmitter (its share included), %d s after %d s of "
-        "settling\n",
-        PeriodMs, Rate, seconds, SettleMs / 1000);
+    std::printf("== Window CPU, shown offscreen, polling \"ALL\" every %d ms at %d bit/s against "
+                "tervin-sim\n   in a process of its own, %d s after %d s of settling\n",
+                PeriodMs, Rate, seconds, SettleMs / 1000);
     std::printf("polling: %.2f %% of one core (%.2f %% in the kernel), %.3f ms CPU per poll cycle "
                 "(%d polls, %d timeouts)\n",
                 100 * busy.ofOneCore(), 100 * busy.systemOfOneCore(),

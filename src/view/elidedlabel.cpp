@@ -6,18 +6,20 @@ namespace {
 constexpr int MinimumWidthChars = 8;
 }
 
-ElidedLabel::ElidedLabel(QWidget *parent) : QLabel(parent)
+ElidedLabel::ElidedLabel(QWidget *parent) : QFrame(parent)
 {
-    setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // Painting its own background spares the group box behind it a repaint at every new text.
+    setAutoFillBackground(true);
 }
 
 void ElidedLabel::setText(const QString &text)
 {
-    if (text == QLabel::text())
+    if (text == fullText)
         return;
-    QLabel::setText(text);
+    fullText = text;
     setToolTip(text);
+    update();
 }
 
 QSize ElidedLabel::sizeHint() const
@@ -32,11 +34,12 @@ QSize ElidedLabel::minimumSizeHint() const
             fontMetrics().height() + margins.top() + margins.bottom()};
 }
 
-void ElidedLabel::paintEvent(QPaintEvent *)
+void ElidedLabel::paintEvent(QPaintEvent *event)
 {
+    QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect area = contentsRect();
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, area.width()));
+                     fontMetrics().elidedText(fullText, Qt::ElideRight, area.width()));
 }

@@ -2,6 +2,7 @@
 // banner of unseen lines. Scrolling moves the pixels already drawn, and a paint event paints only
 // the rows it covers, so following a busy line costs one row's painting per new line.
 #include "view/messageview.h"
+#include "view/plaintext.h"
 
 #include <QCoreApplication>
 #include <QPaintEvent>
@@ -91,7 +92,7 @@ void MessageView::paintLine(QPainter &painter, int line, int top)
     const QString text = lineText(line);
     if (!pattern.isEmpty() && !selected)
         paintMatches(painter, text, x, top);
-    painter.drawText(x, top + fontMetrics().ascent(), text);
+    drawPlainText(painter, QPointF(x, top + fontMetrics().ascent()), text);
 }
 
 // The found text is marked wherever it stands in sight.

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 namespace {
+constexpr int StatisticsRefreshMs = 1000;
 const QChar DegreeCelsius(0x2103);
 const QChar DegreeFahrenheit(0x2109);
 } // namespace
@@ -126,8 +127,28 @@ void Widget::GreyReadings()
                                                  QStringLiteral("<font color=gray>")));
 }
 
+// The statistics change several times a poll (written, answered, ...): the line is written at
+// once when it has not been for a second, and otherwise when that second is over.
 void Widget::ShowStatistics()
 {
+    if (statisticsDue)
+        return;
+    const qint64 sinceWritten =
+        statisticsWritten.isValid() ? statisticsWritten.elapsed() : StatisticsRefreshMs;
+    if (sinceWritten >= StatisticsRefreshMs) {
+        WriteStatistics();
+        return;
+    }
+    statisticsDue = true;
+    QTimer::singleShot(int(StatisticsRefreshMs - sinceWritten), this, [this] {
+        statisticsDue = false;
+        WriteStatistics();
+    });
+}
+
+void Widget::WriteStatistics()
+{
+    statisticsWritten.start();
     const LinkStatistics &s = link->statistics();
     auto ms = [](int value) { return value < 0 ? QStringLiteral("-") : QString::number(value); };
     QString text = tr("Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, "

@@ -62,6 +62,27 @@ void Widget::setInitialControlState()
     form->pushButtonTypeSetting->setEnabled(false);
     form->pushButtonSensorTypeSetting->setEnabled(false);
     ShowPollRegisters();
+    FixReadingLabelSizes();
+}
+
+// The reading labels keep the size of the widest reading they can show, and paint their own
+// background: a new reading repaints its label and lays out nothing.
+void Widget::FixReadingLabelSizes()
+{
+    const QString widestTemperature = QStringLiteral("<font color=red>-3276.8\u2109  </font>");
+    const QString widestHumidity = QStringLiteral("<font color=red>6553.5%  </font>");
+    const std::pair<QLabel *, QString> widest[] = {
+        {form->labelTemperature, tr("Temperature:") + widestTemperature},
+        {form->labelHumidity, tr("Humidity:") + widestHumidity},
+        {form->labelDewTemp, tr("DewTemp:") + widestTemperature}};
+    for (const auto &[label, text] : widest) {
+        const QString shown = label->text();
+        label->setText(text);
+        const QSize size = label->sizeHint();
+        label->setText(shown);
+        label->setFixedSize(size);
+        label->setAutoFillBackground(true);
+    }
 }
 
 void Widget::connectSignals()

@@ -58,6 +58,7 @@ private slots:
 private:
     // construction
     void setInitialControlState();
+    void FixReadingLabelSizes();
     void connectSignals();
 
     // what each request is, for its answer, its timeout or its end
@@ -100,6 +101,7 @@ private:
     void AdapterBack();
     void AdapterGone();
     void ShowStatistics();
+    void WriteStatistics();
 
     // command set
     quint16 GetDeviceAddress() const;
@@ -162,17 +164,19 @@ private:
     LinkSession *link;
     LinkFollower *follower;
     QTime staleSince; // the first poll without a reply since the last reading; null when fresh
-    bool searching = false;         // an automatic baud search is under way
-    bool searchAtSlave0 = false;    // its second run, at the slave every device answers
-    bool searchFailed = false;      // the last search found no device
-    QStringList heardDuringSearch;  // what came back at rates that gave no valid answer
-    bool answeredHere = false;      // the device has answered at this opening and rate
-    QString otherUnitNote;          // a different unit came on this port
-    QString committedAddress;       // the address field as polls take it: set, not typed
-    QString serialShown;            // the serial number of the last device information
-    int registerItemsType = -1;     // the device type the "Magnification:" items are ordered for
-    QStringList boxesOpen;          // one box at a time for the same message
-    QMessageBox *lossBox = nullptr; // the box about a lost adapter, closed when it is back
+    bool searching = false;          // an automatic baud search is under way
+    bool searchAtSlave0 = false;     // its second run, at the slave every device answers
+    bool searchFailed = false;       // the last search found no device
+    QStringList heardDuringSearch;   // what came back at rates that gave no valid answer
+    bool answeredHere = false;       // the device has answered at this opening and rate
+    QString otherUnitNote;           // a different unit came on this port
+    QString committedAddress;        // the address field as polls take it: set, not typed
+    QString serialShown;             // the serial number of the last device information
+    int registerItemsType = -1;      // the device type the "Magnification:" items are ordered for
+    QStringList boxesOpen;           // one box at a time for the same message
+    QMessageBox *lossBox = nullptr;  // the box about a lost adapter, closed when it is back
+    bool statisticsDue = false;      // the statistics line is to be written anew
+    QElapsedTimer statisticsWritten; // since the statistics line was last written
     bool askBeforeAddressWrite = true;
     TrendWindow *trendWindow;
     QElapsedTimer monotonic;  // the trend's clock, which no clock change moves

@@ -240,7 +240,11 @@ struct Bench
     }
     QSerialPort *port() { return window.findChild<QSerialPort *>(); }
     QTimer *timer(const char *name) { return child<QTimer>(&window, name); }
-    QString label(const char *name) { return child<QLabel>(&window, name)->text(); }
+    // The text of a label, or of a status line.
+    QString label(const char *name)
+    {
+        return child<QWidget>(&window, name)->property("text").toString();
+    }
     QLineEdit *edit(const char *name) { return child<QLineEdit>(&window, name); }
     QComboBox *combo(const char *name) { return child<QComboBox>(&window, name); }
 

@@ -125,7 +125,7 @@ private slots:
             QVERIFY2(!Capture::parseLine(captured[i])->received ||
                          !Capture::parseLine(captured[i - 1])->received,
                      qPrintable(captured[i]));
-        QVERIFY(!bench.label("labelStatistics").contains("waiting"));
+        QTRY_VERIFY(!bench.label("labelStatistics").contains("waiting"));
     }
 
     // Another unit behind the same port (swapped while the adapter was out): announced in the
@@ -213,7 +213,7 @@ private slots:
                             "it is plugged in again.");
         QVERIFY(!bench.timer("timerReconnect")->isActive() && !bench.port()->isOpen());
         QVERIFY(notes(bench.window).last().endsWith("did not come back within 1 minute(s)"));
-        QVERIFY(bench.label("labelStatistics").endsWith(" | the adapter did not come back"));
+        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | the adapter did not come back"));
     }
 };
 

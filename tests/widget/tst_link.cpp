@@ -363,7 +363,8 @@ private slots:
         QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
         QVERIFY(!bench.port()->isOpen());
         QVERIFY(log->lineText(log->lineCount() - 1).contains(bench.path + " lost: "));
-        QVERIFY(bench.label("labelStatistics").endsWith(" | waiting for the adapter to come back"));
+        QTRY_VERIFY(
+            bench.label("labelStatistics").endsWith(" | waiting for the adapter to come back"));
         QCOMPARE(bench.label("labelLinkState"), "port lost");
         // Polling waits for the adapter: no lines, no second box, no busy loop.
         const std::clock_t cpuBefore = std::clock();
