@@ -5,6 +5,7 @@
 //
 // Input: byte 0 the rate, byte 1 a fixed response timeout (0: the rate's); then steps, each an
 // operation byte and its operands.
+#include "fuzzinput.h"
 #include "linkharness.h"
 #include "transmittermodel.h"
 
@@ -23,32 +24,9 @@ const PortFailure::Kind Failures[] = {PortFailure::Unplugged, PortFailure::Faili
 constexpr int MaxPieceBytes = 40;
 constexpr int MaxSteps = 200;
 
-// Reads the input a byte at a time; past its end every byte is 0.
-class Input
-{
-public:
-    Input(const uint8_t *data, size_t size) : data(data), size(size) {}
-    bool atEnd() const { return pos >= size; }
-    quint8 byte() { return pos < size ? data[pos++] : 0; }
-    quint16 word() { return quint16(byte() << 8 | byte()); }
-    template <typename T, size_t N> T pick(const T (&items)[N]) { return items[byte() % N]; }
-    QByteArray bytes(int count)
-    {
-        QByteArray taken;
-        while (count-- > 0 && !atEnd())
-            taken += char(byte());
-        return taken;
-    }
-
-private:
-    const uint8_t *data;
-    size_t size;
-    size_t pos = 0;
-};
-
 // The device's answer to the request on the line, under the slave it went to (its own at slave
 // 0), as it is or with one byte changed.
-QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, Input &in)
+QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, FuzzInput &in)
 {
     const QByteArray &frame = session.lastRequest().frame;
     if (ModbusFrame::slaveOf(frame) != Modbus::BroadcastAddress)
@@ -61,7 +39,7 @@ QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, In
     return answer;
 }
 
-LinkRequest request(Input &in)
+LinkRequest request(FuzzInput &in)
 {
     const quint8 slave = in.byte() % 4; // 0, the unit, or others on the line
     const quint8 function = in.pick(Functions);
@@ -72,7 +50,7 @@ LinkRequest request(Input &in)
 }
 
 // One step: something happens on the line, in the owner or in time.
-void step(Rig &rig, TransmitterModel &device, Input &in)
+void step(Rig &rig, TransmitterModel &device, FuzzInput &in)
 {
     switch (in.byte() % 12) {
     case 0: // bytes from the far end, as chosen
@@ -131,7 +109,7 @@ void step(Rig &rig, TransmitterModel &device, Input &in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Input in(data, size);
+    FuzzInput in(data, size);
     Rig rig(Modbus::BaudRates[in.byte() % 6]);
     rig.session.setFixedTimeoutMs(in.byte() * 4);
     TransmitterModel device;

@@ -8,6 +8,7 @@
 //
 // Input: byte 0 the number of units, then four bytes a unit (address, rate code, type, sensor);
 // then frames, each a header byte and its fields.
+#include "fuzzinput.h"
 #include "line.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
@@ -23,20 +24,6 @@ constexpr int MaxUnits = 4;
 constexpr int MaxFrames = 64;
 const quint16 Registers[] = {0x0000, 0x0003, 0x0004, 0x0007, 0x0008, 0x0100, 0x0101,
                              0x0102, 0x0103, 0x0104, 0x0106, 0x0107, 0x0108, 0xfffe};
-
-class Input
-{
-public:
-    Input(const uint8_t *data, size_t size) : data(data), size(size) {}
-    bool atEnd() const { return pos >= size; }
-    quint8 byte() { return pos < size ? data[pos++] : 0; }
-    quint16 word() { return quint16(byte() << 8 | byte()); }
-
-private:
-    const uint8_t *data;
-    size_t size;
-    size_t pos = 0;
-};
 
 void require(bool holds, const char *rule, const QByteArray &frame, const QByteArray &answer)
 {
@@ -60,7 +47,7 @@ bool inRange(const DeviceSettings &s)
 }
 
 // A request as the tool would build it (good CRC), or any bytes.
-QByteArray frameFrom(Input &in, const std::deque<TransmitterModel> &units)
+QByteArray frameFrom(FuzzInput &in, const std::deque<TransmitterModel> &units)
 {
     const quint8 header = in.byte();
     if (header % 8 == 0) {
@@ -102,7 +89,7 @@ void checkAnswer(const QByteArray &frame, const QByteArray &answer, quint8 addre
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Input in(data, size);
+    FuzzInput in(data, size);
     std::deque<TransmitterModel> units;
     for (int n = 1 + in.byte() % MaxUnits; n > 0; --n) {
         DeviceSettings settings;
