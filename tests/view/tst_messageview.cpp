@@ -1,7 +1,8 @@
 // The message view: colours, selection and copy by mouse, keyboard and menu, following the
-// newest line, and a long run.
+// newest line, and a long run. The reading labels, which paint their coloured values themselves.
 #include "testsupport.h"
 #include "view/messageview.h"
+#include "view/readinglabel.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -82,6 +83,25 @@ private slots:
                     painted << image.pixel(x, y);
             for (int colour = 0; colour < 3; ++colour)
                 QCOMPARE(painted.contains(colours[colour].rgb()), row == colour);
+        }
+    }
+
+    // A reading's name in the window's text colour, its value in the colour it was given alone.
+    void readingLabelPaintsTheValueInItsColour()
+    {
+        const QString colours[] = {"red", "gray", "green"};
+        for (const QString &colour : colours) {
+            ReadingLabel label(
+                QString("Temperature:<font color=%1>-23.45\u2103  </font>").arg(colour));
+            label.adjustSize();
+            const QImage image = label.grab().toImage();
+            QSet<QRgb> painted;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    painted << image.pixel(x, y);
+            QVERIFY(painted.contains(label.palette().color(QPalette::WindowText).rgb()));
+            for (const QString &other : colours)
+                QCOMPARE(painted.contains(QColor(other).rgb()), other == colour);
         }
     }
 
