@@ -1,5 +1,7 @@
 #include "view/elidedlabel.h"
 
+#include "view/panelbackground.h"
+
 #include <QPainter>
 
 namespace {
@@ -9,8 +11,6 @@ constexpr int MinimumWidthChars = 8;
 ElidedLabel::ElidedLabel(QWidget *parent) : QFrame(parent)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    // Painting its own background spares the group box behind it a repaint at every new text.
-    setAutoFillBackground(true);
 }
 
 void ElidedLabel::setText(const QString &text)
@@ -42,4 +42,10 @@ void ElidedLabel::paintEvent(QPaintEvent *event)
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
                      fontMetrics().elidedText(fullText, Qt::ElideRight, area.width()));
+}
+
+void ElidedLabel::showEvent(QShowEvent *event)
+{
+    QFrame::showEvent(event);
+    fillLikeItsPanel(this);
 }

@@ -1,5 +1,6 @@
 #include "view/readinglabel.h"
 
+#include "view/panelbackground.h"
 #include "view/plaintext.h"
 
 #include <QPainter>
@@ -38,4 +39,10 @@ void ReadingLabel::paintEvent(QPaintEvent *event)
     painter.setPen(QColor(colour));
     drawPlainText(painter, QPointF(area.left() + fontMetrics().horizontalAdvance(name), baseline),
                   value);
+}
+
+void ReadingLabel::showEvent(QShowEvent *event)
+{
+    QLabel::showEvent(event);
+    fillLikeItsPanel(this);
 }

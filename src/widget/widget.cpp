@@ -65,8 +65,8 @@ void Widget::setInitialControlState()
     FixReadingLabelSizes();
 }
 
-// The reading labels keep the size of the widest reading they can show, and paint their own
-// background: a new reading repaints its label and lays out nothing.
+// The reading labels keep the size of the widest reading they can show: a new reading repaints its
+// label and lays out nothing.
 void Widget::FixReadingLabelSizes()
 {
     const QString widestTemperature = QStringLiteral("<font color=red>-3276.8\u2109  </font>");
@@ -81,7 +81,6 @@ void Widget::FixReadingLabelSizes()
         const QSize size = label->sizeHint();
         label->setText(shown);
         label->setFixedSize(size);
-        label->setAutoFillBackground(true);
     }
 }
 
