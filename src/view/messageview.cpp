@@ -19,13 +19,22 @@
 // Texts belong to the main window's translation context: the view is part of it.
 namespace {
 constexpr int ClearWithoutAskingLines = 10000;
+// Lines appended within this time scroll into sight together, a few times a second: a request
+// and its reply, and at short periods several polls, cost one scroll of the view and one paint
+// instead of one each. Moving the lines drawn is most of what following a busy line costs.
+constexpr int NewLinesDelayMs = 200;
 
 } // namespace
 
 MessageView::MessageView(QWidget *parent)
     : QAbstractScrollArea(parent), lineBar(new LogScrollBar(this)), findBar(new QWidget(this)),
-      findEdit(new QLineEdit(findBar)), findStatus(new QLabel(findBar))
+      findEdit(new QLineEdit(findBar)), findStatus(new QLabel(findBar)),
+      newLinesTimer(new QTimer(this))
 {
+    newLinesTimer->setObjectName(QStringLiteral("newLinesTimer"));
+    newLinesTimer->setSingleShot(true);
+    newLinesTimer->setInterval(NewLinesDelayMs);
+    connect(newLinesTimer, &QTimer::timeout, this, &MessageView::showNewLines);
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBar(lineBar);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -56,8 +65,10 @@ void MessageView::appendLine(Kind kind, const QString &text)
     store.append(quint8(kind), text.toUtf8());
     widestLine = std::max(widestLine, lineWidth(kind, text));
     if (following) {
-        updateScrollRanges(true);
-        updateRowsFrom(store.size() - 1);
+        if (unshownFrom < 0)
+            unshownFrom = store.size() - 1;
+        if (!newLinesTimer->isActive())
+            newLinesTimer->start();
     } else {
         const QRect banner = unseenBannerRect();
         ++unseen;
@@ -151,6 +162,7 @@ void MessageView::clear()
     store.clear();
     anchorLine = cursorLine = -1;
     unseen = 0;
+    unshownFrom = -1;
     widestLine = 0;
     widestLineKnown = true;
     updateScrollRanges();
@@ -255,6 +267,24 @@ int MessageView::lineAt(int y) const
 
 // The vertical bar counts lines, the horizontal one pixels. Following, the first line in sight
 // moves with the range.
+// The lines appended since the last scroll come into sight together; if the user has scrolled up
+// meanwhile, they count as unseen instead.
+void MessageView::showNewLines()
+{
+    if (unshownFrom < 0)
+        return;
+    const int first = std::exchange(unshownFrom, -1);
+    if (isFollowing()) {
+        updateScrollRanges(true);
+        updateRowsFrom(first);
+        return;
+    }
+    const QRect banner = unseenBannerRect();
+    unseen += store.size() - first;
+    updateScrollRanges();
+    viewport()->update(banner | unseenBannerRect());
+}
+
 void MessageView::updateScrollRanges(bool follow)
 {
     QScrollBar *horizontal = horizontalScrollBar();

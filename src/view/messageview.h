@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QTimer>
 
 #include <array>
 
@@ -89,6 +90,7 @@ private:
     void ensureVisible(int line);
     int lineWidth(Kind kind, const QString &text);
     void updateRowsFrom(int line);
+    void showNewLines();
     QRect movedArea(int dy) const;
     QRect unseenBannerRect() const;
     void paintLine(class QPainter &painter, int line, int top);
@@ -104,6 +106,8 @@ private:
     int widestLine = 0;          // pixels
     bool widestLineKnown = true; // false once the font changed under the lines held
     QString pattern;             // what the find bar looks for
+    int unshownFrom = -1;        // the first line appended but not yet scrolled into sight
+    QTimer *newLinesTimer;       // shows the lines appended meanwhile, in one scroll
 
     std::array<MeasuredLine, KindCount> lastWidths; // the last line of each kind
     class LogScrollBar *lineBar;

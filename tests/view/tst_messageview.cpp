@@ -134,7 +134,7 @@ private slots:
     void keyboardAndFollowing()
     {
         fill(5000);
-        QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5000);
+        QTRY_COMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5000);
         QTRY_VERIFY(view->verticalScrollBar()->isVisible());
         const int page = view->visibleLineCount();
         QTest::keyClick(view, Qt::Key_Home);
@@ -151,7 +151,10 @@ private slots:
         QCOMPARE(view->selectedText(), line(5009));
         QCOMPARE(view->unseenLines(), 0);
         fill(1);
-        QCOMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5011);
+        QTRY_COMPARE(view->firstVisibleLine() + view->visibleLineCount(), 5011);
+        fill(1); // and the reader scrolls up before it came into sight
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QTRY_COMPARE(view->unseenLines(), 1);
         QCOMPARE(view->lineKind(4097), MessageView::Kind::Received);
     }
 
