@@ -21,6 +21,7 @@ void fillLikeItsPanel(QWidget *label)
     if (!panel)
         return;
     QImage drawn(panel->size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
     panel->render(&drawn, QPoint(), QRegion(), QWidget::DrawWindowBackground);
     const QPoint centre = label->mapTo(panel, label->rect().center());
     if (!drawn.rect().contains(centre))

@@ -1,16 +1,19 @@
 // The message view: colours, selection and copy by mouse, keyboard and menu, following the
-// newest line, and a long run. The reading labels, which paint their coloured values themselves.
+// newest line, and a long run. The reading labels and status lines, which paint themselves.
 #include "testsupport.h"
+#include "view/elidedlabel.h"
 #include "view/messageview.h"
 #include "view/readinglabel.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <QtTest>
 
 namespace {
@@ -103,6 +106,26 @@ private slots:
             for (const QString &other : colours)
                 QCOMPARE(painted.contains(QColor(other).rgb()), other == colour);
         }
+    }
+
+    // A status line paints its own background, in the colour its group box shows around it.
+    void statusLineLooksLikeItsPanel()
+    {
+        QGroupBox panel("Message");
+        auto *status = new ElidedLabel;
+        status->setText("linked");
+        auto *plain = new QWidget;
+        plain->setFixedHeight(20);
+        auto *rows = new QVBoxLayout(&panel);
+        rows->addWidget(status);
+        rows->addWidget(plain);
+        panel.resize(300, 100);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QVERIFY(status->autoFillBackground());
+        const QImage drawn = panel.grab().toImage();
+        const QPoint besideText = status->geometry().topRight() + QPoint(-4, status->height() / 2);
+        QCOMPARE(drawn.pixelColor(besideText), drawn.pixelColor(plain->geometry().center()));
     }
 
     void selectionAndCopy()
