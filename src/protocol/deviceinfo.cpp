@@ -1,5 +1,6 @@
 #include "protocol/deviceinfo.h"
 
+#include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -10,6 +11,12 @@ QString nameOrNumber(const char *const names[], int count, quint16 code)
 } // namespace
 
 namespace DeviceInfo {
+
+QByteArray request(quint8 slave)
+{
+    return ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, Reg::Address,
+                                     Reg::DeviceInfoCount);
+}
 
 QString firmwareText(quint16 version)
 {

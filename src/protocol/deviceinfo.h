@@ -7,6 +7,9 @@
 // text: the names a technician reads on the unit's label and in the window.
 namespace DeviceInfo {
 
+// The one request that reads it, from this slave (0: whichever unit is on the line).
+QByteArray request(quint8 slave);
+
 // Firmware 123 is "1.2.3": the hundreds, tens and units digits; digits above are not shown.
 QString firmwareText(quint16 version);
 // "Tervin-O", "Tervin-C", "Tervin-F"; an unknown code is given as its number.

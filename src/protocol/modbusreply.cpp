@@ -262,6 +262,16 @@ quint16 readingsBlock(quint16 deviceType, bool hundredths)
     return firstBlock ? 0 : Reg::SecondBlock;
 }
 
+QByteArray readingsRequest(quint8 slave, quint16 deviceType, Selector what, bool hundredths)
+{
+    const quint16 block = readingsBlock(deviceType, hundredths);
+    if (what == AllReadings)
+        return ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters, block,
+                                         Reg::BlockSize);
+    return ModbusFrame::buildRequest(slave, Modbus::ReadHoldingRegisters,
+                                     quint16(block + what - TemperatureOnly), 1);
+}
+
 Decoded decode(const QByteArray &frame, quint16 requestRegister, quint16 deviceType)
 {
     if (isException(frame))

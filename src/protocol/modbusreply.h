@@ -63,6 +63,9 @@ enum Selector { AllReadings = 0, TemperatureOnly = 1, HumidityOnly = 2, DewPoint
 // Start register of the block that holds the readings in hundredths (or else tenths) for this
 // device type: the inverse of the scale decode() gives each block.
 quint16 readingsBlock(quint16 deviceType, bool hundredths);
+// The read of the readings a selector names (all four registers of the block, or one reading)
+// from the block of hundredths or of tenths of a unit of this type.
+QByteArray readingsRequest(quint8 slave, quint16 deviceType, Selector what, bool hundredths);
 
 // The device's settings registers a reply carried; a register it did not carry stays empty.
 struct DeviceFields

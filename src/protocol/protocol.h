@@ -75,6 +75,20 @@ constexpr int BitsPerByte = 10;
 // within 100 ms; the rest is room for a busy PC to notice the reply.
 constexpr int TurnaroundAllowanceMs = 150;
 
+// A unit that answers after its request timed out teaches the line a longer wait for it: half as
+// long again as it took, in steps of 10 ms, never more than this. After the first request of a
+// unit that had been answering goes unanswered, the line stays quiet until this long after it
+// was written, so that a late answer arrives on a free line and is seen for what it is.
+constexpr int LateAnswerCeilingMs = 1000;
+constexpr int LateAnswerStepMs = 10;
+
+// Finding units on a line: the wait for an answer to begin after the request has gone out is
+// about 20 ms at 9600 bit/s (192 bit times, room for a device's turnaround and the PC's
+// latency), scaled for other rates, and never under 10 ms, which a USB adapter may add alone.
+// Once the first byte of an answer has come, the silence rule finishes it.
+constexpr int ScanAnswerStartBits = 192;
+constexpr int ScanAnswerStartMinMs = 10;
+
 } // namespace Timing
 
 // Receive buffer limits: more than this is discarded unseen; a buffer this full (less one)

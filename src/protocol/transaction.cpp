@@ -3,6 +3,8 @@
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 
+#include <algorithm>
+
 namespace Transaction {
 
 namespace {
@@ -45,6 +47,20 @@ int answerBoundMs(const QByteArray &request, int baudRate, int firstByteTimeoutM
     return firstByteTimeoutMs + wireTimeMs(longest, baudRate) + Timing::ReceiveSilenceMs * longest;
 }
 
+int scanTimeoutMs(const QByteArray &request, int baudRate)
+{
+    const int startMs =
+        baudRate > 0 ? (Timing::ScanAnswerStartBits * 1000 + baudRate - 1) / baudRate : 0;
+    return wireTimeMs(request.size(), baudRate) + std::max(startMs, Timing::ScanAnswerStartMinMs);
+}
+
+int lateAnswerTimeoutMs(int answerStartMs)
+{
+    const int step = Timing::LateAnswerStepMs;
+    const int wanted = (answerStartMs * 3 / 2 + step - 1) / step * step;
+    return std::min(wanted, Timing::LateAnswerCeilingMs);
+}
+
 Fit fit(const QByteArray &request, const QByteArray &reply)
 {
     const quint8 slave = ModbusFrame::slaveOf(request);
@@ -60,6 +76,28 @@ Fit fit(const QByteArray &request, const QByteArray &reply)
                                                                             : Fit::OtherRequest;
     // A write is answered by the echo of its register and value.
     return reply.mid(2, 4) == request.mid(2, 4) ? Fit::Answer : Fit::OtherRequest;
+}
+
+// Several units answering together start with the same slave address and function, and
+// overlap from there on: the bytes keep the header of the slave asked and fail as a frame. A
+// reply that began after its request had timed out runs into the next request's wait: it
+// carries the slave it came from, or it is the first part of a reply whose rest never came.
+Garble classifyGarbled(const QByteArray &request, const QByteArray &bytes)
+{
+    if (bytes.size() < 2)
+        return Garble::Noise;
+    const quint8 slave = ModbusFrame::slaveOf(request);
+    const quint8 from = byteAt(bytes, 0);
+    const quint8 function = ModbusFrame::functionOf(request);
+    const bool ourFunction = (byteAt(bytes, 1) & ~Modbus::ExceptionFlag) == function;
+    if (!ourFunction)
+        return Garble::Noise;
+    if (slave != Modbus::BroadcastAddress && from != slave)
+        return from >= Modbus::MinSlaveAddress && from <= Modbus::MaxSlaveAddress ? Garble::CutOff
+                                                                                  : Garble::Noise;
+    const int expected = byteAt(bytes, 1) & Modbus::ExceptionFlag ? Modbus::ReplyOverhead
+                                                                  : longestReplyLength(request);
+    return bytes.size() < expected && bytes.size() >= 3 ? Garble::CutOff : Garble::Collision;
 }
 
 } // namespace Transaction

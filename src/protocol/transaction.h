@@ -23,6 +23,14 @@ int responseTimeoutMs(const QByteArray &request, int baudRate);
 // first-byte timeout, plus the longest reply's time on the wire, plus that silence per byte.
 int answerBoundMs(const QByteArray &request, int baudRate, int firstByteTimeoutMs);
 
+// How long a scan of a line waits for an answer to begin: the request's time on the wire plus
+// the wait for the first byte (Timing::ScanAnswerStartBits).
+int scanTimeoutMs(const QByteArray &request, int baudRate);
+
+// The wait a unit that answered late gets from now on: its lateness and half again, in steps of
+// Timing::LateAnswerStepMs, at most Timing::LateAnswerCeilingMs.
+int lateAnswerTimeoutMs(int answerStartMs);
+
 enum class Fit {
     Answer,       // the reply (or exception) to this request
     OtherRequest, // a valid frame that answers something else: a late reply
@@ -34,5 +42,13 @@ enum class Fit {
 // the byte count a read of that many registers gives, or the echo of the register and value
 // written.
 Fit fit(const QByteArray &request, const QByteArray &reply);
+
+// What bytes that came as the answer to a request, but were dropped, most likely were.
+enum class Garble {
+    Collision, // from the slave asked, but spoilt: several units answering at once at that address
+    CutOff,    // a reply that began too late: another slave's, or the first part of this one's
+    Noise,     // nothing that reads as a reply
+};
+Garble classifyGarbled(const QByteArray &request, const QByteArray &bytes);
 
 } // namespace Transaction
