@@ -39,14 +39,16 @@ QByteArray deviceAnswer(TransmitterModel &device, const LinkSession &session, Fu
     return answer;
 }
 
-LinkRequest request(FuzzInput &in)
+LinkRequest request(Rig &rig, FuzzInput &in)
 {
     const quint8 slave = in.byte() % 4; // 0, the unit, or others on the line
     const quint8 function = in.pick(Functions);
     const quint16 reg = in.pick(Registers);
     const quint16 value = in.byte() % 10;
-    return {ModbusFrame::buildRequest(slave, function, reg, value), int(in.byte() % 4),
-            in.byte() % 8 == 0};
+    LinkRequest r =
+        rig.request(ModbusFrame::buildRequest(slave, function, reg, value), in.byte() % 3);
+    r.keepsReceived = in.byte() % 8 == 0;
+    return r;
 }
 
 // One step: something happens on the line, in the owner or in time.
@@ -71,10 +73,11 @@ void step(Rig &rig, TransmitterModel &device, FuzzInput &in)
         rig.clock.advance(in.byte() % 2 ? in.byte() : in.word());
         break;
     case 4:
-        rig.session.submit(request(in), in.byte() % 2 ? LinkSession::First : LinkSession::InTurn);
+        rig.session.submit(request(rig, in),
+                           in.byte() % 2 ? LinkSession::First : LinkSession::InTurn);
         break;
     case 5:
-        rig.session.poll(request(in));
+        rig.session.poll(request(rig, in));
         break;
     case 6:
         rig.port.fail(in.pick(Failures));

@@ -25,11 +25,13 @@ LinkSession::LinkSession(LinkPort *port, LinkClock *clock, QObject *parent)
       firstByteTimer(clock->makeTimer([this] { firstByteTimeout(); })),
       answerTimer(clock->makeTimer([this] { answerBoundPassed(); })),
       silenceTimer(clock->makeTimer([this] { silencePassed(); })),
-      failureTimer(clock->makeTimer([this] { handleFailure(); }))
+      failureTimer(clock->makeTimer([this] { handleFailure(); })),
+      holdTimer(clock->makeTimer([this] { releaseHold(); }))
 {
-    qRegisterMetaType<LinkSession::DropReason>();
+    qRegisterMetaType<LinkDropReason>();
     connect(port, &LinkPort::readyRead, this, &LinkSession::receive);
     connect(port, &LinkPort::failed, this, &LinkSession::portFailed);
+    watch.restart(clock->nowMs());
 }
 
 LinkSession::~LinkSession() = default;
@@ -39,6 +41,8 @@ PortFailure LinkSession::open(const QString &portName, int baudRate)
     abandon();
     dropReceived();
     failureTimer->stop();
+    learntTimeoutMs.clear();
+    missedInARow.clear();
     ++openings;
     const PortFailure failure = port->open(portName, baudRate);
     if (!failure.failed())
@@ -64,7 +68,11 @@ void LinkSession::close()
 
 int LinkSession::timeoutMs(const QByteArray &request) const
 {
-    return fixedTimeoutMs > 0 ? fixedTimeoutMs : Transaction::responseTimeoutMs(request, rate);
+    if (fixedTimeoutMs > 0)
+        return fixedTimeoutMs;
+    const int own = Transaction::responseTimeoutMs(request, rate);
+    const auto learnt = learntTimeoutMs.find(ModbusFrame::slaveOf(request));
+    return learnt == learntTimeoutMs.end() ? own : std::max(own, learnt->second);
 }
 
 void LinkSession::resetStatistics()
@@ -73,31 +81,40 @@ void LinkSession::resetStatistics()
     emit statisticsChanged();
 }
 
+void LinkSession::forgetUnits()
+{
+    units.clear();
+    watch.restart(clock->nowMs());
+}
+
 void LinkSession::submit(const Request &request, Place place)
 {
     if (place == First)
-        waiting.push_front(request);
+        waiting.push_front({request, 0});
     else
-        waiting.push_back(request);
+        waiting.push_back({request, 0});
     writeNext();
 }
 
 bool LinkSession::poll(const Request &request)
 {
-    if (busy || !waiting.empty()) {
+    if (busy || holding() || !waiting.empty()) {
         ++stats.skipped;
         owedPoll = request;
         emit statisticsChanged();
         return false;
     }
     owedPoll.reset();
-    return write(request);
+    return write(request, 0);
 }
 
 void LinkSession::abandon()
 {
     firstByteTimer->stop();
     answerTimer->stop();
+    holdTimer->stop();
+    heldFor.reset();
+    lastTimedOut.reset();
     busy = false;
     receiving = false;
     change.reset();
@@ -109,47 +126,56 @@ void LinkSession::dropWaiting()
     owedPoll.reset();
 }
 
-// Waiting one-off requests go first, then the periodic read the line owes; a request that could
-// not be written leaves the line free for the next.
-std::optional<LinkSession::Request> LinkSession::takeNext()
+// Waiting one-off requests go first (a resend at their head), then the periodic read the line
+// owes; a request that could not be written leaves the line free for the next.
+std::optional<LinkSession::Queued> LinkSession::takeNext()
 {
-    std::optional<Request> next;
     if (!waiting.empty()) {
-        next = waiting.front();
+        const Queued next = waiting.front();
         waiting.pop_front();
-    } else {
-        next.swap(owedPoll);
+        return next;
     }
+    if (!owedPoll)
+        return std::nullopt;
+    const Queued next{*owedPoll, 0};
+    owedPoll.reset();
     return next;
 }
 
 void LinkSession::writeNext()
 {
-    while (!busy) {
-        const std::optional<Request> next = takeNext();
+    while (!busy && !holding()) {
+        const std::optional<Queued> next = takeNext();
         if (!next)
             return;
-        write(*next);
+        write(next->request, next->tries);
     }
 }
 
-bool LinkSession::write(const Request &request)
+bool LinkSession::write(const Request &request, int tries)
 {
     if (!request.keepsReceived)
         dropReceived(); // leftovers of an earlier exchange
     const QString failure = port->write(request.frame);
     if (!failure.isEmpty()) {
         emit notSent(request, failure);
+        LinkOutcome outcome;
+        outcome.result = LinkOutcome::NotSent;
+        outcome.reason = failure;
+        outcome.tries = tries;
+        complete(request, outcome);
         return false;
     }
     busy = true;
     receiving = false;
     current = request;
+    currentTries = tries + 1;
     ++stats.requests;
+    units.requestWritten(ModbusFrame::slaveOf(request.frame));
     sentAtMs = clock->nowMs();
-    const int timeout = timeoutMs(request.frame);
-    firstByteDeadlineMs = sentAtMs + timeout;
-    firstByteTimer->start(timeout);
+    currentTimeoutMs = request.timeoutMs > 0 ? request.timeoutMs : timeoutMs(request.frame);
+    firstByteDeadlineMs = sentAtMs + currentTimeoutMs;
+    firstByteTimer->start(currentTimeoutMs);
     emit written(request);
     emit statisticsChanged();
     return true;
@@ -160,13 +186,15 @@ void LinkSession::receive()
     const QByteArray chunk = port->readAll();
     if (chunk.isEmpty())
         return;
+    if (buffer.isEmpty())
+        bufferStartMs = clock->nowMs();
     buffer.append(chunk);
     silenceTimer->start(Timing::ReceiveSilenceMs);
     if (busy && !receiving) {
         // An answer has begun: it may now take its time, within its bound.
         receiving = true;
         firstByteTimer->stop();
-        const int bound = Transaction::answerBoundMs(current.frame, rate, timeoutMs(current.frame));
+        const int bound = Transaction::answerBoundMs(current.frame, rate, currentTimeoutMs);
         answerTimer->start(int(std::max<qint64>(0, sentAtMs + bound - clock->nowMs())));
     }
     evaluate();
@@ -201,11 +229,13 @@ void LinkSession::take(const QByteArray &frame)
         answer(frame);
         return;
     }
+    learnFromLateAnswer(frame);
     if (fit == Transaction::Fit::OtherSlave) {
         ++stats.badFrames;
         emit dropped(frame, DropReason::OtherSlave);
     } else {
         ++stats.late;
+        units.lateFrame(ModbusFrame::slaveOf(frame));
         emit late(frame);
     }
     emit statisticsChanged();
@@ -218,24 +248,89 @@ void LinkSession::answer(const QByteArray &frame)
     answerTimer->stop();
     busy = false;
     receiving = false;
-    ++stats.replies;
-    stats.exceptions += ModbusReply::isException(frame) ? 1 : 0;
-    stats.lastResponseMs = int(clock->nowMs() - sentAtMs);
-    stats.totalResponseMs += stats.lastResponseMs;
     const Request request = current;
-    const ModbusReply::Decoded decoded = ModbusReply::decode(
-        frame, ModbusFrame::startRegisterOf(request.frame), identity.deviceType);
-    const UnitIdentity previous = identity;
-    const bool identifying = noteIdentity(request, frame, decoded);
+    const int replySlave = ModbusFrame::slaveOf(frame);
+    const bool exception = ModbusReply::isException(frame);
+    LinkOutcome outcome;
+    outcome.result = LinkOutcome::Answered;
+    outcome.reply = frame;
+    outcome.responseMs = int(clock->nowMs() - sentAtMs);
+    ++stats.replies;
+    stats.exceptions += exception ? 1 : 0;
+    stats.lastResponseMs = outcome.responseMs;
+    stats.totalResponseMs += outcome.responseMs;
+    missedInARow[ModbusFrame::slaveOf(request.frame)] = 0;
+    // A unit answers under its own address, also when asked at slave 0; a reply that names
+    // slave 0 names no unit.
+    const bool fromUnit = replySlave != Modbus::BroadcastAddress;
+    if (fromUnit) {
+        if (ModbusFrame::slaveOf(request.frame) == Modbus::BroadcastAddress)
+            ++units.unit(replySlave).health.requests; // counted where it answered
+        units.answered(replySlave, outcome.responseMs, exception, clock->nowMs());
+    }
+    outcome.decoded = ModbusReply::decode(frame, ModbusFrame::startRegisterOf(request.frame),
+                                          units.deviceTypeAt(replySlave));
+    const std::optional<UnitIdentity> previous =
+        fromUnit ? noteUnit(request, frame, outcome.decoded, replySlave) : std::nullopt;
+    Reading &reading = outcome.decoded.reading;
+    if (!reading.isEmpty() && fromUnit) {
+        reading.address = replySlave;
+        reading.serial = units.serialAt(replySlave);
+        units.readingTaken(replySlave, reading, clock->nowMs());
+    }
+    if (fromUnit)
+        outcome.unit = units.find(replySlave)->identity;
+    noteAnswering(true, sentAtMs);
     const int opening = openings;
-    emit answered(request, frame, decoded);
+    emit answered(request, frame);
     emit statisticsChanged();
-    if (opening != openings || !port->isOpen())
+    if (!stillOurs(opening))
         return; // the owner closed or reopened the port meanwhile
-    if (identifying)
-        emit identified(identity, previous);
-    follow(request, frame, decoded);
-    writeNext();
+    if (previous)
+        emit identified(replySlave, outcome.unit, *previous);
+    if (!stillOurs(opening))
+        return;
+    if (const std::optional<SettingChange> next = changeOf(request, frame)) {
+        startVerification(request, outcome, *next); // it ends once the unit is read back
+        return;
+    }
+    ended(outcome);
+}
+
+// The request on the line has ended: sent again while its resends allow, otherwise its sender
+// is told. Then the next request goes out, unless the sender has reopened the port meanwhile.
+void LinkSession::ended(LinkOutcome outcome)
+{
+    const Request request = current;
+    const bool unanswered =
+        outcome.result == LinkOutcome::TimedOut || outcome.result == LinkOutcome::Garbled;
+    outcome.tries = currentTries;
+    if (unanswered && currentTries <= request.retries && port->isOpen()) {
+        waiting.push_front({request, currentTries});
+        writeNext();
+        return;
+    }
+    const int opening = openings;
+    complete(request, outcome);
+    if (opening == openings)
+        writeNext();
+}
+
+void LinkSession::complete(const Request &request, const LinkOutcome &outcome)
+{
+    if (request.done)
+        request.done(outcome);
+}
+
+void LinkSession::noteAnswering(bool answeredNow, qint64 requestSentAtMs)
+{
+    const bool wasSilent = watch.isSilent();
+    if (answeredNow)
+        watch.answered(clock->nowMs());
+    else
+        watch.unanswered(requestSentAtMs, clock->nowMs());
+    if (wasSilent != watch.isSilent())
+        emit answeringChanged();
 }
 
 // What came was not the answer: the outstanding request waits on for its first byte, as long
@@ -267,7 +362,7 @@ void LinkSession::answerBoundPassed()
     if (!buffer.isEmpty())
         drop(DropReason::Incomplete);
     else if (busy)
-        endGarbled(DropReason::Incomplete);
+        endGarbled(DropReason::Incomplete, QByteArray());
 }
 
 void LinkSession::firstByteTimeout()
@@ -276,11 +371,18 @@ void LinkSession::firstByteTimeout()
     busy = false;
     ++stats.timeouts;
     const Request request = current;
-    emit timedOut(request, timeoutMs(request.frame));
+    const quint8 slave = ModbusFrame::slaveOf(request.frame);
+    units.unanswered(slave, sentAtMs, clock->nowMs(), false, false);
+    ++missedInARow[slave];
+    noteAnswering(false, sentAtMs);
+    lastTimedOut = TimedOutRequest{request.frame, sentAtMs};
+    holdForLateAnswer(slave);
+    emit timedOut(request, currentTimeoutMs);
     emit statisticsChanged();
-    if (request.kind == VerifyKind)
-        verificationFailed(Verification::NoAnswer);
-    writeNext();
+    LinkOutcome outcome;
+    outcome.result = LinkOutcome::TimedOut;
+    outcome.timeoutMs = currentTimeoutMs;
+    ended(outcome);
 }
 
 // The bytes received are dropped; when they were the outstanding request's answer, it ends.
@@ -293,22 +395,30 @@ void LinkSession::drop(DropReason reason)
     emit dropped(bytes, reason);
     emit statisticsChanged();
     if (busy && receiving)
-        endGarbled(reason);
+        endGarbled(reason, bytes);
     else
         writeNext();
 }
 
-void LinkSession::endGarbled(DropReason reason)
+void LinkSession::endGarbled(DropReason reason, const QByteArray &bytes)
 {
     firstByteTimer->stop();
     answerTimer->stop();
     busy = false;
     receiving = false;
     const Request request = current;
+    const bool collision =
+        Transaction::classifyGarbled(request.frame, bytes) == Transaction::Garble::Collision;
+    units.unanswered(ModbusFrame::slaveOf(request.frame), sentAtMs, clock->nowMs(), true,
+                     collision);
+    ++missedInARow[ModbusFrame::slaveOf(request.frame)];
+    noteAnswering(false, sentAtMs);
     emit garbled(request, reason);
-    if (request.kind == VerifyKind)
-        verificationFailed(Verification::NoAnswer);
-    writeNext();
+    LinkOutcome outcome;
+    outcome.result = LinkOutcome::Garbled;
+    outcome.dropReason = reason;
+    outcome.dropped = bytes;
+    ended(outcome);
 }
 
 void LinkSession::dropReceived()
@@ -341,8 +451,8 @@ void LinkSession::handleFailure()
         lose(pendingFailure);
 }
 
-// The port is gone: it is closed, what was received is dropped, the outstanding request is
-// given up, and the owner is told.
+// The port is gone: it is closed, what was received is dropped, the request on the line ends as
+// lost, and the owner is told.
 void LinkSession::lose(const PortFailure &failure)
 {
     port->close();
@@ -355,7 +465,20 @@ void LinkSession::lose(const PortFailure &failure)
                                       : DropReason::Incomplete;
         emit dropped(bytes, reason);
     }
+    const bool wasBusy = busy;
+    const Request request = current;
+    const int tries = currentTries;
+    const std::optional<PendingChange> verifying = change;
     abandon();
     failureTimer->stop();
+    if (wasBusy) {
+        LinkOutcome outcome;
+        outcome.result = LinkOutcome::Lost;
+        outcome.reason = failure.text();
+        outcome.tries = tries;
+        change = verifying; // a read-back on the line ends its write's verification
+        complete(request, outcome);
+        change.reset();
+    }
     emit portLost(failure);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/answerwatch.h"
+#include "link/lineroster.h"
 #include "link/linkclock.h"
 #include "link/linkport.h"
 #include "link/unitidentity.h"
@@ -10,6 +12,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -29,17 +32,57 @@ struct LinkStatistics
     int meanResponseMs() const { return replies > 0 ? int(totalResponseMs / replies) : -1; }
 };
 
+// Why received bytes never became a reply to the request on the line.
+enum class LinkDropReason { Incomplete, BadCrc, ExtraBytes, OtherSlave, AdapterNoise };
+
+// How a request ended, as its sender learns it.
+struct LinkOutcome
+{
+    enum Result {
+        Answered, // a reply that answers it, an exception reply among them
+        TimedOut, // no byte of an answer within its response timeout
+        Garbled,  // an answer began, but its bytes were dropped
+        NotSent,  // it could not be written
+        Lost,     // the port went away while it was on the line
+    };
+    Result result = NotSent;
+    QByteArray reply;             // Answered
+    ModbusReply::Decoded decoded; // Answered: decoded with the answering unit's own device type
+    UnitIdentity unit;            // Answered: the unit at the answering address, as far as known
+    int responseMs = -1;          // Answered: from the write to the last byte
+    int timeoutMs = 0;            // TimedOut: how long it waited
+    LinkDropReason dropReason = LinkDropReason::Incomplete; // Garbled
+    QByteArray dropped;                                     // Garbled: the bytes dropped
+    QString reason;                                         // NotSent, Lost: why
+    int tries = 0; // how often it went out, resends included
+    // An address or rate write the unit echoed: how the read-back where it now listens went.
+    std::optional<Verification> verification;
+
+    bool answered() const { return result == Answered; }
+    bool isException() const { return answered() && ModbusReply::isException(reply); }
+    // Answered, not refused, and for a write, verified where the unit now listens.
+    bool ok() const
+    {
+        return answered() && !isException() && (!verification || verification->verified());
+    }
+};
+
 struct LinkRequest
 {
     QByteArray frame;
-    int kind = 0; // what the owner needs to know when it ends; negative kinds are the session's
+    // Runs once, when the request has ended (after its resends, and for an address or rate
+    // write, after the read-back). A request the owner gives up (by opening, closing or setting
+    // the rate of the port) ends without it.
+    std::function<void(const LinkOutcome &)> done;
+    int retries = 0;   // resends after no answer or a garbled one
+    int timeoutMs = 0; // the wait for its answer to begin, from its write (0: the line's rule)
     bool keepsReceived = false; // bytes already received are not dropped when it is written
 };
 
-// The link to the transmitter on one port, shared by the window and tervin-cli: it owns the
+// The link to the transmitters on one port, shared by the window and tervin-cli: it owns the
 // port's receive buffer and the 200 ms silence rule, one request on the line at a time with its
 // response deadline, matching each reply to its request, the failing adapter and the port's
-// errors, verification after an address or rate write, and the identity of the unit.
+// errors, verification after an address or rate write, and the roster of the units on the line.
 //
 // One transaction at a time, as Modbus RTU on a serial line requires: a request is outstanding
 // from its write until its answer is accepted, or no byte of an answer has come within its
@@ -49,23 +92,24 @@ struct LinkRequest
 // order; a periodic read that finds it busy is skipped, and the last one skipped goes out as soon
 // as the line is free.
 //
-// Everything the owner must show or record comes as a signal, once the session's own state is
-// settled: a handler may submit requests, and may run a modal box (the line goes on meanwhile).
+// Each request ends in its own completion (LinkRequest::done). What the whole line sees (frames
+// written and received, bytes dropped, the port lost) comes as signals, for the message view and
+// the logs, once the session's own state is settled: a handler may submit requests, and may run
+// a modal box (the line goes on meanwhile).
 class LinkSession : public QObject
 {
     Q_OBJECT
 
 public:
     using Request = LinkRequest;
+    using DropReason = LinkDropReason;
     enum Place { InTurn, First };
-    enum class DropReason { Incomplete, BadCrc, ExtraBytes, OtherSlave, AdapterNoise };
-    // The session's own read-back of the device after an address or rate write.
-    static constexpr int VerifyKind = -1;
 
     LinkSession(LinkPort *port, LinkClock *clock, QObject *parent = nullptr);
     ~LinkSession() override;
 
-    // Opens the port anew: the outstanding request and the bytes received are given up.
+    // Opens the port anew: the outstanding request and the bytes received are given up, and the
+    // waits learnt from slow units are forgotten.
     PortFailure open(const QString &portName, int baudRate);
     void close();
     bool isOpen() const { return port->isOpen(); }
@@ -74,6 +118,8 @@ public:
     // Another rate on the open port, as a search tries the next: the outstanding request and the
     // bytes received are given up.
     void setBaudRate(int baudRate);
+    qint64 nowMs() const { return clock->nowMs(); }
+    LinkClock *timeSource() const { return clock; }
 
     // A one-off request: written now when the line is free, otherwise when its turn comes.
     void submit(const Request &request, Place place = InTurn);
@@ -88,7 +134,8 @@ public:
     // The request written last: the outstanding one, or the one that just ended.
     const Request &lastRequest() const { return current; }
 
-    // A fixed response timeout instead of the one the line's rate gives (0: derive it).
+    // A fixed response timeout instead of the one the line's rate gives (0: derive it). A fixed
+    // one is never lengthened for a slow unit.
     void setFixedTimeoutMs(int ms) { fixedTimeoutMs = ms; }
     int timeoutMs(const QByteArray &request) const;
 
@@ -97,17 +144,19 @@ public:
     // Bytes received that are not yet a reply, nor dropped.
     const QByteArray &received() const { return buffer; }
 
-    // The unit last identified by a whole device-information reply.
-    const UnitIdentity &unit() const { return identity; }
-    // A new link: the next unit identified is nobody's successor.
-    void forgetUnit() { identity.known = false; }
+    // The units heard on this line, by address.
+    const LineRoster &roster() const { return units; }
+    LineRoster &roster() { return units; }
+    // Whether anything on the line answers (the link's state): the same rule as each unit's.
+    const AnswerWatch &lineWatch() const { return watch; }
+    // A new link: the roster starts empty, and the line is waited for from now.
+    void forgetUnits();
 
 signals:
     void written(const LinkSession::Request &request);
     void notSent(const LinkSession::Request &request, const QString &reason);
-    // The answer to the request, an exception reply among them, decoded.
-    void answered(const LinkSession::Request &request, const QByteArray &reply,
-                  const ModbusReply::Decoded &decoded);
+    // The answer to the request, an exception reply among them, before its completion runs.
+    void answered(const LinkSession::Request &request, const QByteArray &reply);
     // No byte of an answer came within the response timeout.
     void timedOut(const LinkSession::Request &request, int timeoutMs);
     // An answer began, but its bytes were dropped (reported by dropped() first).
@@ -117,12 +166,15 @@ signals:
     // Bytes that never became a reply to this link's request, with the reason.
     void dropped(const QByteArray &bytes, LinkSession::DropReason reason);
     void portLost(const PortFailure &failure);
-    // A whole device-information reply; previous is the unit known before (if any).
-    void identified(const UnitIdentity &unit, const UnitIdentity &previous);
+    // A whole device-information reply at an address; previous is the unit known there before.
+    void identified(int address, const UnitIdentity &unit, const UnitIdentity &previous);
+    // A unit answered after its request had timed out: from now on its requests wait longer.
+    void slowUnit(int slave, int answerStartMs, int timeoutMs);
     // An address or rate write was echoed: the session now reads the device back where it
     // should listen (at the new rate already, for a rate change).
     void followingChange(const SettingChange &change);
-    void changeChecked(const Verification &result);
+    // The line began or stopped answering (lineWatch()).
+    void answeringChanged();
     void statisticsChanged();
 
 private:
@@ -134,25 +186,47 @@ private:
     void silencePassed();
     void answerBoundPassed();
     void firstByteTimeout();
-    void endGarbled(DropReason reason);
+    void endGarbled(DropReason reason, const QByteArray &bytes);
     void drop(DropReason reason);
     void dropReceived();
     void portFailed(const PortFailure &failure);
     void handleFailure();
     void lose(const PortFailure &failure);
 
-    bool write(const Request &request);
-    void writeNext();
-    std::optional<Request> takeNext();
+    // A request waiting its turn, and how often it has gone out already.
+    struct Queued
+    {
+        Request request;
+        int tries = 0;
+    };
+    struct TimedOutRequest
+    {
+        QByteArray frame;
+        qint64 sentAtMs = 0;
+    };
 
-    // identity and verification
-    void follow(const Request &request, const QByteArray &reply,
-                const ModbusReply::Decoded &decoded);
-    bool noteIdentity(const Request &request, const QByteArray &reply,
-                      const ModbusReply::Decoded &decoded);
-    void startVerification(const Request &write);
-    void finishVerification(const ModbusReply::Decoded &decoded);
-    void verificationFailed(Verification::Outcome outcome);
+    bool write(const Request &request, int tries);
+    void writeNext();
+    std::optional<Queued> takeNext();
+    // The request on the line ended: resent while it may be, or its completion runs.
+    void ended(LinkOutcome outcome);
+    bool stillOurs(int opening) const { return opening == openings && port->isOpen(); }
+    void complete(const Request &request, const LinkOutcome &outcome);
+    void noteAnswering(bool answeredNow, qint64 sentAtMs);
+
+    // slow units
+    bool holding() const { return holdTimer->isActive(); }
+    void holdForLateAnswer(quint8 slave);
+    void learnFromLateAnswer(const QByteArray &frame);
+    void releaseHold();
+
+    // identity and verification (linkfollow.cpp)
+    std::optional<UnitIdentity> noteUnit(const Request &request, const QByteArray &reply,
+                                         const ModbusReply::Decoded &decoded, int replySlave);
+    std::optional<SettingChange> changeOf(const Request &request, const QByteArray &reply) const;
+    void startVerification(const Request &write, const LinkOutcome &echo,
+                           const SettingChange &next);
+    void finishVerification(const LinkOutcome &readBack);
 
     LinkPort *port;
     LinkClock *clock;
@@ -160,13 +234,17 @@ private:
     std::unique_ptr<LinkTimer> answerTimer;    // the bound on an answer that has begun
     std::unique_ptr<LinkTimer> silenceTimer;   // drops bytes after 200 ms without another
     std::unique_ptr<LinkTimer> failureTimer;   // handles a port error once its signal is done
+    std::unique_ptr<LinkTimer> holdTimer;      // the line kept quiet for a late answer
     int rate = 0;
     int fixedTimeoutMs = 0;
     QByteArray buffer;
+    qint64 bufferStartMs = 0; // when the first byte in the buffer came
 
-    std::deque<Request> waiting;
+    std::deque<Queued> waiting;
     std::optional<Request> owedPoll;
     Request current;
+    int currentTries = 0;
+    int currentTimeoutMs = 0;
     bool busy = false;
     bool receiving = false; // bytes have come since the outstanding request was written
     qint64 sentAtMs = 0;
@@ -177,9 +255,22 @@ private:
     PortFailure pendingFailure;
 
     LinkStatistics stats;
-    UnitIdentity identity; // its device type also tells the scale of each block and the unit
-    std::optional<SettingChange> change;
-    UnitIdentity unitBeforeChange;
+    LineRoster units;
+    AnswerWatch watch;
+    std::map<quint8, int> learntTimeoutMs; // by slave: the wait a slow unit has shown it needs
+    std::map<quint8, int> missedInARow; // by slave: its requests unanswered since its last answer
+    std::optional<quint8> heldFor;      // the slave whose late answer the line waits for
+    std::optional<TimedOutRequest> lastTimedOut; // whose answer may yet come, late
+
+    // The write whose echo is being verified, and what it changed.
+    struct PendingChange
+    {
+        Request write;
+        LinkOutcome echo;
+        SettingChange change;
+        UnitIdentity before;
+    };
+    std::optional<PendingChange> change;
 };
 
-Q_DECLARE_METATYPE(LinkSession::DropReason)
+Q_DECLARE_METATYPE(LinkDropReason)

@@ -47,13 +47,12 @@ QString Verification::reason() const
     case Refused:
         return QCoreApplication::translate("Link", "the device refused the read-back");
     case OtherValue:
-        return address
-                   ? QCoreApplication::translate("Link", "the device reports address %1, not %2")
-                         .arg(reported)
-                         .arg(change.value)
-                   : QCoreApplication::translate("Link", "the device reports %1 bit/s, not %2")
-                         .arg(reported)
-                         .arg(change.value);
+        return address ? QCoreApplication::translate("Link", "the unit at %1 reports address %2")
+                             .arg(at ? at : change.value)
+                             .arg(reported)
+                       : QCoreApplication::translate("Link", "the device reports %1 bit/s, not %2")
+                             .arg(reported)
+                             .arg(change.value);
     case OtherUnit:
         return QCoreApplication::translate("Link", "another unit answered: %1").arg(unit.label());
     }

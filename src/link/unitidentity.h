@@ -48,6 +48,7 @@ struct Verification
     SettingChange change;
     Outcome outcome = NoAnswer;
     int reported = 0;           // OtherValue: the address or rate the device reports
+    int at = 0;                 // the address that answered the read-back (0: none did)
     UnitIdentity unit;          // what answered
     ModbusReply::Decoded reply; // its device information
 

@@ -141,11 +141,17 @@ inline QString reasonName(LinkSession::DropReason reason)
     return QLatin1String(names[int(reason)]);
 }
 
-// Records the session's events as short words ("written 0", "answered 0", "dropped bad CRC") and
-// checks the session's rules after every event: never two requests on the wire; never an answer
-// that does not fit its request; the line free again within the bound of the answer rule
-// (Transaction::answerBoundMs); every byte received part of an accepted frame or reported
-// dropped, exactly once. What breaks a rule goes to faults.
+inline QString slaveOf(const LinkRequest &request)
+{
+    return QString::number(ModbusFrame::slaveOf(request.frame));
+}
+
+// Records the session's events as short words ("written 1", "answered 1", "dropped bad CRC"; the
+// number is the slave the request went to) and checks the session's rules after every event:
+// never two requests on the wire; never an answer that does not fit its request; the line free
+// again within the bound of the answer rule (Transaction::answerBoundMs); every byte received part
+// of an accepted frame or reported dropped, exactly once. What breaks a rule goes to faults.
+// Requests sent with done() record how they ended in `outcomes`.
 class Probe
 {
 public:
@@ -156,30 +162,27 @@ public:
             check(outstanding == 0, "a request written while another is outstanding");
             ++outstanding;
             writtenAtMs = this->clock.nowMs();
-            boundMs = Transaction::answerBoundMs(r.frame, this->session.baudRate(),
-                                                 this->session.timeoutMs(r.frame));
-            log("written " + QString::number(r.kind));
+            const int timeout = r.timeoutMs > 0 ? r.timeoutMs : this->session.timeoutMs(r.frame);
+            boundMs = Transaction::answerBoundMs(r.frame, this->session.baudRate(), timeout);
+            log("written " + slaveOf(r));
         });
-        QObject::connect(&session, &LinkSession::answered,
-                         [this](const LinkRequest &r, const QByteArray &reply,
-                                const ModbusReply::Decoded &decoded) {
-                             check(Transaction::fit(r.frame, reply) == Transaction::Fit::Answer &&
-                                       ModbusReply::recognise(reply) ==
-                                           ModbusReply::Verdict::Accept,
-                                   "decoded a reply that does not answer its request");
-                             ended();
-                             account(reply);
-                             last = decoded;
-                             log((ModbusReply::isException(reply) ? "exception " : "answered ") +
-                                 QString::number(r.kind));
-                         });
+        QObject::connect(
+            &session, &LinkSession::answered,
+            [this](const LinkRequest &r, const QByteArray &reply) {
+                check(Transaction::fit(r.frame, reply) == Transaction::Fit::Answer &&
+                          ModbusReply::recognise(reply) == ModbusReply::Verdict::Accept,
+                      "decoded a reply that does not answer its request");
+                ended();
+                account(reply);
+                log((ModbusReply::isException(reply) ? "exception " : "answered ") + slaveOf(r));
+            });
         QObject::connect(&session, &LinkSession::timedOut, [this](const LinkRequest &r, int ms) {
             ended();
-            log(QString("timeout %1 after %2").arg(r.kind).arg(ms));
+            log(QString("timeout %1 after %2").arg(slaveOf(r)).arg(ms));
         });
         QObject::connect(&session, &LinkSession::garbled, [this](const LinkRequest &r) {
             ended();
-            log("garbled " + QString::number(r.kind));
+            log("garbled " + slaveOf(r));
         });
         QObject::connect(&session, &LinkSession::late, [this](const QByteArray &frame) {
             account(frame);
@@ -195,9 +198,24 @@ public:
                 ended();
             log("lost " + failure.text());
         });
-        QObject::connect(&session, &LinkSession::changeChecked, [this](const Verification &v) {
-            log(v.verified() ? QString("verified") : "not verified: " + v.reason());
-        });
+    }
+
+    // A completion that records how the request ended: "answered", "timed out", "garbled", "not
+    // sent", "lost", with "verified" or "not verified: ..." after a write's read-back.
+    std::function<void(const LinkOutcome &)> done()
+    {
+        return [this](const LinkOutcome &outcome) {
+            static const char *results[] = {"answered", "timed out", "garbled", "not sent", "lost"};
+            QString word = QLatin1String(results[outcome.result]);
+            if (outcome.verification)
+                word = outcome.verification->verified()
+                           ? QString("verified")
+                           : "not verified: " + outcome.verification->reason();
+            outcomes << word;
+            if (outcome.answered())
+                last = outcome.decoded;
+            lastOutcome = outcome;
+        };
     }
 
     // What the device sent, to be accounted for by the session's events (a closed port hears
@@ -225,8 +243,10 @@ public:
 
     QString events() const { return words.join(", "); }
     QStringList words;
+    QStringList outcomes;
     QStringList faults; // broken rules
     ModbusReply::Decoded last;
+    LinkOutcome lastOutcome;
     int delivered = 0;
     int accounted = 0;
 
@@ -269,6 +289,15 @@ struct Rig
     explicit Rig(int baudRate = 9600) : session(&port, &clock), probe(session, port, clock)
     {
         session.open(QStringLiteral("ttyFAKE"), baudRate);
+    }
+    // A request of this frame whose end the probe records.
+    LinkRequest request(const QByteArray &frame, int retries = 0)
+    {
+        LinkRequest r;
+        r.frame = frame;
+        r.done = probe.done();
+        r.retries = retries;
+        return r;
     }
     // Lets the device answer each request with these pieces, each at its moment after the write.
     void answerWith(const QList<QPair<int, QByteArray>> &pieces)

@@ -1,0 +1,410 @@
+// A line of several units in virtual time: whether the line and each unit answer, the slow unit
+// read, the roster and its identities, the fair poll cycle with its backoff, the scan that tells a
+// collision from a cut-off reply, the guard before the broadcast address write, and the search for
+// the rate. The probe checks the session's rules after every event throughout.
+#include "fakeline.h"
+#include "link/broadcastcheck.h"
+#include "link/linescan.h"
+#include "link/pollcycle.h"
+#include "link/ratesearch.h"
+#include "protocol/deviceinfo.h"
+
+#include <QtTest>
+
+using namespace LinkHarness;
+
+namespace {
+// A poll cycle over the line's units, every period, recording each poll's end.
+struct Polling
+{
+    Polling(Rig &rig, const QList<int> &addresses, int periodMs) : cycle(&rig.session)
+    {
+        cycle.setUnits(addresses);
+        cycle.setPeriodMs(periodMs);
+        QObject::connect(&cycle, &PollCycle::polled, [this](int address, const LinkOutcome &o) {
+            ends << qMakePair(address, o);
+        });
+    }
+    int answeredBy(int address) const
+    {
+        return int(std::count_if(ends.begin(), ends.end(), [address](const auto &end) {
+            return end.first == address && end.second.answered();
+        }));
+    }
+    int polledAt(int address) const
+    {
+        return int(std::count_if(ends.begin(), ends.end(),
+                                 [address](const auto &end) { return end.first == address; }));
+    }
+    PollCycle cycle;
+    QList<QPair<int, LinkOutcome>> ends;
+};
+
+void checkRules(const Rig &rig)
+{
+    QVERIFY2(rig.probe.faults.isEmpty(), qPrintable(rig.probe.faults.join('\n')));
+    QCOMPARE(rig.probe.delivered, rig.probe.accounted + int(rig.session.received().size()));
+}
+} // namespace
+
+class TestLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A unit or a line is silent after three requests in a row and two seconds without an
+    // answer, whichever comes later, and answering again at the next answer. Steps: "a" an
+    // answer, "u<sent>" a request written then that ends unanswered; each step at its time.
+    void answerWatch_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "time:step"
+        QTest::addColumn<QString>("silent");    // after each step: 1 silent, 0 answering
+        QTest::addColumn<qint64>("since");      // silent since (at the end), -1: answering
+        QTest::newRow("fast polls: two seconds decide")
+            << QStringList{"0:a", "300:u100", "500:u300", "700:u500", "1900:u1700", "2300:u2100"}
+            << "000001" << qint64(100);
+        QTest::newRow("slow polls: the third request decides")
+            << QStringList{"0:a", "10200:u10000", "20200:u20000", "30200:u30000"} << "0001"
+            << qint64(10000);
+        QTest::newRow("one answer makes it answering")
+            << QStringList{"0:a", "2500:u100", "2600:u2500", "2700:u2600", "2800:a"} << "00010"
+            << qint64(-1);
+        QTest::newRow("never answered since the link")
+            << QStringList{"1000:u800", "1500:u1300", "2000:u1800"} << "001" << qint64(800);
+    }
+
+    void answerWatch()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, silent);
+        QFETCH(qint64, since);
+        AnswerWatch watch;
+        watch.restart(0);
+        QString seen;
+        for (const QString &step : steps) {
+            const qint64 now = step.section(':', 0, 0).toLongLong();
+            const QString what = step.section(':', 1);
+            if (what == "a")
+                watch.answered(now);
+            else
+                watch.unanswered(what.mid(1).toLongLong(), now);
+            seen += watch.isSilent() ? '1' : '0';
+        }
+        QCOMPARE(seen, silent);
+        QCOMPARE(watch.silentSinceMs().value_or(-1), since);
+    }
+
+    // The line's state follows the same rule at every period: a unit falls silent (a mute), and
+    // answers again.
+    void lineFallsSilentAndAnswersAgain_data()
+    {
+        QTest::addColumn<int>("periodMs");
+        for (int period : {100, 1000, 5000})
+            QTest::addRow("every %d ms", period) << period;
+    }
+
+    void lineFallsSilentAndAnswersAgain()
+    {
+        QFETCH(int, periodMs);
+        Rig rig;
+        FakeLine line(rig);
+        line.add(1);
+        Polling polling(rig, {1}, periodMs);
+        QList<qint64> flips;
+        QObject::connect(&rig.session, &LinkSession::answeringChanged,
+                         [&] { flips << rig.clock.nowMs(); });
+        polling.cycle.start();
+        rig.clock.advance(3 * periodMs);
+        const qint64 lastAnswer = rig.clock.nowMs();
+        line.mute(0, true);
+        rig.clock.advance(20 * periodMs + 4000);
+        QCOMPARE(flips.size(), 1);
+        const int missedAtFlip = rig.session.lineWatch().missedInARow();
+        QVERIFY(flips[0] - lastAnswer >= AnswerWatch::SilentAfterMs);
+        QVERIFY(flips[0] - lastAnswer <= AnswerWatch::SilentAfterMs + periodMs + 1000 ||
+                missedAtFlip >= AnswerWatch::SilentAfterRequests);
+        QVERIFY(rig.session.lineWatch().silentSinceMs().value_or(0) >= lastAnswer);
+        line.mute(0, false);
+        rig.clock.advance(12 * periodMs + 1000); // a silent unit is asked again within ten rounds
+        QCOMPARE(flips.size(), 2);
+        QVERIFY(!rig.session.lineWatch().isSilent());
+        checkRules(rig);
+    }
+
+    // A unit that begins its reply after its request timed out is read: the line stays quiet for
+    // its late answer once, learns to wait longer for it, and never talks over a reply.
+    void slowUnitIsRead_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("turnaroundMs");
+        for (int baud : {1200, 9600, 115200})
+            for (int turnaround : {150, 250, 400})
+                QTest::addRow("%d baud, %d ms", baud, turnaround) << baud << turnaround;
+    }
+
+    void slowUnitIsRead()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, turnaroundMs);
+        Rig rig(baud);
+        FakeLine line(rig);
+        line.add(1, 1, turnaroundMs);
+        QList<int> learnt;
+        QObject::connect(&rig.session, &LinkSession::slowUnit,
+                         [&](int, int, int waitMs) { learnt << waitMs; });
+        Polling polling(rig, {1}, 100);
+        polling.cycle.start();
+        rig.clock.advance(20000);
+        const QByteArray poll = ModbusReply::readingsRequest(1, 1, ModbusReply::AllReadings, false);
+        const int ownTimeout = Transaction::responseTimeoutMs(poll, baud);
+        const int answerStart =
+            Transaction::wireTimeMs(8, baud) + turnaroundMs + Transaction::wireTimeMs(1, baud);
+        QCOMPARE(learnt.size(), answerStart > ownTimeout ? 1 : 0);
+        QCOMPARE(line.collisions, 0);
+        QVERIFY(rig.session.timeoutMs(poll) >= answerStart);
+        QVERIFY(rig.session.timeoutMs(poll) <= std::max(ownTimeout, Timing::LateAnswerCeilingMs));
+        // After at most the first exchange, every poll is answered.
+        QVERIFY(polling.polledAt(1) > 10);
+        QVERIFY(polling.answeredBy(1) >= polling.polledAt(1) - 1);
+        checkRules(rig);
+    }
+
+    // Every unit once a round, back to back when the period is shorter than a round, each
+    // reading decoded with its own unit's type: a Tervin-F among Tervin-Cs reads in °F.
+    void fairRoundsInEachUnitsOwnUnit()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        line.add(3, 1);
+        line.add(7, 2); // a Tervin-F
+        line.unit(line.add(12, 1)).settings().temperature = -20.0;
+        Polling polling(rig, {3, 7, 12}, 10);
+        qint64 lastEnd = -1;
+        qint64 idle = 0;
+        QObject::connect(&rig.session, &LinkSession::written, [&] {
+            if (lastEnd >= 0)
+                idle += rig.clock.nowMs() - lastEnd;
+        });
+        QObject::connect(&rig.session, &LinkSession::answered,
+                         [&] { lastEnd = rig.clock.nowMs(); });
+        polling.cycle.start();
+        rig.clock.advance(10000);
+        QCOMPARE(idle, 0);
+        const LineRoster &roster = rig.session.roster();
+        const int rounds = polling.cycle.rounds();
+        for (int address : {3, 7, 12}) {
+            QVERIFY(std::abs(polling.polledAt(address) - rounds) <= 1);
+            const UnitHealth &health = roster.find(address)->health;
+            QVERIFY(health.requests - health.replies <= 1); // the last may be on the line
+        }
+        QCOMPARE(roster.find(7)->reading->temperature.value_or(0), 74.3);
+        QCOMPARE(roster.find(7)->reading->unit(), QString("°F"));
+        QCOMPARE(roster.find(3)->reading->temperature.value_or(0), 23.5);
+        QCOMPARE(roster.find(12)->reading->temperature.value_or(0), -20.0);
+        QCOMPARE(roster.find(12)->reading->dewPoint.value_or(0) < 0, true);
+        QCOMPARE(roster.find(12)->reading->serial, roster.serialAt(12));
+        checkRules(rig);
+    }
+
+    // A unit that stops answering costs at most one timeout every ten rounds, is reported at
+    // every request, and is never dropped.
+    void silentUnitBacksOff()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        line.add(1);
+        const int silent = line.add(2);
+        line.add(3);
+        Polling polling(rig, {1, 2, 3}, 10);
+        polling.cycle.start();
+        rig.clock.advance(2000);
+        line.mute(silent, true);
+        const int roundsBefore = polling.cycle.rounds();
+        const int askedBefore = polling.polledAt(2);
+        rig.clock.advance(60000);
+        const int rounds = polling.cycle.rounds() - roundsBefore;
+        const int asked = polling.polledAt(2) - askedBefore;
+        QVERIFY2(asked <= rounds / 10 + 4, qPrintable(QString("%1 in %2").arg(asked).arg(rounds)));
+        QVERIFY(asked >= rounds / 10);
+        const int reported =
+            int(std::count_if(polling.ends.begin(), polling.ends.end(), [](auto &e) {
+                return e.first == 2 && e.second.result == LinkOutcome::TimedOut;
+            }));
+        QCOMPARE(rig.session.roster().find(2)->health.timeouts, reported);
+        QCOMPARE(rig.session.roster().find(2)->state(), LineUnit::State::Silent);
+        QCOMPARE(polling.cycle.units(), QList<int>({1, 2, 3}));
+        checkRules(rig);
+    }
+
+    // A new serial at one address is that address's new unit: its history starts anew and it is
+    // said; the unit at another address is untouched.
+    void swapAtOneAddress()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        const int seven = line.add(7);
+        line.add(12);
+        QStringList swaps;
+        QObject::connect(&rig.session, &LinkSession::identified,
+                         [&](int address, const UnitIdentity &unit, const UnitIdentity &before) {
+                             if (unit.isOtherUnit(before))
+                                 swaps << QString("%1: %2").arg(address).arg(unit.serial);
+                         });
+        Polling polling(rig, {7, 12}, 100);
+        polling.cycle.start();
+        rig.clock.advance(3000);
+        DeviceSettings swapped;
+        swapped.address = 7;
+        swapped.deviceType = 2;
+        swapped.serialNumber[2] = 0xbeef;
+        line.replace(seven, swapped);
+        rig.session.submit(rig.request(DeviceInfo::request(7)));
+        rig.clock.advance(1000);
+        QCOMPARE(swaps, QStringList{"7: 12345678beef"});
+        const LineRoster &roster = rig.session.roster();
+        QVERIFY(roster.find(7)->health.replies < roster.find(12)->health.replies / 2);
+        QCOMPARE(roster.find(7)->reading->serial, QString("12345678beef"));
+        QVERIFY(roster.find(7)->reading->fahrenheit);
+        QCOMPARE(roster.serialAt(12), QString("123456789a0c"));
+        checkRules(rig);
+    }
+
+    // Two units at one address garble every answer there: flagged, never read as a reading.
+    void twoUnitsAtOneAddress()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        line.add(5);
+        DeviceSettings twin;
+        twin.address = 5;
+        twin.serialNumber[2] = 0x0001;
+        twin.temperature = -5;
+        line.add(twin);
+        line.add(6);
+        Polling polling(rig, {5, 6}, 100);
+        polling.cycle.start();
+        rig.clock.advance(3000);
+        const LineRoster &roster = rig.session.roster();
+        QCOMPARE(roster.find(5)->state(), LineUnit::State::Conflict);
+        QVERIFY(!roster.find(5)->reading);
+        QVERIFY(!roster.find(5)->identity.known);
+        QCOMPARE(polling.answeredBy(5), 0);
+        QVERIFY(roster.find(6)->reading.has_value());
+        checkRules(rig);
+    }
+
+    // The scan waits only for an answer to begin: every unit is found, a reply that began too
+    // late is put down to the address it came from ("cut off"), and only overlapping replies
+    // from the slave asked count as a collision. A second scan merges.
+    void scanTellsCollisionFromCutOff()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        line.add(3);
+        line.add(30, 1, 40); // begins 40 ms after the request: past the scan's wait
+        line.add(40);
+        DeviceSettings twin;
+        twin.address = 40;
+        twin.serialNumber[2] = 0x0002;
+        line.add(twin);
+        line.add(47, 2);
+        LineScan scan(&rig.session);
+        QList<int> found, cutOff, collided;
+        QObject::connect(&scan, &LineScan::answered,
+                         [&](int address, const LinkOutcome &) { found << address; });
+        QObject::connect(&scan, &LineScan::cutOff, [&](int address) { cutOff << address; });
+        QObject::connect(&scan, &LineScan::collision,
+                         [&](int address, const LinkOutcome &) { collided << address; });
+        QList<int> addresses;
+        for (int a = 1; a <= 50; ++a)
+            addresses << a;
+        scan.start(addresses);
+        rig.clock.advance(60000);
+        QCOMPARE(found, QList<int>({3, 47}));
+        QCOMPARE(cutOff, QList<int>{30});
+        QCOMPARE(collided, QList<int>{40});
+        const int size = rig.session.roster().size();
+        scan.start(addresses, 100); // a longer wait finds the slow one too, merged
+        rig.clock.advance(60000);
+        QCOMPARE(found, QList<int>({3, 47, 3, 30, 47}));
+        QCOMPARE(rig.session.roster().size(), size + 1);
+        checkRules(rig);
+    }
+
+    // Before the address write, which every unit takes: slave 0 is asked, and the roster says
+    // who else has answered on the line.
+    void guardBeforeTheBroadcastWrite_data()
+    {
+        QTest::addColumn<QList<int>>("units");
+        QTest::addColumn<QList<int>>("known"); // polled first, so that the roster knows them
+        QTest::addColumn<bool>("several");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("one unit") << QList<int>{7} << QList<int>{7} << false
+                                  << "7 (serial 123456789a07)";
+        QTest::newRow("two known") << QList<int>{7} << QList<int>{7, 9} << true
+                                   << "7 (serial 123456789a07), 9 (serial 123456789a09)";
+        QTest::newRow("three answer at once") << QList<int>{7, 8, 9} << QList<int>{} << true << "";
+    }
+
+    void guardBeforeTheBroadcastWrite()
+    {
+        QFETCH(QList<int>, units);
+        QFETCH(QList<int>, known);
+        QFETCH(bool, several);
+        QFETCH(QString, names);
+        Rig rig;
+        FakeLine line(rig);
+        for (int address : units)
+            line.add(address);
+        if (known.contains(9) && !units.contains(9)) { // a unit that answered, then left the line
+            const int gone = line.add(9);
+            rig.session.submit(rig.request(DeviceInfo::request(9)));
+            rig.clock.advance(500);
+            line.mute(gone, true);
+        }
+        for (int address : known)
+            rig.session.submit(rig.request(DeviceInfo::request(quint8(address))));
+        rig.clock.advance(1000);
+        std::optional<BroadcastCheck> check;
+        checkBroadcastWrite(&rig.session, 0, [&](const BroadcastCheck &c) { check = c; });
+        rig.clock.advance(1000);
+        QVERIFY(check.has_value());
+        QCOMPARE(check->several(), several);
+        QCOMPARE(check->names(), names);
+        QCOMPARE(check->garbled, units.size() > 1);
+        checkRules(rig);
+    }
+
+    // The rate search, for both programs: the field's address at every rate, then slave 0.
+    void rateSearchFindsTheUnit()
+    {
+        Rig rig;
+        FakeLine line(rig);
+        DeviceSettings unit;
+        unit.address = 5;
+        unit.baudCode = 5; // 19200
+        line.add(unit);
+        QStringList asked;
+        RateSearch search(&rig.session, [&](int rate) {
+            rig.probe.givenUp();
+            rig.session.setBaudRate(rate);
+            return true;
+        });
+        QObject::connect(&search, &RateSearch::asking, [&](int rate, int slave, int) {
+            asked << QString("%1@%2").arg(slave).arg(rate);
+        });
+        QObject::connect(&search, &RateSearch::candidateDone, &search, &RateSearch::advance);
+        std::optional<LinkOutcome> last;
+        QObject::connect(&search, &RateSearch::finished, [&](const LinkOutcome &o) { last = o; });
+        search.start({{{12}, {0}}, {115200, 19200, 9600}, 0});
+        rig.clock.advance(10000);
+        QCOMPARE(asked, QStringList({"12@115200", "12@19200", "12@9600", "0@115200", "0@19200"}));
+        QVERIFY(last && last->answered());
+        QCOMPARE(last->unit.address, 5);
+        QCOMPARE(rig.session.baudRate(), 19200);
+        checkRules(rig);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLine)
+#include "tst_line.moc"
