@@ -6,7 +6,7 @@
 void CommissionJob::begin()
 {
     find(
-        {Modbus::BroadcastAddress}, [this](const Outcome &, int) { found(); },
+        {Modbus::BroadcastAddress}, [this](const Outcome &outcome, int) { found(outcome); },
         [this](Result result, const QString &error, int tries) { end(result, error, tries); });
 }
 
@@ -15,13 +15,15 @@ void CommissionJob::fail(Result result, const QString &error)
     end(result, error + whereNow(), 0);
 }
 
-void CommissionJob::found()
+void CommissionJob::found(const Outcome &outcome)
 {
-    identify(record, exchange->unit());
+    identify(record, outcome.unit);
     record.previousAddress = record.address;
     record.previousBaudRate = record.baudRate;
-    exchange->send(Requests::writeAddress(options.newAddress),
-                   [this](const Outcome &outcome) { addressWritten(outcome); });
+    guardBroadcastWrite(options.newAddress, [this] {
+        exchange->send(Requests::writeAddress(options.newAddress),
+                       [this](const Outcome &outcome) { addressWritten(outcome); });
+    });
 }
 
 // The address first, at slave 0 as set-address sends it; then the rate, to the new address.

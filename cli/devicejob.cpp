@@ -18,12 +18,14 @@ void DeviceJob::fail(Result result, const QString &error)
 
 void DeviceJob::found(const Outcome &outcome)
 {
-    identify(record, exchange->unit());
+    identify(record, outcome.unit);
     switch (options.command) {
     case Command::SetAddress:
         record.previousAddress = record.address;
-        exchange->send(Requests::writeAddress(options.newValue),
-                       [this](const Outcome &outcome) { written(outcome); });
+        guardBroadcastWrite(options.newValue, [this] {
+            exchange->send(Requests::writeAddress(options.newValue),
+                           [this](const Outcome &outcome) { written(outcome); });
+        });
         break;
     case Command::SetBaud:
         record.previousBaudRate = record.baudRate;

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-// How one request of tervin-cli ended, after all its tries.
+// How one request of tervin-cli ended, after all its tries, in the terms of its records.
 struct Outcome
 {
     Result result = Result::Ok;
@@ -20,6 +20,7 @@ struct Outcome
     QString problem;   // what came instead of the answer: "a garbled reply (bad CRC)"
     QString detail;    // an exception's meaning, or why the port failed
     QByteArray reply;  // the answer, an exception among them
+    UnitIdentity unit; // the unit that answered, as the line's roster knows it
     // A write the device echoed: how the read-back where it now listens went.
     std::optional<Verification> verification;
 
@@ -27,11 +28,11 @@ struct Outcome
     bool echoed() const { return verification.has_value(); }
 };
 
-// One port's requests for tervin-cli, through its link session: each request ends in one
-// outcome, after as many tries as --retries allows (a resend after no answer or a garbled
-// reply). A write the device echoes ends only once the device has been read back where it now
-// listens, that read-back resent as well. Every frame goes to the --log file and, with
-// --verbose, to standard error; late, garbled and other-slave frames are reported as they come.
+// One port's link session for tervin-cli: each request goes out with the resends --retries allows
+// and the wait --timeout sets, and ends in one outcome; a write the device echoes ends once the
+// session has read the device back where it now listens. Every frame goes to the --log file and,
+// with --verbose, to standard error; late, garbled and other-slave frames are reported as they
+// come, and named again in the outcome of the request they came in.
 class Exchange : public QObject
 {
     Q_OBJECT
@@ -46,56 +47,35 @@ public:
     void setBaudRate(int baudRate);
     int baudRate() const { return session->baudRate(); }
     void close();
-    // The unit that answered the last device-information read.
-    const UnitIdentity &unit() const { return session->unit(); }
-    qint64 nowMs() const { return clock->nowMs(); }
+    LinkSession *link() const { return session; }
+    qint64 nowMs() const { return session->nowMs(); }
     std::unique_ptr<LinkTimer> makeTimer(std::function<void()> callback);
 
-    // Sends the request; `then` runs once, with how it ended. One request at a time.
+    // Sends the request; `then` runs once, with how it ended.
     void send(const QByteArray &request, Then then);
     // The same, where garbled replies are expected (every unit of a line answering slave 0):
     // they are reported only with --verbose.
     void sendExpectingCollisions(const QByteArray &request, Then then);
+    // The outcome of a request sent on the session by another (the poll cycle, the search).
+    Outcome outcomeOf(const LinkOutcome &ended) const;
+    // The wait for an answer to begin that --timeout sets, from the write (0: the session's).
+    int fixedTimeoutMs() const;
+    void expectCollisions(bool on) { collisionsExpected = on; }
 
 signals:
-    // The port went away, or failed, while no request was out.
+    // The port went away, or failed.
     void lost(const QString &error);
 
 private:
-    struct Pending
-    {
-        QByteArray request; // what a resend sends
-        Then then;
-        int tries = 0;
-        std::optional<SettingChange> change; // the read-back after this write is on
-        bool collisionsExpected = false;
-    };
-
-    void written(const LinkSession::Request &request);
-    void answered(const LinkSession::Request &request, const QByteArray &reply);
-    void timedOut(const LinkSession::Request &request, int timeoutMs);
-    void garbled(const LinkSession::Request &request);
-    void dropped(const QByteArray &bytes, LinkSession::DropReason reason);
-    void late(const QByteArray &frame);
-    void portLost(const QString &error);
-    void followingChange(const SettingChange &change);
-    void changeChecked(const Verification &result);
-
-    void resendOr(Result result, int timeoutMs = 0);
-    void readBackAnswered(const QByteArray &reply);
-    void end(Result result, int timeoutMs = 0);
-    void endVerification(const Verification &result);
-    void submit();
-    void applyTimeout();
+    void written();
     void trouble(const QString &what, const QByteArray &bytes);
     void logFrame(bool received, const QByteArray &frame, const QString &note = QString());
+    void applyTimeout();
 
     CliOptions options;
     PortOutput output;
-    LinkClock *clock;
     LinkSession *session;
-    std::optional<Pending> pending;
-    Outcome outcome;             // of the request on the line, as far as it has come
+    QString problem;             // what came instead of an answer during the try on the line
     bool otherSlaveSeen = false; // during the try on the line
-    UnitIdentity unitBeforeChange;
+    bool collisionsExpected = false;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/linescan.h"
+#include "link/linkfollower.h"
+#include "link/pollcycle.h"
 #include "portjob.h"
 
 #include <QMap>
@@ -25,32 +28,31 @@ private:
     DeviceRecord record;
 };
 
-// read: the readings of one unit, or of several (--address A,B,...) in turn, a round of them
-// every period; a record for each unit in each round, carrying its address.
+// read: the readings of one unit, or of several (--address A,B,...), polled round after round
+// every period by the line's poll cycle; a record for each unit each time it is asked, carrying
+// its address. With --count 0 it runs until interrupted, and follows a pulled adapter back.
 class ReadJob : public PortJob
 {
 public:
-    using PortJob::PortJob;
+    ReadJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+            LinkPort *port, LinkClock *clock, QObject *parent);
 
 private:
     void begin() override;
     void fail(Result result, const QString &error) override;
-    void tick();
-    void round();
-    void next();
-    void identifyUnit(int index);
-    void poll(int index);
-    void polled(int index, const QByteArray &request, const Outcome &outcome);
-    void reading(int index, Result result, const QString &error, int tries,
+    void found(const Outcome &outcome);
+    void polled(int address, const LinkOutcome &outcome);
+    void roundEnded(int round);
+    void portGone(const QString &error);
+    void portBack();
+    void reading(int address, Result result, const QString &error, int tries,
                  const Reading &values = Reading());
     void end();
 
+    PollCycle *cycle;
+    LinkFollower *follower = nullptr;
     QList<int> slaves; // as asked: 0 for whichever unit is on the line
-    QVector<std::optional<UnitIdentity>> units;
-    std::unique_ptr<LinkTimer> period;
-    int current = -1;  // the unit asked in this round; -1 between rounds
-    bool owed = false; // the period passed during a round: the next starts when it ends
-    int rounds = 0;
+    bool away = false; // the adapter is gone; it is waited for
     Result worst = Result::Ok;
 };
 
@@ -65,7 +67,7 @@ public:
 private:
     void begin() override;
     void fail(Result result, const QString &error) override;
-    void found();
+    void found(const Outcome &outcome);
     void addressWritten(const Outcome &outcome);
     void rateWritten(const Outcome &outcome);
     void takeReading();
@@ -86,23 +88,27 @@ private:
 class LineScanJob : public PortJob
 {
 public:
-    using PortJob::PortJob;
+    LineScanJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+                LinkPort *port, LinkClock *clock, QObject *parent);
 
 private:
     void begin() override;
     void fail(Result result, const QString &error) override;
     void probe(int rateIndex);
     void scanRate(int index);
-    void ask();
-    void answered(const Outcome &outcome);
+    void answered(int address, const LinkOutcome &outcome);
+    void collided(int address, const LinkOutcome &outcome);
+    void rateScanned(bool cancelled);
+    void note(Result result);
     void summary(Result result, const QString &error);
 
+    LineScan *scan;
     qint64 startMs = 0;
     QList<int> lineRates; // where units answer
     int rateIndex = 0;
-    int addressIndex = 0;
     int units = 0;
     QList<int> garbled;
+    QList<int> cutOff;
     QMap<QString, QList<int>> addressesOf; // serial number: the addresses it answered at
     Result worst = Result::Ok;
 };

@@ -4,6 +4,21 @@
 #include "requests.h"
 #include "values.h"
 
+LineScanJob::LineScanJob(const CliOptions &options, const QString &portName,
+                         const PortOutput &output, LinkPort *port, LinkClock *clock,
+                         QObject *parent)
+    : PortJob(options, portName, output, port, clock, parent),
+      scan(new LineScan(exchange->link(), this))
+{
+    connect(scan, &LineScan::answered, this, &LineScanJob::answered);
+    connect(scan, &LineScan::collision, this, &LineScanJob::collided);
+    connect(scan, &LineScan::cutOff, this, [this](int address) {
+        if (!cutOff.contains(address))
+            cutOff << address;
+    });
+    connect(scan, &LineScan::finished, this, &LineScanJob::rateScanned);
+}
+
 void LineScanJob::begin()
 {
     startMs = exchange->nowMs();
@@ -17,6 +32,7 @@ void LineScanJob::begin()
 
 void LineScanJob::fail(Result result, const QString &error)
 {
+    scan->cancel();
     summary(result, error);
 }
 
@@ -46,53 +62,68 @@ void LineScanJob::probe(int index)
 void LineScanJob::scanRate(int index)
 {
     rateIndex = index;
-    addressIndex = 0;
     if (exchange->baudRate() != lineRates.at(index))
         exchange->setBaudRate(lineRates.at(index));
-    ask();
+    scan->start(options.addresses, exchange->fixedTimeoutMs(), options.retries);
 }
 
-void LineScanJob::ask()
+// A record for each address that answered, a refusal included.
+void LineScanJob::answered(int address, const LinkOutcome &ended)
 {
-    exchange->send(Requests::deviceInfo(options.addresses.at(addressIndex)),
-                   [this](const Outcome &outcome) { answered(outcome); });
+    const Outcome outcome = exchange->outcomeOf(ended);
+    DeviceRecord record;
+    const QString error = failureText(outcome, QString(), QString());
+    stamp(record, outcome.result, error, outcome.tries);
+    if (outcome.ok()) {
+        identify(record, outcome.unit);
+        ++units;
+        addressesOf[record.serial] << address;
+    }
+    record.address = address; // where it answered, whatever it reports
+    record.baudRate = exchange->baudRate();
+    note(outcome.result);
+    print(Records::device(options.format, record), outcome.result, error);
 }
 
-// A unit's record for each address that answered, failures included: two units at one address
-// garble their replies, and a unit at two addresses answers at both; neither is merged.
-void LineScanJob::answered(const Outcome &outcome)
+// Garbled answers at an address that look like several replies at once: never merged, never
+// read as a unit.
+void LineScanJob::collided(int address, const LinkOutcome &ended)
 {
-    const int address = options.addresses.at(addressIndex);
-    if (outcome.result == Result::PortError) {
-        summary(outcome.result, outcome.detail);
+    const Outcome outcome = exchange->outcomeOf(ended);
+    DeviceRecord record;
+    const QString error =
+        Cli::tr("garbled answers at address %1: two units at one address?").arg(address);
+    stamp(record, Result::Garbled, error, outcome.tries);
+    record.address = address;
+    record.baudRate = exchange->baudRate();
+    garbled << address;
+    note(Result::Garbled);
+    print(Records::device(options.format, record), Result::Garbled, error);
+}
+
+void LineScanJob::note(Result result)
+{
+    if (exitCodeOf(result) > exitCodeOf(worst))
+        worst = result;
+}
+
+void LineScanJob::rateScanned(bool cancelled)
+{
+    if (cancelled)
+        return;
+    if (rateIndex + 1 < lineRates.size()) {
+        scanRate(rateIndex + 1);
         return;
     }
-    if (outcome.result != Result::NoAnswer) {
-        DeviceRecord record;
-        const QString error =
-            failureText(outcome, Cli::tr("no answer at address %1 within %2 ms").arg(address),
-                        Cli::tr("no readable answer at address %1").arg(address));
-        stamp(record, outcome.result, error, outcome.tries);
-        if (outcome.ok()) {
-            identify(record, exchange->unit());
-            ++units;
-            addressesOf[record.serial] << address;
-        }
-        record.address = address; // where it answered, whatever it reports
-        record.baudRate = exchange->baudRate();
-        if (outcome.result == Result::Garbled)
-            garbled << address;
-        if (exitCodeOf(outcome.result) > exitCodeOf(worst))
-            worst = outcome.result;
-        print(Records::device(options.format, record), outcome.result, error);
-    }
-    if (++addressIndex < options.addresses.size())
-        ask();
-    else if (rateIndex + 1 < lineRates.size())
-        scanRate(rateIndex + 1);
-    else if (!garbled.isEmpty())
-        summary(Result::Garbled, Cli::tr("garbled replies at %1 (two units at one address?)")
-                                     .arg(Values::addressListText(garbled)));
+    QStringList problems;
+    if (!garbled.isEmpty())
+        problems << Cli::tr("garbled replies at %1 (two units at one address?)")
+                        .arg(Values::addressListText(garbled));
+    if (!cutOff.isEmpty())
+        problems << Cli::tr("answers cut off at %1: raise the timeout (--timeout)")
+                        .arg(Values::addressListText(cutOff));
+    if (!problems.isEmpty())
+        summary(Result::Garbled, problems.join(QStringLiteral("; ")));
     else if (units == 0)
         summary(Result::NoAnswer,
                 Cli::tr("no unit answered at %1").arg(Values::addressListText(options.addresses)));
@@ -112,6 +143,7 @@ void LineScanJob::summary(Result result, const QString &error)
     record.asked = options.addresses;
     record.units = units;
     record.garbled = garbled;
+    record.cutOff = cutOff;
     record.durationMs = exchange->nowMs() - startMs;
     print(Records::scanSummary(options.format, record), result, error);
     finish(exitCodeOf(result) > exitCodeOf(worst) ? result : worst);

@@ -187,14 +187,16 @@ QString operandProblem(CliOptions &o, QStringList operands)
     const QString command = commandName(o.command);
     if (operands.isEmpty())
         return Cli::tr("%1: no port given").arg(command);
-    if (o.command == Command::Scan) {
+    // scan and read work on every port named, one job each; the others on one port.
+    const bool severalPorts = o.command == Command::Scan || o.command == Command::Read;
+    if (severalPorts) {
         o.ports = operands;
     } else {
         o.ports = QStringList{operands.takeFirst()};
     }
     if (o.ports.contains(QString()))
         return Cli::tr("%1: a port name is empty").arg(command);
-    if (o.command == Command::Scan)
+    if (severalPorts)
         return QString();
     const bool writes = o.command == Command::SetAddress || o.command == Command::SetBaud;
     if (writes && operands.isEmpty())

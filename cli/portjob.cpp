@@ -1,8 +1,11 @@
 #include "portjob.h"
 
 #include "jobs.h"
+#include "link/broadcastcheck.h"
 #include "protocol/protocol.h"
 #include "requests.h"
+
+#include <algorithm>
 
 PortJob *PortJob::create(const CliOptions &options, const QString &portName,
                          const PortOutput &output, LinkPort *port, LinkClock *clock,
@@ -28,12 +31,22 @@ PortJob *PortJob::create(const CliOptions &options, const QString &portName,
 PortJob::PortJob(const CliOptions &options, const QString &portName, const PortOutput &output,
                  LinkPort *port, LinkClock *clock, QObject *parent)
     : QObject(parent), options(options), portName(portName), output(output),
-      exchange(new Exchange(options, output, port, clock, this))
+      exchange(new Exchange(options, output, port, clock, this)),
+      search(new RateSearch(
+          exchange->link(),
+          [this](int rate) {
+              if (exchange->baudRate() != rate)
+                  exchange->setBaudRate(rate);
+              return true;
+          },
+          this))
 {
     connect(exchange, &Exchange::lost, this, [this](const QString &error) {
         if (!done)
             fail(Result::PortError, error);
     });
+    connect(search, &RateSearch::candidateDone, search, &RateSearch::advance);
+    connect(search, &RateSearch::finished, this, &PortJob::searched);
 }
 
 void PortJob::start()
@@ -52,64 +65,71 @@ QList<int> PortJob::rates() const
     return QList<int>(std::begin(Modbus::SearchOrder), std::end(Modbus::SearchOrder));
 }
 
-void PortJob::find(const QList<int> &slaves, Found found, Missed missed)
+void PortJob::find(const QList<int> &slaves, Found whenFound, Missed whenMissed)
 {
-    search = Search();
-    search.slaves = slaves;
-    search.found = std::move(found);
-    search.missed = std::move(missed);
-    askNext();
+    searchSlaves = slaves;
+    found = std::move(whenFound);
+    missed = std::move(whenMissed);
+    search->start({{slaves}, rates(), options.retries});
 }
 
-void PortJob::askNext()
+// A unit answered, refused, or none did: a refusal ends the search as a lost port does.
+void PortJob::searched(const LinkOutcome &last)
 {
-    exchange->send(Requests::deviceInfo(search.slaves.at(search.slaveIndex)),
-                   [this](const Outcome &outcome) { searched(outcome); });
-}
-
-void PortJob::searched(const Outcome &outcome)
-{
-    const int slave = search.slaves.at(search.slaveIndex);
+    const Outcome outcome = exchange->outcomeOf(last);
     if (outcome.ok()) {
-        search.found(outcome, slave);
+        found(outcome, search->slave());
         return;
     }
     if (outcome.result == Result::Exception || outcome.result == Result::PortError) {
-        search.missed(outcome.result, failureText(outcome, QString(), QString()), outcome.tries);
+        missed(outcome.result, failureText(outcome, QString(), QString()), outcome.tries);
         return;
     }
-    if (search.heardRate == 0 && !outcome.problem.isEmpty()) {
-        search.heard = outcome;
-        search.heardRate = exchange->baudRate();
-    }
-    if (++search.slaveIndex == search.slaves.size()) {
-        search.slaveIndex = 0;
-        if (++search.rateIndex == rates().size()) {
-            const bool heard = search.heardRate != 0;
-            const bool one = rates().size() == 1 && search.slaves.size() == 1;
-            const Result result = one     ? outcome.result
-                                  : heard ? search.heard.result
-                                          : Result::NoAnswer;
-            search.missed(result, missedText(outcome), outcome.tries);
-            return;
+    const bool one = rates().size() == 1 && searchSlaves.size() == 1;
+    Result result = outcome.result;
+    if (!one) {
+        result = Result::NoAnswer;
+        if (!search->heard().isEmpty()) {
+            const HeardInstead::Kind first = search->heard().first().kind;
+            result = first == HeardInstead::Garbled      ? Result::Garbled
+                     : first == HeardInstead::OtherSlave ? Result::OtherSlave
+                                                         : Result::NoAnswer;
         }
-        exchange->setBaudRate(rates().at(search.rateIndex));
     }
-    askNext();
+    missed(result, missedText(outcome), outcome.tries);
+}
+
+QString PortJob::heardText(const HeardInstead &heard)
+{
+    switch (heard.kind) {
+    case HeardInstead::Late:
+        return Cli::tr("a late reply");
+    case HeardInstead::OtherSlave:
+        return Cli::tr("a reply from slave %1").arg(heard.slave);
+    case HeardInstead::Garbled:
+        break;
+    }
+    const char *reasons[] = {QT_TRANSLATE_NOOP("Cli", "incomplete"),
+                             QT_TRANSLATE_NOOP("Cli", "bad CRC"),
+                             QT_TRANSLATE_NOOP("Cli", "extra bytes")};
+    const int reason = std::min(int(heard.reason), 2);
+    return Cli::tr("a garbled reply (%1)").arg(Cli::tr(reasons[reason]));
 }
 
 // Why no unit was found, naming the first thing heard instead of an answer.
 QString PortJob::missedText(const Outcome &last) const
 {
     const int rate = rates().last();
-    if (rates().size() == 1 && search.slaves.size() == 1)
+    if (rates().size() == 1 && searchSlaves.size() == 1)
         return failureText(last, Cli::tr("no answer at %1 bit/s within %2 ms").arg(rate),
                            Cli::tr("no readable answer at %1 bit/s").arg(rate));
     QString text = rates().size() == 1 ? Cli::tr("no answer at %1 bit/s").arg(rate)
                                        : Cli::tr("no answer at any rate");
-    if (search.heardRate != 0)
+    if (!search->heard().isEmpty()) {
+        const HeardInstead &first = search->heard().first();
         text += QStringLiteral(" (%1)").arg(
-            Cli::tr("at %1 bit/s, %2").arg(search.heardRate).arg(search.heard.problem));
+            Cli::tr("at %1 bit/s, %2").arg(first.baudRate).arg(heardText(first)));
+    }
     return text;
 }
 
@@ -137,6 +157,28 @@ QString PortJob::failureText(const Outcome &outcome, const QString &silent,
         break;
     }
     return outcome.problem.isEmpty() ? text : text + QStringLiteral(" (%1)").arg(outcome.problem);
+}
+
+void PortJob::guardBroadcastWrite(int newAddress, std::function<void()> write)
+{
+    checkBroadcastWrite(exchange->link(), options.retries,
+                        [this, newAddress, write = std::move(write)](const BroadcastCheck &check) {
+                            if (!check.several()) {
+                                write();
+                                return;
+                            }
+                            const QString error =
+                                check.addresses.size() > 1
+                                    ? Cli::tr("%n units answer on this line, every one of them "
+                                              "would take address %1: %2; nothing written",
+                                              nullptr, int(check.addresses.size()))
+                                          .arg(newAddress)
+                                          .arg(check.names())
+                                    : Cli::tr("several units answer on this line at once, every "
+                                              "one of them would take address %1; nothing written")
+                                          .arg(newAddress);
+                            fail(Result::SeveralUnits, error);
+                        });
 }
 
 void PortJob::stamp(RecordHead &record, Result result, const QString &error, int tries) const
@@ -178,6 +220,7 @@ void PortJob::finish(Result worst)
     if (done)
         return;
     done = true;
+    search->stop();
     code = exitCodeOf(worst);
     exchange->close();
     output.done();

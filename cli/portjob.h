@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange.h"
+#include "link/ratesearch.h"
 #include "options.h"
 #include "output.h"
 #include "records.h"
@@ -47,6 +48,11 @@ protected:
     // six in the window's order, until one answers. A device that refuses ends the search.
     void find(const QList<int> &slaves, Found found, Missed missed);
 
+    // The address write goes to slave 0, and every unit of the line takes it: it is written only
+    // when one unit answers there and no other is known on the line; otherwise the job ends,
+    // naming them, and nothing is written.
+    void guardBroadcastWrite(int newAddress, std::function<void()> write);
+
     // A record made now, of this command on this port, and how it went.
     void stamp(RecordHead &record, Result result, const QString &error, int tries) const;
     // The unit's identity in a record, where it answers now.
@@ -68,20 +74,14 @@ protected:
     Exchange *exchange;
 
 private:
-    void askNext();
-    void searched(const Outcome &outcome);
-    QString missedText(const Outcome &outcome) const;
+    void searched(const LinkOutcome &last);
+    QString missedText(const Outcome &last) const;
+    static QString heardText(const HeardInstead &heard);
 
-    struct Search
-    {
-        QList<int> slaves;
-        int rateIndex = 0;
-        int slaveIndex = 0;
-        Found found;
-        Missed missed;
-        Outcome heard; // the first reply that was not silence, but no answer either
-        int heardRate = 0;
-    } search;
+    RateSearch *search;
+    QList<int> searchSlaves;
+    Found found;
+    Missed missed;
     bool done = false;
     int code = Success;
 };

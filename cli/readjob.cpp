@@ -1,129 +1,132 @@
-// read: the readings of one unit, or of several in turn.
+// read: the readings of one unit, or of several, round after round.
 #include "jobs.h"
 #include "requests.h"
+
+#include <limits>
+
+namespace {
+// An unattended reader waits for its adapter for as long as it runs.
+constexpr int WaitForeverMs = std::numeric_limits<int>::max();
+} // namespace
+
+ReadJob::ReadJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+                 LinkPort *port, LinkClock *clock, QObject *parent)
+    : PortJob(options, portName, output, port, clock, parent),
+      cycle(new PollCycle(exchange->link(), this))
+{
+    cycle->setPeriodMs(options.periodMs);
+    cycle->setReadings(Requests::selectorOf(options.what), options.hundredths);
+    cycle->setRetries(options.retries);
+    connect(cycle, &PollCycle::polled, this, &ReadJob::polled);
+    connect(cycle, &PollCycle::roundEnded, this, &ReadJob::roundEnded);
+    if (options.count == 0) {
+        follower = new LinkFollower(exchange->link(), this);
+        follower->setReconnectLimit(WaitForeverMs);
+        connect(follower, &LinkFollower::back, this, &ReadJob::portBack);
+    }
+}
 
 void ReadJob::begin()
 {
     slaves = options.addresses.isEmpty() ? QList<int>{options.address} : options.addresses;
-    units = QVector<std::optional<UnitIdentity>>(slaves.size());
     find(
-        slaves,
-        [this](const Outcome &, int slave) {
-            units[slaves.indexOf(slave)] = exchange->unit();
-            period = exchange->makeTimer([this] { tick(); });
-            period->start(options.periodMs);
-            round();
-        },
+        slaves, [this](const Outcome &outcome, int) { found(outcome); },
         [this](Result result, const QString &error, int tries) {
-            for (int index = 0; index < slaves.size(); ++index)
-                reading(index, result, error, tries);
+            for (int slave : slaves)
+                reading(slave, result, error, tries);
             end();
         });
 }
 
-// The port failed: the last record of each unit.
+// The rate is found: polling starts. Whichever unit answered slave 0 is polled at its address.
+void ReadJob::found(const Outcome &outcome)
+{
+    if (slaves == QList<int>{0})
+        slaves = {outcome.unit.address};
+    cycle->setUnits(slaves);
+    cycle->start();
+}
+
+// The port failed: the last record of each unit; with --count 0 the adapter is waited for.
 void ReadJob::fail(Result result, const QString &error)
 {
-    for (int index = 0; index < slaves.size(); ++index)
-        reading(index, result, error, 0);
+    if (follower && cycle->rounds() > 0 && result == Result::PortError) {
+        portGone(error);
+        return;
+    }
+    for (int slave : slaves)
+        reading(slave, result, error, 0);
     end();
+}
+
+void ReadJob::portGone(const QString &error)
+{
+    if (away)
+        return;
+    away = true;
+    cycle->stop();
+    for (int slave : slaves)
+        reading(slave, Result::PortError, error, 0);
+    output.message(Cli::tr("waiting for the adapter to come back"));
+    follower->startWaiting(portName, exchange->baudRate());
+}
+
+void ReadJob::portBack()
+{
+    away = false;
+    follower->resumePolls();
+    output.message(Cli::tr("the adapter is back"));
+    cycle->start();
 }
 
 void ReadJob::end()
 {
-    if (period)
-        period->stop();
+    cycle->stop();
+    if (follower)
+        follower->stopWaiting();
     finish(worst);
 }
 
-// A round still on the line when the next is due delays it.
-void ReadJob::tick()
+void ReadJob::polled(int address, const LinkOutcome &ended)
 {
-    period->start(options.periodMs);
-    if (current >= 0)
-        owed = true;
-    else
-        round();
-}
-
-void ReadJob::round()
-{
-    current = -1;
-    next();
-}
-
-void ReadJob::next()
-{
-    if (++current == slaves.size()) {
-        current = -1;
-        if (options.count != 0 && ++rounds >= options.count)
-            end();
-        else if (std::exchange(owed, false))
-            round();
-        return;
-    }
-    if (units[current])
-        poll(current);
-    else
-        identifyUnit(current);
-}
-
-// A unit not heard yet is asked for its device information first: its readings' block and unit
-// follow from its type.
-void ReadJob::identifyUnit(int index)
-{
-    exchange->send(Requests::deviceInfo(slaves[index]), [this, index](const Outcome &outcome) {
-        if (outcome.ok()) {
-            units[index] = exchange->unit();
-            poll(index);
-            return;
-        }
-        polled(index, QByteArray(), outcome);
-    });
-}
-
-void ReadJob::poll(int index)
-{
-    const QByteArray request = Requests::readings(units[index]->address, units[index]->deviceType,
-                                                  options.what, options.hundredths);
-    exchange->send(request, [this, index, request](const Outcome &outcome) {
-        polled(index, request, outcome);
-    });
-}
-
-void ReadJob::polled(int index, const QByteArray &request, const Outcome &outcome)
-{
+    const Outcome outcome = exchange->outcomeOf(ended);
     if (outcome.ok())
-        reading(index, Result::Ok, QString(), outcome.tries,
-                Requests::readingOf(outcome.reply, request, units[index]->deviceType));
+        reading(address, Result::Ok, QString(), outcome.tries, ended.decoded.reading);
+    else if (outcome.result == Result::PortError && follower)
+        portGone(outcome.detail);
     else
         reading(
-            index, outcome.result,
+            address, outcome.result,
             failureText(outcome, Cli::tr("no answer within %1 ms"), Cli::tr("no readable answer")),
             outcome.tries);
-    if (outcome.result == Result::PortError)
+    if (outcome.result == Result::PortError && !follower)
         end();
-    else
-        next();
 }
 
-void ReadJob::reading(int index, Result result, const QString &error, int tries,
+void ReadJob::roundEnded(int round)
+{
+    if (options.count != 0 && round >= options.count)
+        end();
+}
+
+void ReadJob::reading(int address, Result result, const QString &error, int tries,
                       const Reading &values)
 {
     ReadingRecord r;
     stamp(r, result, error, tries);
-    if (units[index]) {
-        identify(r, *units[index]);
+    const LineUnit *unit = exchange->link()->roster().find(address);
+    if (unit && unit->identity.known) {
+        identify(r, unit->identity);
     } else {
-        r.address = slaves[index];
-        r.baudRate = period ? exchange->baudRate() : options.baudRate;
+        r.address = address;
+        r.baudRate = cycle->rounds() > 0 ? exchange->baudRate() : options.baudRate;
     }
     r.reading = values;
     const QString line = Records::reading(options.format, r);
     if (!line.isEmpty())
         output.record(line);
     if (result != Result::Ok)
-        output.message(slaves.size() > 1 ? Cli::tr("address %1: %2").arg(slaves[index]).arg(error)
+        output.message(slaves.size() > 1 ? Cli::tr("address %1: %2").arg(address).arg(error)
                                          : error);
     if (exitCodeOf(result) > exitCodeOf(worst))
         worst = result;

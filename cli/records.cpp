@@ -17,7 +17,7 @@ constexpr double MsPerSecond = 1000.0;
 const char *const HeadColumns = "time,command,port,address,baud,serial,result,error,tries";
 const char *const DeviceColumns = "device_type,sensor_type,firmware,previous_address,previous_baud";
 const char *const ReadingColumns = "temperature,humidity,dew_point,unit";
-const char *const SummaryColumns = "addresses,units,garbled,duration_ms";
+const char *const SummaryColumns = "addresses,units,garbled,duration_ms,cut_off";
 
 QStringList columnsOf(Command command)
 {
@@ -189,7 +189,8 @@ QStringList resultNames()
     return {QStringLiteral("ok"),           QStringLiteral("no_answer"),
             QStringLiteral("garbled"),      QStringLiteral("other_slave"),
             QStringLiteral("exception"),    QStringLiteral("not_verified"),
-            QStringLiteral("out_of_range"), QStringLiteral("port_error")};
+            QStringLiteral("out_of_range"), QStringLiteral("port_error"),
+            QStringLiteral("several_units")};
 }
 
 int exitCodeOf(Result result)
@@ -285,11 +286,15 @@ QString scanSummary(Format format, const ScanSummaryRecord &r)
     Fields f = headFields(r);
     f.text("addresses", asked);
     f.number("units", r.units);
-    QJsonArray addresses;
-    for (int address : r.garbled)
-        addresses.append(address);
-    f.add("garbled", addresses, garbled);
+    auto list = [](const QList<int> &addresses) {
+        QJsonArray array;
+        for (int address : addresses)
+            array.append(address);
+        return array;
+    };
+    f.add("garbled", list(r.garbled), garbled);
     f.number("duration_ms", r.durationMs);
+    f.add("cut_off", list(r.cutOff), Values::addressListText(r.cutOff));
     return f.line(format, r.command);
 }
 

@@ -17,10 +17,11 @@ enum class Result {
     Exception,
     NotVerified,
     OutOfRange,
-    PortError
+    PortError,
+    SeveralUnits, // an address write refused: more than one unit would take it
 };
 // "ok", "no_answer", "garbled", "other_slave", "exception", "not_verified", "out_of_range",
-// "port_error"
+// "port_error", "several_units"
 QString resultName(Result result);
 QStringList resultNames();
 int exitCodeOf(Result result);
@@ -71,6 +72,7 @@ struct ScanSummaryRecord : RecordHead
     int units = 0;      // the unit records printed before it
     QList<int> garbled; // addresses that gave garbled replies (two units at one address)
     qint64 durationMs = 0;
+    QList<int> cutOff; // addresses whose answers began too late for the wait
 };
 
 namespace Records {

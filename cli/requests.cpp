@@ -1,5 +1,6 @@
 #include "requests.h"
 
+#include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -8,8 +9,7 @@ namespace Requests {
 
 QByteArray deviceInfo(int slave)
 {
-    return ModbusFrame::buildRequest(quint8(slave), Modbus::ReadHoldingRegisters, Reg::Address,
-                                     Reg::DeviceInfoCount);
+    return DeviceInfo::request(quint8(slave));
 }
 
 QByteArray writeAddress(int address)
@@ -24,13 +24,24 @@ QByteArray writeBaudRate(int slave, int baudRate)
                                      quint16(Modbus::baudCodeOfRate(baudRate)));
 }
 
+ModbusReply::Selector selectorOf(What what)
+{
+    switch (what) {
+    case What::Temperature:
+        return ModbusReply::TemperatureOnly;
+    case What::Humidity:
+        return ModbusReply::HumidityOnly;
+    case What::DewPoint:
+        return ModbusReply::DewPointOnly;
+    case What::All:
+        break;
+    }
+    return ModbusReply::AllReadings;
+}
+
 QByteArray readings(int slave, quint16 deviceType, What what, bool hundredths)
 {
-    const bool all = what == What::All;
-    const int offset = all ? 0 : int(what) - 1;
-    const quint16 first = quint16(ModbusReply::readingsBlock(deviceType, hundredths) + offset);
-    return ModbusFrame::buildRequest(quint8(slave), Modbus::ReadHoldingRegisters, first,
-                                     all ? Reg::BlockSize : 1);
+    return ModbusReply::readingsRequest(quint8(slave), deviceType, selectorOf(what), hundredths);
 }
 
 Reading readingOf(const QByteArray &reply, const QByteArray &request, quint16 deviceType)

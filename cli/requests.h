@@ -1,6 +1,7 @@
 #pragma once
 
 #include "options.h"
+#include "protocol/modbusreply.h"
 
 #include <QByteArray>
 
@@ -13,6 +14,7 @@ QByteArray deviceInfo(int slave);
 // whatever its address.
 QByteArray writeAddress(int address);
 QByteArray writeBaudRate(int slave, int baudRate);
+ModbusReply::Selector selectorOf(What what);
 // The readings asked for (what, and the block of tenths or hundredths) from a unit of this type.
 QByteArray readings(int slave, quint16 deviceType, What what, bool hundredths);
 // The reading a reply to that request carries, in the unit's own unit.

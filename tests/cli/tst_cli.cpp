@@ -155,7 +155,8 @@ private slots:
             {"info", {infoRead(0)}},
             {"read", {infoRead(0), ModbusFrame::buildRequest(17, 0x03, 0x0004, 4)}},
             {"set-address",
-             {infoRead(0), ModbusFrame::buildRequest(0, 0x06, 0x0100, 42), infoRead(42)}},
+             {infoRead(0), infoRead(0), ModbusFrame::buildRequest(0, 0x06, 0x0100, 42),
+              infoRead(42)}},
             {"set-baud",
              {infoRead(0), ModbusFrame::buildRequest(17, 0x06, 0x0101, 2), infoRead(17)}}};
         QCOMPARE(t.device->requests(), sent[command]);
