@@ -292,8 +292,32 @@
         <translation>；已向设备写入：%1</translation>
     </message>
     <message>
-        <source>sending again (try %1 of %2)</source>
-        <translation>重新发送（第 %1 次，共 %2 次）</translation>
+        <source>no answer at any rate, not even at slave 0</source>
+        <translation>所有波特率下均无应答，从站 0 也无应答</translation>
+    </message>
+    <message>
+        <source>garbled replies at %1 (two units at one address?)</source>
+        <translation>地址 %1 的应答为错误帧（一个地址上有两台设备？）</translation>
+    </message>
+    <message>
+        <source>no unit answered at %1</source>
+        <translation>地址 %1 均无设备应答</translation>
+    </message>
+    <message>
+        <source>serial %1 answered at addresses %2</source>
+        <translation>序列号 %1 在多个地址上应答：%2</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s</source>
+        <translation>波特率 %1 下无应答</translation>
+    </message>
+    <message>
+        <source>address %1: %2</source>
+        <translation>地址 %1：%2</translation>
+    </message>
+    <message>
+        <source>slave %1 answers after %2 ms: waiting up to %3 ms</source>
+        <translation>从站 %1 在 %2 毫秒后才应答：此后最多等待 %3 毫秒</translation>
     </message>
     <message>
         <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
@@ -356,7 +380,8 @@ Options of commission:
 
 Every record carries time, command, port, address, baud, serial, result, error
 and tries; result is ok, no_answer, garbled, other_slave, exception,
-not_verified, out_of_range or port_error.
+not_verified, out_of_range, port_error or several_units (an address write
+refused, nothing written, because more than one unit would take it).
 
 Exit status:
   0  success
@@ -366,107 +391,33 @@ Exit status:
      output or the --log file could not be written)
 With several ports, the status is the worst of them.
 </source>
-        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
-查找、读取并设置泰尔文 Modbus RTU 温湿度变送器。
-
-命令：
-  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
-                          9600、4800、2400、1200）并打印设备信息；
-                          各串口同时扫描
-  scan PORT --addresses LIST
-                          多点总线上的每台设备：依次询问 LIST 中的每个地址
-                          （1-247，或 1,5,9-12），最后给出汇总
-  info PORT               设备信息
-  read PORT               读数，每行一个，使用设备的单位
-  set-address PORT NEW    写入新地址（1 到 247）并在新地址上确认
-  set-baud PORT RATE      写入新波特率并在新波特率上确认
-  commission PORT --address NEW [--baud RATE]
-                          找到设备，写入地址和波特率并逐一确认，
-                          读取一次读数并检查限值
-
-PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
-同一设备不能给出两次。
-
-所有命令的选项：
-  --format text|csv|json  记录的打印格式（JSON：每行一个对象）
-  --no-header             CSV 不输出表头行，以便追加到文件
-  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
-  --timeout MS            请求发完后等待应答开始的时间 MS（1 到 60000），
-                          而不是由波特率得出的时间
-  --retries N             无应答或应答为错误帧时，最多重发 N 次（0 到 10，
-                          默认 0）
-  --verbose               在标准错误上打印每一帧
-  -h, --help              打印本帮助
-  -V, --version           打印版本
-
-info、read、set-address 和 set-baud 的选项：
-  --baud R                设备的波特率（不给出时自动搜索）
-  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
-                          设备在从站 0 应答）；read 可给出列表 A,B,C，
-                          依次轮询这些设备
-
-scan 带 --addresses 时的选项：
-  --baud R                线路的波特率（不给出时，在从站 0 有任何应答的
-                          每种波特率上询问这些地址）
-
-read 的选项：
-  --block x10|x100        十分位（默认）或百分位
-  --what all|temperature|humidity|dew
-                          读哪些读数（默认 all）
-  --count N               读 N 次（默认 1；0 表示一直读到中断）
-  --period MS             每 MS 读一次，100 到 86400000（默认 1000）
-
-commission 的选项：
-  --address NEW           设备要设置的地址（必须给出）
-  --baud RATE             设备要设置的波特率（默认保持原波特率）
-  --expect-temperature LO:HI
-                          温度必须在 LO:HI 之内，单位为摄氏度
-  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位为 %
-
-每条记录都带有 time、command、port、address、baud、serial、result、error
-和 tries；result 为 ok、no_answer、garbled、other_slave、exception、
-not_verified、out_of_range 或 port_error。
-
-退出状态：
-  0  成功
-  1  设备未应答、拒绝，或更改或检查未通过
-  2  用法错误：未发送任何内容
-  3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
-     无法写入）
-有多个串口时，取其中最差的状态。
-</translation>
+        <translation></translation>
     </message>
     <message>
-        <source>no answer at any rate, not even at slave 0</source>
-        <translation>所有波特率下均无应答，从站 0 也无应答</translation>
+        <source>garbled answers at address %1: two units at one address?</source>
+        <translation>地址 %1 的应答错乱：是否有两台设备使用同一地址？</translation>
     </message>
     <message>
-        <source>no answer at address %1 within %2 ms</source>
-        <translation>地址 %1 在 %2 毫秒内无应答</translation>
+        <source>answers cut off at %1: raise the timeout (--timeout)</source>
+        <translation>地址 %1 的应答被截断：请加大超时（--timeout）</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n units answer on this line, every one of them would take address %1: %2; nothing written</source>
+        <translation>
+            <numerusform>这条线路上有 %n 台设备应答，每一台都会改为地址 %1：%2；未写入任何内容</numerusform>
+        </translation>
     </message>
     <message>
-        <source>no readable answer at address %1</source>
-        <translation>地址 %1 无可识别的应答</translation>
+        <source>several units answer on this line at once, every one of them would take address %1; nothing written</source>
+        <translation>这条线路上有多台设备同时应答，每一台都会改为地址 %1；未写入任何内容</translation>
     </message>
     <message>
-        <source>garbled replies at %1 (two units at one address?)</source>
-        <translation>地址 %1 的应答为错误帧（一个地址上有两台设备？）</translation>
+        <source>waiting for the adapter to come back</source>
+        <translation>正在等待 USB 转换器重新插入</translation>
     </message>
     <message>
-        <source>no unit answered at %1</source>
-        <translation>地址 %1 均无设备应答</translation>
-    </message>
-    <message>
-        <source>serial %1 answered at addresses %2</source>
-        <translation>序列号 %1 在多个地址上应答：%2</translation>
-    </message>
-    <message>
-        <source>no answer at %1 bit/s</source>
-        <translation>波特率 %1 下无应答</translation>
-    </message>
-    <message>
-        <source>address %1: %2</source>
-        <translation>地址 %1：%2</translation>
+        <source>the adapter is back</source>
+        <translation>USB 转换器已恢复连接</translation>
     </message>
 </context>
 <context>
@@ -551,10 +502,6 @@ not_verified、out_of_range 或 port_error。
         <translation>设备拒绝了回读</translation>
     </message>
     <message>
-        <source>the device reports address %1, not %2</source>
-        <translation>设备报告的地址是 %1，不是 %2</translation>
-    </message>
-    <message>
         <source>the device reports %1 bit/s, not %2</source>
         <translation>设备报告的波特率是 %1，不是 %2</translation>
     </message>
@@ -605,6 +552,14 @@ not_verified、out_of_range 或 port_error。
     <message>
         <source>exception 0x%1 (%2)</source>
         <translation>异常 0x%1（%2）</translation>
+    </message>
+    <message>
+        <source>%1 (serial %2)</source>
+        <translation>%1（序列号 %2）</translation>
+    </message>
+    <message>
+        <source>the unit at %1 reports address %2</source>
+        <translation>地址 %1 处的设备报告其地址为 %2</translation>
     </message>
 </context>
 <context>
@@ -706,6 +661,34 @@ not_verified、out_of_range 或 port_error。
         <comment>a port and why it cannot be opened</comment>
         <translation>%1：%2</translation>
     </message>
+    <message>
+        <source>The serial port the transmitter is on: pick a listed port, or type its path</source>
+        <translation>变送器所接的串口：从列表中选择，或输入其路径</translation>
+    </message>
+    <message>
+        <source>The rate the transmitter talks at, or AUTO to find it by trying the six rates in turn</source>
+        <translation>变送器的波特率；选“自动”则依次尝试六种波特率查找</translation>
+    </message>
+    <message>
+        <source>Data bits: the transmitters talk 8N1, and the port is always opened so</source>
+        <translation>数据位：变送器使用 8N1，串口总是按此打开</translation>
+    </message>
+    <message>
+        <source>Parity: the transmitters use none, and the port is always opened so</source>
+        <translation>校验位：变送器不使用校验，串口总是按此打开</translation>
+    </message>
+    <message>
+        <source>Stop bits: the transmitters use one, and the port is always opened so</source>
+        <translation>停止位：变送器使用 1 位停止位，串口总是按此打开</translation>
+    </message>
+    <message>
+        <source>Link to this port at this rate (the link before ends now)</source>
+        <translation>以此波特率连接此串口（原有连接随即结束）</translation>
+    </message>
+    <message>
+        <source>Close, leaving the link as it is</source>
+        <translation>关闭，连接保持不变</translation>
+    </message>
 </context>
 <context>
     <name>TrendWindow</name>
@@ -790,6 +773,22 @@ not_verified、out_of_range 或 port_error。
         <source>, </source>
         <comment>between the values of one reading</comment>
         <translation>，</translation>
+    </message>
+    <message>
+        <source>Back to the newest reading, at the width zoomed to</source>
+        <translation>跟踪最新读数，保持当前缩放宽度</translation>
+    </message>
+    <message>
+        <source>Forget every reading drawn so far</source>
+        <translation>清除图中已有的全部读数</translation>
+    </message>
+    <message>
+        <source>Save the chart as it is shown, as a PNG image</source>
+        <translation>将当前显示的曲线保存为 PNG 图片</translation>
+    </message>
+    <message>
+        <source>Write the readings in sight to a CSV file, as the readings file</source>
+        <translation>将当前显示范围内的读数写入 CSV 文件，格式与读数文件相同</translation>
     </message>
 </context>
 <context>
@@ -994,7 +993,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>Tervin Test Tools</source>
-        <translation>泰尔文测试工具</translation>
+        <translation>Tervin 测试工具</translation>
     </message>
     <message>
         <source>Error</source>
@@ -1003,10 +1002,6 @@ not_verified、out_of_range 或 port_error。
     <message>
         <source>Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, skipped %7, response %8 ms (mean %9 ms)</source>
         <translation>发送 %1，应答 %2，超时 %3，错误帧 %4，异常应答 %5，延迟应答 %6，跳过 %7，响应 %8 毫秒（平均 %9 毫秒）</translation>
-    </message>
-    <message>
-        <source>, no reply since %1</source>
-        <translation>，自 %1 起无应答</translation>
     </message>
     <message>
         <source>(late, ignored)</source>
@@ -1200,7 +1195,7 @@ not_verified、out_of_range 或 port_error。
     </message>
     <message>
         <source>a different unit is on %1 now: %2</source>
-        <translation>%1 上换了另一台设备：%2</translation>
+        <translation>%1 上已换成另一台设备：%2</translation>
     </message>
     <message>
         <source>The unit&apos;s model, read from register 0x0103 (a Tervin-F measures in degrees Fahrenheit)</source>
@@ -1302,6 +1297,41 @@ not_verified、out_of_range 或 port_error。
     <message>
         <source>Saving the readings to %1</source>
         <translation>保存读数到 %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n units answer on this line: every one of them would take address %1 (%2). Continue?</source>
+        <translation>
+            <numerusform>这条线路上有 %n 台设备应答：每一台都会改为地址 %1（%2）。是否继续？</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Several units answer on this line at once: every one of them would take address %1. Continue?</source>
+        <translation>这条线路上有多台设备同时应答：每一台都会改为地址 %1。是否继续？</translation>
+    </message>
+    <message>
+        <source>no unit answers at address %1; polling address %2 as before</source>
+        <translation>地址 %1 无设备应答；仍轮询地址 %2</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <comment>link state; its note</comment>
+        <translation>%1；%2</translation>
+    </message>
+    <message>
+        <source>%1 at %2, no answer since %3</source>
+        <translation>自 %3 起无应答：%1，波特率 %2</translation>
+    </message>
+    <message>
+        <source>a different unit is at address %1 on %2 now: %3</source>
+        <translation>%2 上地址 %1 处已换成另一台设备：%3</translation>
+    </message>
+    <message>
+        <source>the unit answers after %1 ms: waiting up to %2 ms</source>
+        <translation>设备在 %1 毫秒后才应答：此后最多等待 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>Writing to %1 again</source>
+        <translation>已恢复写入 %1</translation>
     </message>
 </context>
 </TS>

@@ -136,6 +136,15 @@ Reading TrendData::readingAt(int index) const
     return reading;
 }
 
+bool TrendData::ofNewestUnit(int index) const
+{
+    if (formats.empty())
+        return true;
+    const Reading &newest = formats.back().format;
+    const Reading here = formatAt(index);
+    return here.address == newest.address && here.serial == newest.serial;
+}
+
 int TrendData::formatEnd(int index) const
 {
     const size_t next = size_t(formatIndex(index)) + 1;
@@ -233,7 +242,7 @@ Decimated decimate(const TrendData &data, int series, double fromMs, double toMs
             column[0] = column[1] = column[2] = column[3] = point;
             open = true;
         }
-        if (count > 0) {
+        if (count > 0 && data.ofNewestUnit(run)) { // the statistics count one unit
             out.min = out.count ? std::min(out.min, convert(low)) : convert(low);
             out.max = out.count ? std::max(out.max, convert(high)) : convert(high);
             total += sum * convert.scale + convert.offset * count;

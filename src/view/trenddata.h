@@ -51,6 +51,9 @@ public:
     Reading formatAt(int index) const;
     // The reading at this index as it came, in its own unit (for a file of readings).
     Reading readingAt(int index) const;
+    // Whether the reading at this index came from the unit of the newest reading (its address and
+    // serial): the statistics of a trend count that unit alone.
+    bool ofNewestUnit(int index) const;
     // Where the format holding at this index ends: the next format's first index, or size().
     int formatEnd(int index) const;
     // The unit of the axis: the newest reading's (Celsius before the first).
@@ -92,7 +95,7 @@ struct UnitConversion
 // What one series shows over a time range drawn on `pixels` columns, in the unit of the axis: for
 // each column the first, lowest, highest and last value in time order, so a one-sample spike stays
 // at any zoom; NaN where the line breaks. And the minimum, maximum and mean of the values in the
-// range.
+// range that came from the newest reading's unit.
 struct Decimated
 {
     QVector<double> ms;

@@ -44,6 +44,10 @@ TrendWindow::TrendWindow(QWidget *parent)
     clearButton->setObjectName(QStringLiteral("pushButtonClear"));
     imageButton->setObjectName(QStringLiteral("pushButtonSaveImage"));
     csvButton->setObjectName(QStringLiteral("pushButtonExportCsv"));
+    followButton->setToolTip(tr("Back to the newest reading, at the width zoomed to"));
+    clearButton->setToolTip(tr("Forget every reading drawn so far"));
+    imageButton->setToolTip(tr("Save the chart as it is shown, as a PNG image"));
+    csvButton->setToolTip(tr("Write the readings in sight to a CSV file, as the readings file"));
     connect(followButton, &QPushButton::clicked, this, &TrendWindow::follow);
     connect(clearButton, &QPushButton::clicked, this, &TrendWindow::clear);
     connect(imageButton, &QPushButton::clicked, this, &TrendWindow::askAndSaveImage);

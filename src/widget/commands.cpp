@@ -7,6 +7,7 @@
 #include "protocol/modbusframe.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
+#include "widget/polltarget.h"
 
 #include <QCheckBox>
 #include <QMessageBox>
@@ -53,19 +54,17 @@ quint16 Widget::GetDeviceAddress() const
     return slaveAddressOf(form->lineEditAddress->text());
 }
 
-// The field's address becomes the polls' when its editing finishes (Return, or the focus leaves
-// it) or when the tool sets it. An address that is not one (a text, 300) changes nothing: Setting
-// and Read say what is wrong with it.
-void Widget::CommitAddress()
+// An address entered (Return, or the field left) is where the technician wants the polls: they
+// go there once a unit answers there (PollTarget). An emptied field stops the next poll, which
+// says so. An address that is not one (a text, 300) changes nothing: Setting and Read say what is
+// wrong with it.
+void Widget::AddressEntered()
 {
     const QString text = form->lineEditAddress->text();
-    if (text.isEmpty() || slaveAddressOf(text) != 0)
-        committedAddress = text;
-}
-
-quint16 Widget::PollAddress() const
-{
-    return slaveAddressOf(committedAddress);
+    if (text.isEmpty())
+        pollTarget->clear();
+    else if (slaveAddressOf(text) != 0)
+        pollTarget->enter(slaveAddressOf(text));
 }
 
 // Polling ends: the readings on screen are no longer current.
@@ -79,33 +78,36 @@ void Widget::StopPolling()
     GreyReadings();
 }
 
-// A one-off request goes out now, or once the line is free.
-void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
-                               RequestKind kind)
+// A one-off request goes out now, or once the line is free; the next periodic read comes a
+// second after it.
+void Widget::SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value)
 {
-    // The address write leaves bytes already received where they are.
-    link->submit({ModbusFrame::buildRequest(slave, function, startRegister, value), kind,
-                  kind == AddressWriteRequest});
+    LinkRequest request;
+    request.frame = ModbusFrame::buildRequest(slave, function, startRegister, value);
+    request.done = [this](const LinkOutcome &outcome) { OneOffEnded(outcome); };
+    timerRead->start(Timing::OneOffReadDelayMs);
+    link->submit(request);
 }
 
 void Widget::ReadRegisterOrder(quint16 startRegister, quint16 count)
 {
     SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::ReadHoldingRegisters, startRegister,
-                      count, OneOffRequest);
+                      count);
 }
 
 void Widget::WriteRegisterOrder(quint16 startRegister, quint16 value)
 {
-    SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::WriteSingleRegister, startRegister, value,
-                      OneOffRequest);
+    SendOneOffRequest(quint8(GetDeviceAddress()), Modbus::WriteSingleRegister, startRegister,
+                      value);
 }
 
 void Widget::PushButtonAddressReadSlot()
 {
-    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1,
-                      OneOffRequest);
+    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::ReadHoldingRegisters, Reg::Address, 1);
 }
 
+// The polls stay on the unit they are on until the write has been echoed and the unit read back
+// at its new address. Before the write, slave 0 is asked who would take it.
 void Widget::PushButtonAddressSlot()
 {
     const QString text = form->lineEditAddress->text();
@@ -118,25 +120,44 @@ void Widget::PushButtonAddressSlot()
         showError(tr("The address is between 1 and 247!"));
         return;
     }
-    if (!ConfirmAddressWrite())
+    pollTarget->cancelTrial();
+    checkBroadcastWrite(
+        link, 0, [this, address](const BroadcastCheck &check) { WriteAddress(address, check); });
+}
+
+void Widget::WriteAddress(int address, const BroadcastCheck &check)
+{
+    if (!ConfirmAddressWrite(address, check))
         return;
-    SendOneOffRequest(Modbus::BroadcastAddress, Modbus::WriteSingleRegister, Reg::Address,
-                      quint16(address), AddressWriteRequest);
+    timerRead->start(Timing::OneOffReadDelayMs);
+    pollTarget->writeAddress(address, [this](const LinkOutcome &outcome) { OneOffEnded(outcome); });
 }
 
 // The address write goes to slave 0, which every device on the line takes as its own: each would
-// get the new address. The technician confirms it, until they say not to ask again.
-bool Widget::ConfirmAddressWrite()
+// get the new address. The technician confirms it, until they say not to ask again; when more
+// than one unit is known or heard on the line, the question names them, every time.
+bool Widget::ConfirmAddressWrite(int address, const BroadcastCheck &check)
 {
-    if (!askBeforeAddressWrite)
+    if (!askBeforeAddressWrite && !check.several())
         return true;
-    QMessageBox box(QMessageBox::Question, tr("Address"),
-                    tr("The new address is sent to every device on the line. Connect only one "
-                       "transmitter. Continue?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setCheckBox(new QCheckBox(tr("Don't ask again this session"), &box));
+    QString text = tr("The new address is sent to every device on the line. Connect only one "
+                      "transmitter. Continue?");
+    if (check.several() && check.addresses.size() > 1)
+        text = tr("%n units answer on this line: every one of them would take address %1 (%2). "
+                  "Continue?",
+                  nullptr, int(check.addresses.size()))
+                   .arg(address)
+                   .arg(check.names());
+    else if (check.several())
+        text = tr("Several units answer on this line at once: every one of them would take "
+                  "address %1. Continue?")
+                   .arg(address);
+    QMessageBox box(QMessageBox::Question, tr("Address"), text, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    if (!check.several())
+        box.setCheckBox(new QCheckBox(tr("Don't ask again this session"), &box));
     const bool yes = box.exec() == QMessageBox::Yes;
-    if (box.checkBox()->isChecked())
+    if (box.checkBox() && box.checkBox()->isChecked())
         askBeforeAddressWrite = false;
     return yes;
 }
@@ -203,20 +224,25 @@ void Widget::ReadHumitureOrder()
     if (!IsPeriodicReadOn())
         return;
     timerRead->start(period);
-    if (follower->pollsPaused()) // the port is lost, or the device not yet heard again
+    // The port is lost, the device not yet heard again, or a search is looking for it.
+    if (follower->pollsPaused() || search->isRunning())
         return;
-    if (committedAddress.isEmpty()) {
+    if (pollTarget->address() == 0 && !form->lineEditAddress->text().isEmpty())
+        return; // no unit heard yet: the polls begin once one answers
+    if (pollTarget->address() == 0) {
         StopPolling();
         showError(tr("The address is empty!"));
         return;
     }
     const RegisterRange range =
         pollRegisters(form->comboBoxRegister->currentIndex(), form->comboBoxNum->currentIndex());
-    CommState.deviceAddress = PollAddress();
+    CommState.deviceAddress = quint16(pollTarget->address());
     // While a request is outstanding this tick sends nothing; the line sends it when it frees.
-    link->poll({ModbusFrame::buildRequest(quint8(CommState.deviceAddress),
-                                          Modbus::ReadHoldingRegisters, range.start, range.count),
-                PollRequest});
+    LinkRequest request;
+    request.frame = ModbusFrame::buildRequest(
+        quint8(CommState.deviceAddress), Modbus::ReadHoldingRegisters, range.start, range.count);
+    request.done = [this](const LinkOutcome &outcome) { PollEnded(outcome); };
+    link->poll(request);
 }
 
 // The Read button's tooltip names the registers its periodic read asks for.
@@ -239,9 +265,6 @@ void Widget::StartRequest(const LinkSession::Request &request)
     CommState.responseReceived = 0;
     if (!request.keepsReceived)
         CommState.rxBuffer.clear();
-    // The next periodic read comes one second after a one-off request.
-    if (request.kind != PollRequest)
-        timerRead->start(Timing::OneOffReadDelayMs);
 }
 
 void Widget::OnWritten(const LinkSession::Request &request)

@@ -6,6 +6,8 @@
 #include "link/linkfollower.h"
 #include "protocol/deviceinfo.h"
 #include "protocol/protocol.h"
+#include "view/trendwindow.h"
+#include "widget/polltarget.h"
 
 #include <QTimer>
 
@@ -15,11 +17,9 @@ const QChar DegreeCelsius(0x2103);
 const QChar DegreeFahrenheit(0x2109);
 } // namespace
 
-// The tool sets the address: the polls take it at once.
 void Widget::ShowAddress()
 {
     form->lineEditAddress->setText(QString::number(CommState.deviceAddress));
-    CommitAddress();
 }
 
 void Widget::ShowBaudRate()
@@ -32,9 +32,10 @@ void Widget::ShowDeviceType()
     form->comboBoxDeviceType->setCurrentIndex(CommState.deviceType);
     // Order the items so that each names the scale of the block its index reads: index 0
     // reads the second block, hundredths for device type 0 and tenths for the others. The
-    // scale chosen stays while the same device type answers.
+    // scale chosen stays while the blocks keep their order (Tervin-C and Tervin-F share it).
     const QString chosen = form->comboBoxRegister->currentText();
-    const bool sameType = registerItemsType == CommState.deviceType;
+    const bool sameType =
+        registerItemsType >= 0 && (registerItemsType == 0) == (CommState.deviceType == 0);
     registerItemsType = CommState.deviceType;
     form->comboBoxRegister->clear();
     if (CommState.deviceType == 0) {
@@ -102,20 +103,12 @@ void Widget::ShowReadingLabels(const QString &temperature, const QString &humidi
     form->labelTemperature->setText(temperature);
     form->labelHumidity->setText(humidity);
     form->labelDewTemp->setText(dewPoint);
-    if (!staleSince.isNull()) {
-        staleSince = QTime();
-        ShowStatistics();
-    }
 }
 
-// A poll went unanswered: the readings on screen turn grey until the next one arrives, and the
-// statistics say since when.
+// A poll went unanswered: the readings on screen turn grey until the next one arrives.
 void Widget::MarkReadingsStale()
 {
-    if (staleSince.isNull())
-        staleSince = QTime::currentTime();
     GreyReadings();
-    ShowStatistics();
 }
 
 // The readings on screen are no longer the linked unit's current ones.
@@ -161,11 +154,54 @@ void Widget::WriteStatistics()
                        .arg(s.late)
                        .arg(s.skipped)
                        .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
-    if (!staleSince.isNull())
-        text += tr(", no reply since %1").arg(staleSince.toString(QStringLiteral("hh:mm:ss")));
-    if (!follower->note().isEmpty())
-        text += QStringLiteral(" | ") + follower->note();
     form->labelStatistics->setText(text);
+}
+
+// The polls went to another unit: the Device group shows it as far as it is known, and nothing of
+// the unit before stays on screen; the trend starts anew.
+void Widget::PollsMoved(int address)
+{
+    form->lineEditAddress->setText(QString::number(address));
+    ShowUnit(address);
+    BreakTrend();
+    trendWindow->startSegment();
+}
+
+void Widget::ShowUnit(int address)
+{
+    const LineUnit *unit = link->roster().find(address);
+    ShowReadingLabels(tr("Temperature:"), tr("Humidity:"), tr("DewTemp:"));
+    if (!unit || !unit->identity.known) {
+        ClearDeviceGroup();
+        return;
+    }
+    const UnitIdentity &identity = unit->identity;
+    CommState.deviceAddress = quint16(address);
+    CommState.deviceBaudCode = identity.baudCode;
+    CommState.firmwareVersion = identity.firmware;
+    CommState.deviceType = identity.deviceType;
+    CommState.sensorType = identity.sensorType;
+    serialShown = identity.serial;
+    ShowDeviceInfo();
+}
+
+// Nothing of a unit: the Device group and the readings as the window first shows them.
+void Widget::ClearDeviceGroup()
+{
+    serialShown.clear();
+    form->labelVersions->setText(QString());
+    form->labelSerialNumber->setText(QString());
+    form->comboBoxDeviceType->setCurrentIndex(-1);
+    form->comboBoxSensorType->setCurrentIndex(-1);
+    ShowReadingLabels(tr("Temperature:"), tr("Humidity:"), tr("DewTemp:"));
+}
+
+// The address entered got no answer: the polls stay on the unit they were on, and the view says
+// so once.
+void Widget::NoUnitAt(int address, int stays)
+{
+    LogNote(
+        tr("no unit answers at address %1; polling address %2 as before").arg(address).arg(stays));
 }
 
 QString Widget::FormatReading(float value, int decimals, bool humidity) const

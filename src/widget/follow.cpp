@@ -6,6 +6,7 @@
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
 #include "link/linkfollower.h"
+#include "widget/polltarget.h"
 
 #include <QMessageBox>
 
@@ -19,19 +20,27 @@ void Widget::FollowChange(const SettingChange &change)
     }
 }
 
+// How the read-back after a change came out: in the link state, until the state changes, and in
+// the view. The polls follow the unit where it answered: at its new address, or where it answered
+// while it reports another; where it did not answer at all, they stay where they were.
 void Widget::ShowVerification(const Verification &result)
 {
     const bool address = result.change.kind == SettingChange::Address;
-    if (result.outcome == Verification::Verified || result.outcome == Verification::OtherValue) {
+    const bool answered =
+        result.outcome == Verification::Verified || result.outcome == Verification::OtherValue;
+    if (answered) {
         StoreDecoded(result.reply);
         ShowDecoded(result.reply);
+        if (address) // where the unit answered, which PollTarget has moved the polls to
+            form->lineEditAddress->setText(QString::number(pollTarget->address()));
     }
-    if (result.verified()) {
-        follower->setNote(address ? tr("address %1, verified").arg(result.change.value)
-                                  : tr("now at %1, verified").arg(result.change.value));
+    const QString note = !result.verified() ? tr("not verified: %1").arg(result.reason())
+                         : address          ? tr("address %1, verified").arg(result.change.value)
+                                            : tr("now at %1, verified").arg(result.change.value);
+    LogNote(note);
+    SetLinkNote(note);
+    if (result.verified())
         return;
-    }
-    follower->setNote(tr("not verified: %1").arg(result.reason()));
     if (result.outcome == Verification::NoAnswer)
         showError(address ? tr("The device did not answer at address %1 after the change.")
                                 .arg(result.change.value)
@@ -42,22 +51,12 @@ void Widget::ShowVerification(const Verification &result)
         showError(tr("The change is not verified: %1.").arg(result.reason()));
 }
 
-// Nothing came back in time: said in the view, and a poll's readings turn stale.
-void Widget::OnTimedOut(const LinkSession::Request &request, int timeoutMs)
+// The unit is back after a lost port, or did not answer: polling resumes either way.
+void Widget::ReconnectEnded(const LinkOutcome &outcome)
 {
-    LogNote(tr("no reply within %1 ms").arg(timeoutMs));
-    OnGarbled(request);
-}
-
-// The request got no answer that could be read.
-void Widget::OnGarbled(const LinkSession::Request &request)
-{
-    if (request.kind == PollRequest) {
-        MarkReadingsStale();
-        BreakTrend();
-    }
-    if (request.kind == ReconnectRequest)
-        AnswerAfterLoss(); // the port is back; a silent device shows as stale readings
+    if (outcome.answered())
+        AcceptReply(outcome);
+    AnswerAfterLoss();
 }
 
 // The device information after a lost port came back, or did not: polling resumes.
@@ -70,17 +69,16 @@ void Widget::AdapterBack()
 {
     if (lossBox) // the box about the loss is out of date
         lossBox->accept();
-    follower->setNote(QString());
+    SetLinkNote(QString());
     LogNote(tr("%1 is back").arg(CommState.portName));
-    ShowLinkState();
-    SendDeviceInfoRead(ReconnectRequest);
+    SendDeviceInfoRead(quint8(pollTarget->address()),
+                       [this](const LinkOutcome &outcome) { ReconnectEnded(outcome); });
 }
 
 void Widget::AdapterGone()
 {
     const int minutes = follower->reconnectLimitMinutes();
-    ShowLinkState();
-    follower->setNote(tr("the adapter did not come back"));
+    SetLinkNote(tr("the adapter did not come back"));
     LogNote(
         tr("%1 did not come back within %n minute(s)", nullptr, minutes).arg(CommState.portName));
     showError(tr("The adapter did not come back within %n minute(s). Use Link once it is "

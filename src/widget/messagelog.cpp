@@ -58,6 +58,10 @@ void Widget::AppendToDataFile(const QString &name, const QString &header, const 
     QDir().mkpath(captureFolder());
     const QString path = captureFolder() + QStringLiteral("/") + name;
     const QString failure = Capture::appendLine(path, header, line);
+    if (failure.isEmpty() && errorShown) { // written again after a failure: said where
+        errorShown = false;
+        LogNote(tr("Writing to %1 again").arg(QDir::toNativeSeparators(path)));
+    }
     if (failure.isEmpty() || errorShown)
         return;
     errorShown = true;

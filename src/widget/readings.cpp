@@ -7,12 +7,15 @@
 
 #include <QDateTime>
 
-void Widget::RecordReading(const Reading &reading)
+// Every reading goes to the readings file with its address and serial; only the window's unit's
+// to the trend, so that its lines and statistics never mix units.
+void Widget::RecordReading(const Reading &reading, bool onTrend)
 {
     if (reading.isEmpty())
         return;
     const QDateTime now = QDateTime::currentDateTime();
-    trendWindow->addReading(monotonic.elapsed(), now.toMSecsSinceEpoch(), reading);
+    if (onTrend)
+        trendWindow->addReading(monotonic.elapsed(), now.toMSecsSinceEpoch(), reading);
     if (!readingsFileName.isEmpty())
         AppendToDataFile(readingsFileName, ReadingsCsv::fileHeader(),
                          ReadingsCsv::row(now, reading), readingsErrorShown,

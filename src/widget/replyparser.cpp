@@ -9,6 +9,7 @@
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
 #include "view/trendwindow.h"
+#include "widget/polltarget.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -22,40 +23,38 @@ void Widget::my_readuart()
     qDebug() << CommState.rxBuffer.toHex();
 }
 
-void Widget::OnAnswered(const LinkSession::Request &request, const QByteArray &reply,
-                        const ModbusReply::Decoded &decoded)
+// Every reply to a request, logged as it comes; what it means is for the request's own end.
+void Widget::OnAnswered(const LinkSession::Request &, const QByteArray &reply)
 {
     CommState.rxBuffer.clear();
+    CommState.responseReceived = 1;
     if (!answeredHere) {
         answeredHere = true;
         ShowLinkState();
     }
-    if (request.kind == LinkSession::VerifyKind) {
-        // Shown once the session has checked that it is the same unit (ShowVerification).
-        CommState.responseReceived = 1;
-        AppendMessage(ModbusFrame::hexText(reply), true);
-        return;
-    }
-    AcceptReply(reply, decoded);
-    if (request.kind == ReconnectRequest)
-        AnswerAfterLoss();
-}
-
-void Widget::AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded)
-{
-    StoreDecoded(decoded);
-    Reading reading = decoded.reading;
-    reading.address = ModbusFrame::slaveOf(frame);
-    reading.serial = link->unit().known ? link->unit().serial : QString();
-    RecordReading(reading);
-    ShowDecoded(decoded);
-    CommState.responseReceived = 1;
-    const QString text = ModbusFrame::hexText(frame);
-    if (ModbusReply::isException(frame))
+    const QString text = ModbusFrame::hexText(reply);
+    if (ModbusReply::isException(reply))
         LogLine(MessageView::Kind::Received, text,
-                ModbusReply::exceptionText(ModbusReply::exceptionCode(frame)));
+                ModbusReply::exceptionText(ModbusReply::exceptionCode(reply)));
     else
         AppendMessage(text, true);
+}
+
+// An answer the window asked for: what it carried is stored, recorded and shown. A read of the
+// device information or of the address tells where a unit answers: the polls go there.
+void Widget::AcceptReply(const LinkOutcome &outcome)
+{
+    const ModbusReply::Decoded &decoded = outcome.decoded;
+    StoreDecoded(decoded);
+    const int from = ModbusFrame::slaveOf(outcome.reply);
+    RecordReading(decoded.reading, from == pollTarget->address());
+    ShowDecoded(decoded);
+    CommState.responseReceived = 1;
+    const bool read = ModbusFrame::functionOf(outcome.reply) == Modbus::ReadHoldingRegisters;
+    const bool tellsWhere = decoded.display == ModbusReply::Display::DeviceInfo ||
+                            decoded.display == ModbusReply::Display::Address;
+    if (read && tellsWhere)
+        pollTarget->set(from);
 }
 
 // The one place where what a reply carried goes into CommState.
@@ -113,7 +112,6 @@ void Widget::ShowDecoded(const ModbusReply::Decoded &decoded)
 void Widget::OnLate(const QByteArray &frame)
 {
     CommState.rxBuffer.clear();
-    NoteHeardDuringSearch(tr("a late reply"));
     LogLine(MessageView::Kind::Received, ModbusFrame::hexText(frame), tr("(late, ignored)"));
 }
 
@@ -123,43 +121,74 @@ void Widget::OnDropped(const QByteArray &bytes, LinkSession::DropReason reason)
 {
     CommState.rxBuffer.clear();
     QString text;
-    QString heard;
     switch (reason) {
     case LinkSession::DropReason::Incomplete:
         text = tr("(incomplete)");
-        heard = tr("a garbled reply (incomplete)");
         break;
     case LinkSession::DropReason::BadCrc:
         text = tr("(bad CRC)");
-        heard = tr("a garbled reply (bad CRC)");
         break;
     case LinkSession::DropReason::ExtraBytes:
         text = tr("(extra bytes)");
-        heard = tr("a garbled reply (extra bytes)");
         break;
     case LinkSession::DropReason::OtherSlave:
         text = tr("(from slave %1)").arg(ModbusFrame::slaveOf(bytes));
-        heard = tr("a reply from slave %1").arg(ModbusFrame::slaveOf(bytes));
         break;
     case LinkSession::DropReason::AdapterNoise:
         return;
     }
     LogLine(MessageView::Kind::Dropped, ModbusFrame::hexText(bytes), text);
-    NoteHeardDuringSearch(heard);
 }
 
-// Another transmitter answers on the port than the one linked (swapped behind the same adapter,
-// or another adapter under the same name): said in the view and in the link state; the button
-// requests meant for the old unit are dropped, its readings grey, and the trend starts anew.
-// Polling goes on with the new unit.
-void Widget::OnIdentified(const UnitIdentity &unit, const UnitIdentity &previous)
+// Another transmitter answers at an address than the one known there (swapped behind the same
+// adapter, or another adapter under the same name): said in the view. For the window's unit it is
+// said in the link state too; the button requests meant for the old unit are dropped, its
+// readings grey, and the trend starts anew. Polling goes on with the new unit.
+void Widget::OnIdentified(int address, const UnitIdentity &unit, const UnitIdentity &previous)
 {
     if (!unit.isOtherUnit(previous))
         return;
+    if (address != pollTarget->address()) {
+        LogNote(tr("a different unit is at address %1 on %2 now: %3")
+                    .arg(address)
+                    .arg(CommState.portName, unit.label()));
+        return;
+    }
     otherUnitNote = tr("a different unit is on %1 now: %2").arg(CommState.portName, unit.label());
     LogNote(otherUnitNote);
     link->dropWaiting();
     GreyReadings();
     trendWindow->startSegment();
     ShowLinkState();
+}
+
+// Nothing came back in time: said in the view; the request's own end says what it means.
+void Widget::OnTimedOut(const LinkSession::Request &, int timeoutMs)
+{
+    LogNote(tr("no reply within %1 ms").arg(timeoutMs));
+}
+
+// A unit that answers late is given a longer wait: said once.
+void Widget::OnSlowUnit(int, int answerStartMs, int timeoutMs)
+{
+    LogNote(
+        tr("the unit answers after %1 ms: waiting up to %2 ms").arg(answerStartMs).arg(timeoutMs));
+}
+
+void Widget::PollEnded(const LinkOutcome &outcome)
+{
+    if (outcome.answered()) {
+        AcceptReply(outcome);
+    } else if (outcome.result == LinkOutcome::TimedOut || outcome.result == LinkOutcome::Garbled) {
+        MarkReadingsStale();
+        BreakTrend();
+    }
+}
+
+void Widget::OneOffEnded(const LinkOutcome &outcome)
+{
+    if (outcome.answered())
+        AcceptReply(outcome);
+    if (outcome.verification)
+        ShowVerification(*outcome.verification);
 }

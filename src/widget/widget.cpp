@@ -6,6 +6,7 @@
 #include "forms/widgetform.h"
 #include "link/linkfollower.h"
 #include "view/trendwindow.h"
+#include "widget/polltarget.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -38,6 +39,9 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
     link = new LinkSession(new SerialLinkPort(serialPort, this), &clock, this);
     link->setObjectName(QStringLiteral("linkSession"));
     follower = new LinkFollower(link, this);
+    search = new RateSearch(
+        link, [this](int baudRate) { return ApplySearchRate(baudRate); }, this);
+    pollTarget = new PollTarget(link, this);
     trendWindow = new TrendWindow(this);
     monotonic.start();
 
@@ -110,19 +114,24 @@ void Widget::connectSignals()
     connect(link, &LinkSession::notSent, this, &Widget::OnNotSent);
     connect(link, &LinkSession::answered, this, &Widget::OnAnswered);
     connect(link, &LinkSession::timedOut, this, &Widget::OnTimedOut);
-    connect(link, &LinkSession::garbled, this, &Widget::OnGarbled);
     connect(link, &LinkSession::late, this, &Widget::OnLate);
     connect(link, &LinkSession::dropped, this, &Widget::OnDropped);
     connect(link, &LinkSession::portLost, this, &Widget::LosePort);
     connect(link, &LinkSession::followingChange, this, &Widget::FollowChange);
-    connect(link, &LinkSession::changeChecked, this, &Widget::ShowVerification);
     connect(link, &LinkSession::identified, this, &Widget::OnIdentified);
-    // The polls take the address once it is entered, never a half-typed one.
-    connect(form->lineEditAddress, &QLineEdit::editingFinished, this, &Widget::CommitAddress);
+    connect(link, &LinkSession::slowUnit, this, &Widget::OnSlowUnit);
+    connect(link, &LinkSession::answeringChanged, this, &Widget::ShowLinkState);
+    connect(search, &RateSearch::asking, this, &Widget::SearchAsking);
+    connect(search, &RateSearch::finished, this, &Widget::SearchFinished);
+    // The polls take an address once it is entered, never a half-typed one, and only once a unit
+    // answers there.
+    connect(form->lineEditAddress, &QLineEdit::editingFinished, this, &Widget::AddressEntered);
+    connect(pollTarget, &PollTarget::moved, this, &Widget::PollsMoved);
+    connect(pollTarget, &PollTarget::noUnitAt, this, &Widget::NoUnitAt);
+    connect(pollTarget, &PollTarget::unitAnswered, this, &Widget::AcceptReply);
     connect(link, &LinkSession::statisticsChanged, this, &Widget::ShowStatistics);
     connect(follower, &LinkFollower::back, this, &Widget::AdapterBack);
     connect(follower, &LinkFollower::gaveUp, this, &Widget::AdapterGone);
-    connect(follower, &LinkFollower::noteChanged, this, &Widget::ShowStatistics);
     connect(form->pushButtonTrend, &QPushButton::clicked, this, [this] {
         trendWindow->show();
         trendWindow->raise();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "link/broadcastcheck.h"
 #include "link/linksession.h"
+#include "link/ratesearch.h"
 #include "protocol/reading.h"
 #include "view/messageview.h"
 
@@ -12,6 +14,7 @@
 
 struct CurrentLink;
 class LinkFollower;
+class PollTarget;
 class QMessageBox;
 class QTimer;
 class TrendWindow;
@@ -61,38 +64,40 @@ private:
     void FixReadingLabelSizes();
     void connectSignals();
 
-    // what each request is, for its answer, its timeout or its end
-    enum RequestKind {
-        PollRequest,
-        OneOffRequest,
-        AddressWriteRequest,
-        ReconnectRequest, // the device information once a lost port is back
-    };
-
     // link
     PortFailure OpenConfiguredPort();
     bool OpenSerialPort();
-    void SendDeviceInfoRead(RequestKind kind);
+    void ReportOpenFailure(const PortFailure &failure);
+    void SendDeviceInfoRead(quint8 slave, std::function<void(const LinkOutcome &)> then);
     void LosePort(const PortFailure &failure);
     CurrentLink LinkToOffer() const;
+    void StartSearch();
+    bool ApplySearchRate(int baudRate);
+    void SearchAsking(int baudRate, int slave, int pass);
+    void SearchFinished(const LinkOutcome &last);
     void EndSearch();
     void FailSearch();
-    void NoteHeardDuringSearch(const QString &what);
+    QString HeardText(const HeardInstead &heard) const;
     void ShowLinkState();
     QString LinkStateText() const;
+    void SetLinkNote(const QString &note);
     void showError(const QString &text, QMessageBox **handle = nullptr);
 
-    // the session's events
+    // the line's events
     void OnWritten(const LinkSession::Request &request);
     void OnNotSent(const LinkSession::Request &request, const QString &reason);
-    void OnAnswered(const LinkSession::Request &request, const QByteArray &reply,
-                    const ModbusReply::Decoded &decoded);
+    void OnAnswered(const LinkSession::Request &request, const QByteArray &reply);
     void OnTimedOut(const LinkSession::Request &request, int timeoutMs);
-    void OnGarbled(const LinkSession::Request &request);
     void OnLate(const QByteArray &frame);
     void OnDropped(const QByteArray &bytes, LinkSession::DropReason reason);
-    void OnIdentified(const UnitIdentity &unit, const UnitIdentity &previous);
+    void OnIdentified(int address, const UnitIdentity &unit, const UnitIdentity &previous);
+    void OnSlowUnit(int slave, int answerStartMs, int timeoutMs);
     void StartRequest(const LinkSession::Request &request);
+
+    // how the window's own requests end
+    void PollEnded(const LinkOutcome &outcome);
+    void OneOffEnded(const LinkOutcome &outcome);
+    void ReconnectEnded(const LinkOutcome &outcome);
 
     // following the device: verified setting changes, reconnect after a replug
     void FollowChange(const SettingChange &change);
@@ -103,22 +108,27 @@ private:
     void ShowStatistics();
     void WriteStatistics();
 
+    // the unit the window shows and polls
+    void PollsMoved(int address);
+    void NoUnitAt(int address, int stays);
+    void ShowUnit(int address);
+    void ClearDeviceGroup();
+
     // command set
     quint16 GetDeviceAddress() const;
-    void CommitAddress();
-    quint16 PollAddress() const;
+    void AddressEntered();
     void StopPolling();
     void ReadRegisterOrder(quint16 startRegister, quint16 count);
     void WriteRegisterOrder(quint16 startRegister, quint16 value);
-    void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value,
-                           RequestKind kind);
-    bool ConfirmAddressWrite();
+    void SendOneOffRequest(quint8 slave, quint8 function, quint16 startRegister, quint16 value);
+    void WriteAddress(int address, const BroadcastCheck &check);
+    bool ConfirmAddressWrite(int address, const BroadcastCheck &check);
     int NormalisedPeriod();
     bool IsPeriodicReadOn() const;
     void ShowPollRegisters();
 
     // reply parser
-    void AcceptReply(const QByteArray &frame, const ModbusReply::Decoded &decoded);
+    void AcceptReply(const LinkOutcome &outcome);
     void StoreDecoded(const ModbusReply::Decoded &decoded);
     void ShowDecoded(const ModbusReply::Decoded &decoded);
 
@@ -146,7 +156,7 @@ private:
     void StartDataFile(const QString &name, const QString &note, bool &errorShown);
 
     // readings: the trend and the readings file
-    void RecordReading(const Reading &reading);
+    void RecordReading(const Reading &reading, bool onTrend);
     void BreakTrend();
     void SaveReadingsToggled(bool on);
 
@@ -163,14 +173,13 @@ private:
     SystemClock clock;              // the link session's timers run on it
     LinkSession *link;
     LinkFollower *follower;
-    QTime staleSince; // the first poll without a reply since the last reading; null when fresh
-    bool searching = false;          // an automatic baud search is under way
-    bool searchAtSlave0 = false;     // its second run, at the slave every device answers
+    RateSearch *search;              // the automatic baud search
+    PollTarget *pollTarget;          // the unit the window shows and polls
     bool searchFailed = false;       // the last search found no device
     QStringList heardDuringSearch;   // what came back at rates that gave no valid answer
     bool answeredHere = false;       // the device has answered at this opening and rate
     QString otherUnitNote;           // a different unit came on this port
-    QString committedAddress;        // the address field as polls take it: set, not typed
+    QString shownLinkState;          // the link state without its note, as last shown
     QString serialShown;             // the serial number of the last device information
     int registerItemsType = -1;      // the device type the "Magnification:" items are ordered for
     QStringList boxesOpen;           // one box at a time for the same message

@@ -150,6 +150,29 @@ private slots:
         QCOMPARE(UnitConversion::between(fromFahrenheit, toFahrenheit)(value), converted);
     }
 
+    // Two units in sight (the window moved to another unit of the line): the lines break between
+    // them, and the statistics count the newest unit alone, never a mix of both.
+    void theStatisticsCountOneUnit()
+    {
+        TrendData data;
+        auto of = [](Reading reading, int address, const char *serial) {
+            reading.address = address;
+            reading.serial = serial;
+            return reading;
+        };
+        data.append(0, Start, of(all(-20, 30, -30), 7, "123456789a07"));
+        data.append(1000, Start + 1000, of(all(-22, 32, -31), 7, "123456789a07"));
+        data.startSegment();
+        data.append(2000, Start + 2000, of(all(24, 50, 13), 12, "123456789a12"));
+        data.append(3000, Start + 3000, of(all(26, 52, 15), 12, "123456789a12"));
+        const Decimated temperature = decimate(data, TrendData::Temperature, 0, 3000, 100);
+        QVERIFY(std::isnan(temperature.values[2])); // no line from one unit to the other
+        QCOMPARE(temperature.count, 2);
+        QCOMPARE(temperature.min * 1000 + temperature.max, 24 * 1000 + 26.0);
+        QCOMPARE(decimate(data, TrendData::DewPoint, 0, 1500, 100).count, 0);
+        QCOMPARE(decimate(data, TrendData::Humidity, 0, 3000, 100).mean, 51.0);
+    }
+
     // A Celsius unit, then a Fahrenheit unit: the lines break where the unit changed, everything
     // is drawn and counted in degrees Fahrenheit (humidity as it is), and each reading still goes
     // to a file in the unit it came in.

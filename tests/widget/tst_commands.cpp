@@ -18,7 +18,8 @@ struct ButtonRow
     const char *button, *address, *expected;
 } const buttonRows[] = {
     {"pushButtonAddressRead", "5", "0003010000018427"}, // always to slave 0
-    {"pushButtonAddress", "5", "00060100000549e4"},
+    // slave 0 asked who would take the address, then the write
+    {"pushButtonAddress", "5", "0003010000084421 00060100000549e4"},
     {"pushButtonAddress", "", "The address is empty!"},
     {"pushButtonAddress", "248", "The address is between 1 and 247!"},
     {"pushButtonAddress", "0", "The address is between 1 and 247!"},
@@ -58,10 +59,13 @@ private slots:
             }
             if (QString(row.button) == "pushButtonAddress")
                 QCOMPARE(nextBox(), AddressConfirmation);
-            QTRY_VERIFY(bench.transmitter.requests().size() > requests);
-            QCOMPARE(before + " " + bench.transmitter.requests()[requests].toHex(),
-                     before + " " + expected);
-            QCOMPARE(frames(bench.window, "TX").value(sent), expected);
+            const int count = int(expected.count(' ')) + 1;
+            QTRY_VERIFY(bench.transmitter.requests().size() >= requests + count);
+            QStringList heard;
+            for (const QByteArray &request : bench.transmitter.requests().mid(requests, count))
+                heard << request.toHex();
+            QCOMPARE(before + " " + heard.join(' '), before + " " + expected);
+            QCOMPARE(frames(bench.window, "TX").mid(sent, count).join(' '), expected);
             QCOMPARE(bench.timer("timerRead")->isActive() ? bench.timer("timerRead")->interval()
                                                           : 0,
                      1000);
@@ -299,9 +303,9 @@ private slots:
         QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(), "Read");
     }
 
-    // A device that falls silent: each poll times out, the readings turn grey and the statistics
-    // say since when; its next reading is fresh again. A reply that comes after its request timed
-    // out is shown as late and never decoded.
+    // A device that falls silent: each poll times out, the readings turn grey and the link state
+    // says since when; its next reading is fresh again. A reply that comes after its request timed
+    // out is shown as late and never decoded, and the unit gets a longer wait from then on.
     void staleReadingsAndLateReplies()
     {
         Bench bench;
@@ -315,15 +319,16 @@ private slots:
         QTRY_VERIFY(session(bench.window)->statistics().timeouts >= 3);
         QVERIFY(bench.label("labelTemperature").contains("<font color=gray>23.5"));
         QVERIFY(bench.label("labelDewTemp").contains("<font color=gray>"));
-        QTRY_VERIFY(bench.label("labelStatistics").contains("no reply since "));
-        const QString since = bench.label("labelStatistics").section("no reply since ", 1);
+        QTRY_VERIFY(bench.label("labelLinkState").contains(", no answer since "));
+        const QString since = bench.label("labelLinkState").section("no answer since ", 1);
         QVERIFY2(qAbs(QTime::fromString(since, "hh:mm:ss").secsTo(mutedAt)) <= 2,
                  qPrintable(since));
+        QVERIFY(!bench.label("labelStatistics").contains("since")); // counters only
         // 8 + 13 bytes on the wire at 9600, and 150 ms for the device to answer
         QVERIFY(notes(bench.window).contains("no reply within 172 ms"));
         bench.transmitter.setFaults(Faults());
         QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>23.5"));
-        QTRY_VERIFY(!bench.label("labelStatistics").contains("no reply since"));
+        QTRY_VERIFY(bench.label("labelLinkState").endsWith(" at 9600, linked"));
         click(bench.window, "pushButtonRead");
         QTRY_VERIFY(!session(bench.window)->isBusy());
         // The humidity reply comes after the request timed out, while the type read is answered.
@@ -335,10 +340,15 @@ private slots:
         bench.transmitter.setFaults(Faults());
         click(bench.window, "pushButtonTypeRead");
         MessageView *log = view(bench.window);
-        QTRY_VERIFY(log->lineText(log->lineCount() - 1).endsWith("  (late, ignored)"));
-        QVERIFY(log->lineText(log->lineCount() - 1).contains("->RX  0103021388"));
+        QTRY_VERIFY(log->plainText().contains("->RX  0103021388"));
+        QVERIFY(log->plainText().contains(
+            QRegularExpression("->RX  0103021388\\S*  \\(late, ignored\\)")));
         QVERIFY(!bench.label("labelHumidity").contains("50.0")); // never decoded
         QCOMPARE(session(bench.window)->statistics().late, 1);
+        const QStringList slow = notes(bench.window).filter("the unit answers after ");
+        QCOMPARE(slow.size(), 1);
+        QVERIFY2(slow[0].contains(QRegularExpression("after 4\\d\\d ms: waiting up to \\d+ ms$")),
+                 qPrintable(slow[0]));
     }
 };
 

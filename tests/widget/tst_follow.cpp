@@ -43,7 +43,7 @@ private slots:
         click(bench.window, "pushButtonRead");
         bench.combo("comboBoxBaudRate")->setCurrentText("19200");
         click(bench.window, "pushButtonBaudRate");
-        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | now at 19200, verified"));
+        QTRY_VERIFY(bench.label("labelLinkState").endsWith("; now at 19200, verified"));
         QCOMPARE(bench.transmitter.lineBaudRate(), 19200);
         QCOMPARE(bench.combo("comboBoxRegister")->currentText(), "*10");
         const int replies = frames(bench.window, "RX").size();
@@ -53,10 +53,10 @@ private slots:
         tickNextCheckBox = true; // "Don't ask again this session"
         click(bench.window, "pushButtonAddress");
         QCOMPARE(nextBox(), AddressConfirmation);
-        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 42, verified"));
+        QTRY_VERIFY(bench.label("labelLinkState").endsWith("; address 42, verified"));
         bench.edit("lineEditAddress")->setText("43");
         click(bench.window, "pushButtonAddress"); // no question this time
-        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | address 43, verified"));
+        QTRY_VERIFY(bench.label("labelLinkState").endsWith("; address 43, verified"));
         QVERIFY(bench.transmitter.requests().contains(ModbusFrame::buildRequest(42, 3, 0x100, 8)));
         QCOMPARE(bench.edit("lineEditAddress")->text(), "43");
     }
@@ -130,31 +130,53 @@ private slots:
 
     // Another unit behind the same port (swapped while the adapter was out): announced in the
     // view and the link state, its serial shown, the readings file names it, the trend starts a
-    // new segment, the old unit's scale choice goes, and polling goes on.
+    // new segment, and polling goes on. The scale chosen stays where the new unit orders its
+    // blocks alike (Tervin-C and Tervin-F), and goes where it does not (a Tervin-O).
+    void aDifferentUnitIsAnnounced_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Tervin-C, then Tervin-F") << 1 << "*100" << 2 << "*100"
+                                                 << "Tervin-F";
+        QTest::newRow("Tervin-C, then Tervin-O") << 1 << "*10" << 0 << "*100"
+                                                 << "Tervin-O";
+    }
+
     void aDifferentUnitIsAnnounced()
     {
-        LinkedBench bench;
+        QFETCH(int, before);
+        QFETCH(QString, chosen);
+        QFETCH(int, after);
+        QFETCH(QString, scale);
+        QFETCH(QString, name);
+        DeviceSettings first;
+        first.deviceType = quint16(before);
+        LinkedBench bench(first);
         QTRY_COMPARE(frames(bench.window, "RX").size(), 1);
-        bench.combo("comboBoxRegister")->setCurrentText("*10");
+        bench.combo("comboBoxRegister")->setCurrentText(chosen);
         child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
         click(bench.window, "pushButtonRead");
         QTRY_VERIFY(frames(bench.window, "RX").size() >= 4);
         bench.transmitter.unplug();
         QCOMPARE(nextBox(), "Error/USB device error, please reconnect USB device!");
         DeviceSettings &unit = bench.transmitter.model().settings();
-        unit.deviceType = 1;
+        unit.deviceType = quint16(after);
         unit.serialNumber[0] = 0x0000;
         unit.serialNumber[1] = 0xdead;
         unit.serialNumber[2] = 0xbeef;
         unit.temperature = 30;
         QVERIFY(bench.transmitter.replug());
         const QString announced =
-            "a different unit is on " + bench.path + " now: serial 0000deadbeef, Tervin-C";
+            "a different unit is on " + bench.path + " now: serial 0000deadbeef, " + name;
         QTRY_VERIFY_WITH_TIMEOUT(notes(bench.window).contains(announced), 5000);
         QCOMPARE(bench.label("labelLinkState"), announced);
         QCOMPARE(bench.label("labelSerialNumber"), "Serial number:0000deadbeef");
-        QCOMPARE(bench.combo("comboBoxRegister")->currentIndex(), 0);
-        QTRY_VERIFY(bench.label("labelTemperature").contains("<font color=red>30.0"));
+        QCOMPARE(bench.combo("comboBoxRegister")->currentText(), scale);
+        QTRY_VERIFY(bench.label("labelTemperature")
+                        .contains("<font color=red>" + QString(after == 2 ? "86.0" : "30.0")));
         click(bench.window, "pushButtonRead");
         const QStringList files = QDir("Data").entryList({"Readings*.csv"});
         QCOMPARE(files.size(), 1);
@@ -213,7 +235,7 @@ private slots:
                             "it is plugged in again.");
         QVERIFY(!bench.timer("timerReconnect")->isActive() && !bench.port()->isOpen());
         QVERIFY(notes(bench.window).last().endsWith("did not come back within 1 minute(s)"));
-        QTRY_VERIFY(bench.label("labelStatistics").endsWith(" | the adapter did not come back"));
+        QTRY_VERIFY(bench.label("labelLinkState").endsWith("; the adapter did not come back"));
     }
 };
 

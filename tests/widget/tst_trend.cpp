@@ -97,7 +97,7 @@ private slots:
         Faults silent;
         silent.noReply = true;
         bench.transmitter.setFaults(silent);
-        QTRY_VERIFY(bench.label("labelStatistics").contains("no reply since"));
+        QTRY_VERIFY(bench.label("labelLinkState").contains("no answer since"));
         const int atSilence = trend(bench)->data().size();
         bench.transmitter.setFaults(Faults());
         QTRY_VERIFY(trend(bench)->data().size() >= atSilence + 3);

@@ -81,7 +81,7 @@ QStringList linesOf(MessageView *log)
 // the port names.
 const QRegularExpression AllowedNames(
     "Tervin-[OCF]|SHT\\dX/\\dX|->[TR]X|0x[0-9A-Fa-f]+|\\*\\.(png|csv)|\\bV[0-9.]+|"
-    "\\b(Modbus|CRC|USB|CSV|PNG|Excel|WPS|End|Shift|dialout)\\b|"
+    "\\b(Tervin|Modbus|CRC|USB|CSV|PNG|Excel|WPS|End|Shift|dialout)\\b|"
     "\\b[0-9a-f]{12}\\b|\\bData\\b|\\b(Log|Readings)\\d{14}\\.(txt|csv)\\b|\\btty\\w+");
 } // namespace
 
@@ -173,7 +173,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("Qm"));
         QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
         const auto window = startIn(dir.path(), chinese);
-        QVERIFY(window->windowTitle().startsWith("泰尔文测试工具   V"));
+        QVERIFY(window->windowTitle().startsWith("Tervin 测试工具   V"));
         QCOMPARE(child<QGroupBox>(window.get(), "groupBoxDevice")->title(), "设备");
         QCOMPARE(child<QComboBox>(window.get(), "comboBoxDeviceType")->currentText(), "Tervin-O");
         auto *read = child<QPushButton>(window.get(), "pushButtonRead");
@@ -231,11 +231,11 @@ private slots:
             seen << textsOf(trend) << textsOf(plot);
             click(bench.window, "pushButtonAddress");
             QVERIFY(nextBox().startsWith("地址/"));
-            QTRY_VERIFY(bench.label("labelStatistics").endsWith("地址已改为 1，已确认"));
+            QTRY_VERIFY(bench.label("labelLinkState").endsWith("地址已改为 1，已确认"));
             seen << textsOf(&bench.window);
             bench.transmitter.unplug();
             QCOMPARE(nextBox(), "错误/USB 转换器出错，请重新插入！");
-            QTRY_COMPARE(bench.label("labelLinkState"), "串口已断开");
+            QTRY_COMPARE(bench.label("labelLinkState"), "串口已断开；正在等待 USB 转换器重新插入");
             seen << textsOf(&bench.window);
             const QString missing = bench.workDir.filePath("ttyUSB9");
             onNextDialog([&seen, missing](QDialog *dialog) {
