@@ -197,6 +197,19 @@ private slots:
         QTest::newRow("no limits") << 99.0 << false << 100.0 << none << none << "";
         QTest::newRow("no humidity read")
             << 23.5 << false << -1.0 << none << damp << "the reading has no humidity";
+        QTest::newRow("too warm and too damp")
+            << 45.0 << false << 85.0 << room << damp
+            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; humidity 85.0 % is outside "
+               "20 to 80 %";
+        QTest::newRow("-20 \u00B0C in a freezer, too cold and too dry")
+            << -20.0 << false << 5.0 << std::optional<Limits>(Limits{-18, -10}) << damp
+            << "temperature -20.0 \u00B0C is outside -18 to -10 \u00B0C; humidity 5.0 % is "
+               "outside 20 to 80 %";
+        QTest::newRow("-4 \u00B0F in a freezer")
+            << -4.0 << true << 5.0 << std::optional<Limits>(Limits{-25, -18}) << none << "";
+        QTest::newRow("no humidity read, too warm")
+            << 45.0 << false << -1.0 << room << damp
+            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; the reading has no humidity";
     }
     void readingsAreCheckedInCelsius()
     {
