@@ -233,6 +233,7 @@ void Exchange::end(Result result, int timeoutMs)
     done.result = result;
     done.tries = pending->tries;
     done.timeoutMs = timeoutMs;
+    done.echoed = pending->change.has_value();
     const Then then = std::move(pending->then);
     pending.reset();
     then(done);

@@ -20,11 +20,13 @@ struct Outcome
     QString problem;   // what came instead of the answer: "a garbled reply (bad CRC)"
     QString detail;    // an exception's meaning, or why the port failed
     QByteArray reply;  // the answer, an exception among them
-    // A write the device echoed: how the read-back where it now listens went.
+    // A write the device echoed: it has taken the setting, whatever comes after the echo (the
+    // read-back unanswered, the port lost before or during it).
+    bool echoed = false;
+    // How the read-back where it now listens went, when it ended.
     std::optional<Verification> verification;
 
     bool ok() const { return result == Result::Ok; }
-    bool echoed() const { return verification.has_value(); }
 };
 
 // One port's requests for tervin-cli, through its link session: each request ends in one

@@ -42,7 +42,7 @@ private:
     void poll(int index);
     void polled(int index, const QByteArray &request, const Outcome &outcome);
     void reading(int index, Result result, const QString &error, int tries,
-                 const Reading &values = Reading());
+                 const Reading &values = Reading(), const Miss &search = Miss());
     void end();
 
     QList<int> slaves; // as asked: 0 for whichever unit is on the line

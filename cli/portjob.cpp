@@ -1,6 +1,7 @@
 #include "portjob.h"
 
 #include "jobs.h"
+#include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 #include "requests.h"
 
@@ -75,7 +76,12 @@ void PortJob::searched(const Outcome &outcome)
         return;
     }
     if (outcome.result == Result::Exception || outcome.result == Result::PortError) {
-        search.missed(outcome.result, failureText(outcome, QString(), QString()), outcome.tries);
+        Miss miss{outcome.result, failureText(outcome, QString(), QString()), outcome.tries};
+        if (outcome.result == Result::Exception) { // the unit refuses under its own address
+            miss.address = ModbusFrame::slaveOf(outcome.reply);
+            miss.baudRate = exchange->baudRate();
+        }
+        search.missed(miss);
         return;
     }
     if (search.heardRate == 0 && !outcome.problem.isEmpty()) {
@@ -90,7 +96,7 @@ void PortJob::searched(const Outcome &outcome)
             const Result result = one     ? outcome.result
                                   : heard ? search.heard.result
                                           : Result::NoAnswer;
-            search.missed(result, missedText(outcome), outcome.tries);
+            search.missed({result, missedText(outcome), outcome.tries});
             return;
         }
         exchange->setBaudRate(rates().at(search.rateIndex));
@@ -163,6 +169,14 @@ void PortJob::identify(DeviceRecord &record, const UnitIdentity &unit) const
     record.deviceType = unit.deviceType;
     record.sensorType = unit.sensorType;
     record.firmware = unit.firmware;
+}
+
+void PortJob::place(RecordHead &record, const Miss &miss)
+{
+    if (record.address == 0)
+        record.address = miss.address;
+    if (record.baudRate == 0)
+        record.baudRate = miss.baudRate;
 }
 
 void PortJob::print(const QString &line, Result result, const QString &error)

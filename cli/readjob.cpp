@@ -14,9 +14,9 @@ void ReadJob::begin()
             period->start(options.periodMs);
             round();
         },
-        [this](Result result, const QString &error, int tries) {
+        [this](const Miss &miss) {
             for (int index = 0; index < slaves.size(); ++index)
-                reading(index, result, error, tries);
+                reading(index, miss.result, miss.error, miss.tries, Reading(), miss);
             end();
         });
 }
@@ -108,7 +108,7 @@ void ReadJob::polled(int index, const QByteArray &request, const Outcome &outcom
 }
 
 void ReadJob::reading(int index, Result result, const QString &error, int tries,
-                      const Reading &values)
+                      const Reading &values, const Miss &search)
 {
     ReadingRecord r;
     stamp(r, result, error, tries);
@@ -117,6 +117,7 @@ void ReadJob::reading(int index, Result result, const QString &error, int tries,
     } else {
         r.address = slaves[index];
         r.baudRate = period ? exchange->baudRate() : options.baudRate;
+        place(r, search);
     }
     r.reading = values;
     const QString line = Records::reading(options.format, r);
