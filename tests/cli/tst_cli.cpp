@@ -35,6 +35,15 @@ QByteArray infoRead(quint8 slave)
 {
     return ModbusFrame::buildRequest(slave, 0x03, 0x0100, 8);
 }
+
+QProcessEnvironment language(const QString &lang)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LANG", lang);
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    return environment;
+}
 } // namespace
 
 class TestCli : public QObject
@@ -60,11 +69,7 @@ private slots:
         QTest::qWait(300); // anything written would have arrived by now
         QVERIFY(t.device->requests().isEmpty());
         QProcess chinese;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LANG", "zh_CN.UTF-8");
-        environment.remove("LC_ALL");
-        environment.remove("LC_MESSAGES");
-        chinese.setProcessEnvironment(environment);
+        chinese.setProcessEnvironment(language("zh_CN.UTF-8"));
         chinese.start(TERVIN_CLI, {"scan"});
         QVERIFY(chinese.waitForFinished(10000));
         QVERIFY(QString::fromUtf8(chinese.readAllStandardError()).contains("scan：未给出串口"));
@@ -243,6 +248,61 @@ private slots:
         QVERIFY(outcome.err.contains(error));
         QCOMPARE(t.device->model().settings().address, 1);
         QCOMPARE(t.device->model().settings().baudCode, 4);
+    }
+
+    // Two programs on one line: the second is refused under whichever name it gives the device
+    // (the path, a symlink, a name relative to its folder), sends nothing, and the first reads
+    // on. The tests run as root, whom the terminal's exclusive mode does not stop.
+    void aPortInUseIsRefused_data()
+    {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("text");
+        const QString english = "cannot open the port: in use by another program";
+        QTest::newRow("the path, then a symlink") << "pts"
+                                                  << "link"
+                                                  << "C.UTF-8" << english;
+        QTest::newRow("a symlink, then the path") << "link"
+                                                  << "pts"
+                                                  << "C.UTF-8" << english;
+        QTest::newRow("a relative name, then the path, in Chinese") << "here"
+                                                                    << "pts"
+                                                                    << "zh_CN.UTF-8"
+                                                                    << "正被其他程序占用";
+    }
+    void aPortInUseIsRefused()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QString, second);
+        QFETCH(QString, lang);
+        QFETCH(QString, text);
+        const Transmitter t = transmitter(DeviceSettings());
+        QTemporaryDir folder;
+        QVERIFY(QFile::link(t.port, folder.filePath("link")));
+        const QMap<QString, QString> names{{"pts", t.port},
+                                           {"link", folder.filePath("link")},
+                                           {"here", QFileInfo(t.port).fileName()}};
+        QProcess first, next;
+        for (QProcess *process : {&first, &next}) {
+            process->setWorkingDirectory(QFileInfo(t.port).path());
+            process->setProcessEnvironment(language(lang));
+        }
+        first.start(TERVIN_CLI,
+                    {"read", names[holder], "--baud", "9600", "--count", "0", "--period", "100"});
+        QTRY_VERIFY_WITH_TIMEOUT(t.device->requests().size() >= 2, 10000); // found, reading
+        next.start(TERVIN_CLI, {"info", names[second], "--baud", "9600"});
+        const Outcome refused = finished(next);
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
+        QVERIFY(refused.out.isEmpty());
+        const int heard = int(t.device->requests().size());
+        QTRY_VERIFY_WITH_TIMEOUT(t.device->requests().size() > heard + 2, 10000);
+        QCOMPARE(t.device->requests().count(infoRead(0)), 1); // the first's search only
+        first.terminate();
+        const Outcome held = finished(first);
+        QVERIFY2(held.err.isEmpty(), qPrintable(held.err));
+        QVERIFY(held.out.size() >= 3);
     }
 
     // A valid reply that answers nothing outstanding is reported, and its values are not taken.
