@@ -61,6 +61,8 @@ private slots:
                                              {"read", t.port, "--period", "1e3"},
                                              {"scan", t.port, "--addresses", "1,,2"},
                                              {"scan", link, t.port},
+                                             {"info", t.port, "--log", t.port},
+                                             {"info", link, "--log", t.port},
                                              {"info", t.port, "--bogus"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);

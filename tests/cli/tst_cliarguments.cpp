@@ -8,6 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(std::optional<Limits>)
 
 class TestCliArguments : public QObject
@@ -275,6 +280,62 @@ private slots:
         QCOMPARE(resolved.error.isEmpty(), refused.isEmpty());
         for (const QString &named : refused)
             QVERIFY2(resolved.error.contains(named), qPrintable(resolved.error));
+    }
+
+    // The --log file against the ports, in a folder of its own: "b1" a symlink to the port's
+    // terminal ("PORT"), "OTHER" another terminal. Names in capitals stand for those paths.
+    void theLogIsNeverALine_data()
+    {
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QStringList>("ports"); // as given
+        QTest::addColumn<QString>("problem");   // what the usage error says; empty: none
+        const QStringList port{"PORT"};
+        const QString isThePort = "is the port";
+        QTest::newRow("a new file") << "new.txt" << port << "";
+        QTest::newRow("a file") << "capture.txt" << port << "";
+        QTest::newRow("/dev/null, which only discards") << "/dev/null" << port << "";
+        QTest::newRow("a symlink to /dev/null") << "nulllink" << port << "";
+        QTest::newRow("a fifo") << "fifo" << port << "";
+        QTest::newRow("the port") << "PORT" << port << isThePort;
+        QTest::newRow("the port, through a symlink") << "b1" << port << isThePort;
+        QTest::newRow("the port given through a symlink")
+            << "PORT" << QStringList{"b1"} << isThePort;
+        QTest::newRow("the port, by a relative name") << "./b1" << QStringList{"b1"} << isThePort;
+        QTest::newRow("the second port") << "b1" << QStringList{"capture.txt", "b1"} << isThePort;
+        QTest::newRow("another terminal") << "OTHER" << port << "is the device OTHER, not a file";
+        QTest::newRow("another device")
+            << "/dev/zero" << port << "is the device /dev/zero, not a file";
+    }
+    void theLogIsNeverALine()
+    {
+        QFETCH(QString, log);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, problem);
+        QList<int> terminals;
+        QStringList paths;
+        for (int i = 0; i < 2; ++i) {
+            const int master = posix_openpt(O_RDWR | O_NOCTTY);
+            QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+            terminals << master;
+            paths << QString::fromLocal8Bit(ptsname(master));
+        }
+        const auto named = [&](QString text) {
+            return text.replace("PORT", paths[0]).replace("OTHER", paths[1]);
+        };
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        QVERIFY(QFile("capture.txt").open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(paths[0], "b1") && QFile::link("/dev/null", "nulllink"));
+        QCOMPARE(mkfifo("fifo", 0600), 0);
+        for (QString &port : ports)
+            port = named(port);
+        const QString found = logProblem(named(log), resolvePorts(ports).paths);
+        QDir::setCurrent(before);
+        for (int master : terminals)
+            ::close(master);
+        QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(named(problem)),
+                 qPrintable(found));
     }
 
     // --help, the manual page and the completion name every command and every option; --help
