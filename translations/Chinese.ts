@@ -468,6 +468,22 @@ not_verified、out_of_range 或 port_error。
         <source>address %1: %2</source>
         <translation>地址 %1：%2</translation>
     </message>
+    <message>
+        <source>nothing reads this fifo</source>
+        <translation>没有程序在读取这个管道</translation>
+    </message>
+    <message>
+        <source>--log %1 is the port %2: the frames would be sent down the line</source>
+        <translation>--log %1 就是串口 %2：报文会被发到线路上</translation>
+    </message>
+    <message>
+        <source>--log %1 is the device %2, not a file</source>
+        <translation>--log %1 是设备 %2，不是文件</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1；%2</translation>
+    </message>
 </context>
 <context>
     <name>Files</name>
