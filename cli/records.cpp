@@ -79,7 +79,7 @@ public:
     }
     // Every record of a command has the keys of its CSV header, so that a script reading one
     // kind of record reads them all: null for a value not known, or not of this kind of record.
-    QJsonObject object(Command command) const
+    QJsonObject keyed(Command command) const
     {
         QJsonObject object;
         for (const QString &column : columnsOf(command))
@@ -91,7 +91,7 @@ public:
         return format == Format::Csv
                    ? csv(command)
                    : QString::fromUtf8(
-                         QJsonDocument(object(command)).toJson(QJsonDocument::Compact));
+                         QJsonDocument(keyed(command)).toJson(QJsonDocument::Compact));
     }
 
 private:
