@@ -7,7 +7,10 @@ void CommissionJob::begin()
 {
     find(
         {Modbus::BroadcastAddress}, [this](const Outcome &outcome, int) { found(outcome); },
-        [this](Result result, const QString &error, int tries) { end(result, error, tries); });
+        [this](const Miss &miss) {
+            place(record, miss);
+            end(miss.result, miss.error, miss.tries);
+        });
 }
 
 void CommissionJob::fail(Result result, const QString &error)
@@ -29,7 +32,7 @@ void CommissionJob::found(const Outcome &outcome)
 // The address first, at slave 0 as set-address sends it; then the rate, to the new address.
 void CommissionJob::addressWritten(const Outcome &outcome)
 {
-    if (outcome.echoed())
+    if (outcome.echoed)
         record.address = options.newAddress;
     if (!written(outcome))
         return;
@@ -44,7 +47,7 @@ void CommissionJob::addressWritten(const Outcome &outcome)
 
 void CommissionJob::rateWritten(const Outcome &outcome)
 {
-    if (outcome.echoed())
+    if (outcome.echoed)
         record.baudRate = options.newBaudRate;
     if (written(outcome))
         takeReading();

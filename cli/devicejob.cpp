@@ -8,7 +8,10 @@ void DeviceJob::begin()
     record.baudRate = options.baudRate;
     find(
         {options.address}, [this](const Outcome &outcome, int) { found(outcome); },
-        [this](Result result, const QString &error, int tries) { end(result, error, tries); });
+        [this](const Miss &miss) {
+            place(record, miss);
+            end(miss.result, miss.error, miss.tries);
+        });
 }
 
 void DeviceJob::fail(Result result, const QString &error)
@@ -38,8 +41,14 @@ void DeviceJob::found(const Outcome &outcome)
     }
 }
 
+// A write the unit echoed has been taken: the record names the new setting from then on, even
+// when the port is lost before the read-back tells more.
 void DeviceJob::written(const Outcome &outcome)
 {
+    if (outcome.echoed && options.command == Command::SetAddress)
+        record.address = options.newValue;
+    if (outcome.echoed && options.command == Command::SetBaud)
+        record.baudRate = options.newValue;
     const std::optional<Verification> &check = outcome.verification;
     if (check && !check->unit.serial.isEmpty() && check->outcome != Verification::OtherUnit)
         identify(record, check->unit);

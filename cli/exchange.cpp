@@ -132,6 +132,7 @@ Outcome Exchange::outcomeOf(const LinkOutcome &ended) const
     outcome.reply = ended.reply;
     outcome.unit = ended.unit;
     outcome.verification = ended.verification;
+    outcome.echoed = ended.verification.has_value(); // the session reads back only an echo
     switch (ended.result) {
     case LinkOutcome::Answered:
         if (ended.isException()) {

@@ -21,11 +21,13 @@ struct Outcome
     QString detail;    // an exception's meaning, or why the port failed
     QByteArray reply;  // the answer, an exception among them
     UnitIdentity unit; // the unit that answered, as the line's roster knows it
-    // A write the device echoed: how the read-back where it now listens went.
+    // A write the device echoed: it has taken the setting, whatever comes after the echo (the
+    // read-back unanswered, the port lost during it).
+    bool echoed = false;
+    // How the read-back where it now listens went.
     std::optional<Verification> verification;
 
     bool ok() const { return result == Result::Ok; }
-    bool echoed() const { return verification.has_value(); }
 };
 
 // One port's link session for tervin-cli: each request goes out with the resends --retries allows

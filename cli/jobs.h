@@ -46,7 +46,7 @@ private:
     void portGone(const QString &error);
     void portBack();
     void reading(int address, Result result, const QString &error, int tries,
-                 const Reading &values = Reading());
+                 const Reading &values = Reading(), const Miss &search = Miss());
     void end();
 
     PollCycle *cycle;

@@ -2,7 +2,7 @@
 #include "jobs.h"
 #include "protocol/protocol.h"
 #include "requests.h"
-#include "values.h"
+#include "protocol/values.h"
 
 LineScanJob::LineScanJob(const CliOptions &options, const QString &portName,
                          const PortOutput &output, LinkPort *port, LinkClock *clock,

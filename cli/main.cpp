@@ -105,6 +105,11 @@ int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
     if (!ports.error.isEmpty())
         return usageError(commandName(options.command) + QStringLiteral(": ") + ports.error);
     options.ports = ports.paths;
+    if (!options.logFile.isEmpty()) {
+        const QString problem = logProblem(options.logFile, options.ports);
+        if (!problem.isEmpty())
+            return usageError(commandName(options.command) + QStringLiteral(": ") + problem);
+    }
     return run(app, options);
 }
 } // namespace

@@ -1,7 +1,7 @@
 #include "options.h"
 
 #include "protocol/protocol.h"
-#include "values.h"
+#include "protocol/values.h"
 
 #include <algorithm>
 #include <functional>

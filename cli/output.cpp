@@ -131,12 +131,16 @@ CaptureLog::~CaptureLog()
     close();
 }
 
+// Without blocking: a fifo that nothing reads would hold the run before its first request. The
+// writes wait for a slow reader all the same (writeWhole).
 QString CaptureLog::open(const QString &path)
 {
     filePath = path;
     descriptor = ::open(QFile::encodeName(path).constData(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, NewFileMode);
-    return descriptor < 0 ? qt_error_string(errno) : QString();
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, NewFileMode);
+    if (descriptor >= 0)
+        return QString();
+    return errno == ENXIO ? Cli::tr("nothing reads this fifo") : qt_error_string(errno);
 }
 
 bool CaptureLog::write(const QString &line)

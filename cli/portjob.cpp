@@ -2,6 +2,7 @@
 
 #include "jobs.h"
 #include "link/broadcastcheck.h"
+#include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
 #include "requests.h"
 
@@ -82,7 +83,12 @@ void PortJob::searched(const LinkOutcome &last)
         return;
     }
     if (outcome.result == Result::Exception || outcome.result == Result::PortError) {
-        missed(outcome.result, failureText(outcome, QString(), QString()), outcome.tries);
+        Miss miss{outcome.result, failureText(outcome, QString(), QString()), outcome.tries};
+        if (outcome.result == Result::Exception) { // the unit refuses under its own address
+            miss.address = ModbusFrame::slaveOf(outcome.reply);
+            miss.baudRate = exchange->baudRate();
+        }
+        missed(miss);
         return;
     }
     const bool one = rates().size() == 1 && searchSlaves.size() == 1;
@@ -96,7 +102,7 @@ void PortJob::searched(const LinkOutcome &last)
                                                          : Result::NoAnswer;
         }
     }
-    missed(result, missedText(outcome), outcome.tries);
+    missed({result, missedText(outcome), outcome.tries});
 }
 
 QString PortJob::heardText(const HeardInstead &heard)
@@ -163,6 +169,10 @@ void PortJob::guardBroadcastWrite(int newAddress, std::function<void()> write)
 {
     checkBroadcastWrite(exchange->link(), options.retries,
                         [this, newAddress, write = std::move(write)](const BroadcastCheck &check) {
+                            if (check.portGone()) {
+                                fail(Result::PortError, exchange->outcomeOf(check.asked).detail);
+                                return;
+                            }
                             if (!check.several()) {
                                 write();
                                 return;
@@ -205,6 +215,14 @@ void PortJob::identify(DeviceRecord &record, const UnitIdentity &unit) const
     record.deviceType = unit.deviceType;
     record.sensorType = unit.sensorType;
     record.firmware = unit.firmware;
+}
+
+void PortJob::place(RecordHead &record, const Miss &miss)
+{
+    if (record.address == 0)
+        record.address = miss.address;
+    if (record.baudRate == 0)
+        record.baudRate = miss.baudRate;
 }
 
 void PortJob::print(const QString &line, Result result, const QString &error)

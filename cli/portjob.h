@@ -42,8 +42,18 @@ protected:
 
     // A unit found: how its device-information read ended, and the slave it went to.
     using Found = std::function<void(const Outcome &outcome, int slave)>;
-    // No unit found: the result and its reason.
-    using Missed = std::function<void(Result result, const QString &error, int tries)>;
+    // No unit found: the result, its reason and the tries of the last request. A unit that
+    // refused the read (an exception) was heard all the same: the address it answered under and
+    // the rate tell where it is.
+    struct Miss
+    {
+        Result result = Result::NoAnswer;
+        QString error;
+        int tries = 0;
+        int address = 0;  // 0: not heard
+        int baudRate = 0; // 0: not heard
+    };
+    using Missed = std::function<void(const Miss &miss)>;
     // Reads the device information from each slave in turn, at the rate given or at each of the
     // six in the window's order, until one answers. A device that refuses ends the search.
     void find(const QList<int> &slaves, Found found, Missed missed);
@@ -58,6 +68,8 @@ protected:
     // The unit's identity in a record, where it answers now.
     void identify(RecordHead &record, const UnitIdentity &unit) const;
     void identify(DeviceRecord &record, const UnitIdentity &unit) const;
+    // Where the unit of a missed search was heard, for what the record does not know yet.
+    static void place(RecordHead &record, const Miss &miss);
 
     // Why a request failed: a silent device is told with `silent` (its %1 the time waited),
     // garbled replies with `unreadable`; what came instead follows in brackets.

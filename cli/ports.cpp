@@ -32,11 +32,13 @@ struct Identity
     }
 };
 
-Identity identityOf(const QString &path)
+Identity identityOf(const QString &path, mode_t *type = nullptr)
 {
     struct stat status = {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return Identity();
+    if (type)
+        *type = status.st_mode & S_IFMT;
     const bool character = S_ISCHR(status.st_mode);
     return {true, character, character ? status.st_rdev : status.st_dev, status.st_ino};
 }
@@ -55,6 +57,20 @@ QString portPath(const QString &name)
     if (name.contains(QLatin1Char('/')) || QFileInfo::exists(name))
         return QStringLiteral("./") + name;
     return DeviceFolder + name;
+}
+
+QString logProblem(const QString &log, const QStringList &ports)
+{
+    mode_t type = 0;
+    const Identity identity = identityOf(log, &type);
+    for (const QString &port : ports)
+        if (identity == identityOf(port))
+            return Cli::tr("--log %1 is the port %2: the frames would be sent down the line")
+                .arg(log, port);
+    const bool device = type == S_IFCHR || type == S_IFBLK;
+    if (device && !(identity == identityOf(QStringLiteral("/dev/null"))))
+        return Cli::tr("--log %1 is the device %2, not a file").arg(log, deviceName(log));
+    return QString();
 }
 
 ResolvedPorts resolvePorts(const QStringList &names)

@@ -22,3 +22,10 @@ struct ResolvedPorts
 // and its target (/dev/serial/by-id/... and /dev/ttyUSB0), or two device files with the same
 // device numbers. A name that does not exist is left for opening the port to report.
 ResolvedPorts resolvePorts(const QStringList &names);
+
+// Why the --log file may not be written, as a usage error: it is one of the ports (the capture
+// would be sent down the line), under any name, or another device (a terminal, another serial
+// port, a disk). A file, a new file, a fifo or a pipe (--log >(gzip >capture.gz)) may be
+// written, and so may /dev/null, which only discards. Empty when it may; `ports` are the
+// resolved paths.
+QString logProblem(const QString &log, const QStringList &ports);

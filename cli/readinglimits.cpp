@@ -1,7 +1,7 @@
 #include "readinglimits.h"
 
 #include "options.h"
-#include "values.h"
+#include "protocol/values.h"
 
 #include <QRegularExpression>
 
@@ -40,6 +40,32 @@ QString outside(const QString &what, const Limits &limits, const QString &unit)
     return Cli::tr("%1 is outside %2 to %3 %4")
         .arg(what, QString::number(limits.low), QString::number(limits.high), unit);
 }
+
+QString temperatureProblem(const Reading &reading, const Limits &limits)
+{
+    if (!reading.temperature)
+        return Cli::tr("the reading has no temperature");
+    const QString celsius = QStringLiteral("\u00B0C");
+    const double value = celsiusOf(*reading.temperature, reading.fahrenheit);
+    if (limits.contains(value))
+        return QString();
+    QString what = Cli::tr("temperature %1 %2").arg(valueText(value, reading), celsius);
+    if (reading.fahrenheit)
+        what = Cli::tr("temperature %1 %2 (%3 %4)")
+                   .arg(valueText(*reading.temperature, reading), reading.unit(),
+                        valueText(value, reading), celsius);
+    return outside(what, limits, celsius);
+}
+
+QString humidityProblem(const Reading &reading, const Limits &limits)
+{
+    if (!reading.humidity)
+        return Cli::tr("the reading has no humidity");
+    if (limits.contains(*reading.humidity))
+        return QString();
+    return outside(Cli::tr("humidity %1 %").arg(valueText(*reading.humidity, reading)), limits,
+                   QStringLiteral("%"));
+}
 } // namespace
 
 QString parseLimits(const QString &text, Quantity quantity, Limits &limits)
@@ -62,26 +88,14 @@ double celsiusOf(double value, bool fahrenheit)
     return fahrenheit ? (value - FahrenheitZero) / FahrenheitPerCelsius : value;
 }
 
+// A reading that fails both limits names both: a unit reading 45 °C and 95 % may have a
+// failing sensor, one reading 45 °C and 45 % a warm room.
 QString limitsProblem(const Reading &reading, const std::optional<Limits> &temperature,
                       const std::optional<Limits> &humidity)
 {
-    const QString celsius = QStringLiteral("\u00B0C");
-    if (temperature && !reading.temperature)
-        return Cli::tr("the reading has no temperature");
-    if (temperature) {
-        const double value = celsiusOf(*reading.temperature, reading.fahrenheit);
-        QString what = Cli::tr("temperature %1 %2").arg(valueText(value, reading), celsius);
-        if (reading.fahrenheit)
-            what = Cli::tr("temperature %1 %2 (%3 %4)")
-                       .arg(valueText(*reading.temperature, reading), reading.unit(),
-                            valueText(value, reading), celsius);
-        if (!temperature->contains(value))
-            return outside(what, *temperature, celsius);
-    }
-    if (humidity && !reading.humidity)
-        return Cli::tr("the reading has no humidity");
-    if (humidity && !humidity->contains(*reading.humidity))
-        return outside(Cli::tr("humidity %1 %").arg(valueText(*reading.humidity, reading)),
-                       *humidity, QStringLiteral("%"));
-    return QString();
+    const QString first = temperature ? temperatureProblem(reading, *temperature) : QString();
+    const QString second = humidity ? humidityProblem(reading, *humidity) : QString();
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return Cli::tr("%1; %2").arg(first, second);
 }

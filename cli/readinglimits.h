@@ -24,7 +24,7 @@ QString parseLimits(const QString &text, Quantity quantity, Limits &limits);
 
 double celsiusOf(double value, bool fahrenheit);
 
-// Why the reading fails the limits given (an empty optional checks nothing), naming the value
-// and the limits; empty when it passes. A quantity with limits must be in the reading.
+// Why the reading fails the limits given (an empty optional checks nothing), naming each limit
+// it fails with its value; empty when it passes. A quantity with limits must be in the reading.
 QString limitsProblem(const Reading &reading, const std::optional<Limits> &temperature,
                       const std::optional<Limits> &humidity);

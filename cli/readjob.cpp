@@ -31,9 +31,9 @@ void ReadJob::begin()
     slaves = options.addresses.isEmpty() ? QList<int>{options.address} : options.addresses;
     find(
         slaves, [this](const Outcome &outcome, int) { found(outcome); },
-        [this](Result result, const QString &error, int tries) {
+        [this](const Miss &miss) {
             for (int slave : slaves)
-                reading(slave, result, error, tries);
+                reading(slave, miss.result, miss.error, miss.tries, Reading(), miss);
             end();
         });
 }
@@ -110,7 +110,7 @@ void ReadJob::roundEnded(int round)
 }
 
 void ReadJob::reading(int address, Result result, const QString &error, int tries,
-                      const Reading &values)
+                      const Reading &values, const Miss &search)
 {
     ReadingRecord r;
     stamp(r, result, error, tries);
@@ -120,6 +120,7 @@ void ReadJob::reading(int address, Result result, const QString &error, int trie
     } else {
         r.address = address;
         r.baudRate = cycle->rounds() > 0 ? exchange->baudRate() : options.baudRate;
+        place(r, search);
     }
     r.reading = values;
     const QString line = Records::reading(options.format, r);

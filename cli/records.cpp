@@ -1,7 +1,7 @@
 #include "records.h"
 
 #include "protocol/deviceinfo.h"
-#include "values.h"
+#include "protocol/values.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -77,11 +77,21 @@ public:
             row << csvField(texts.value(column));
         return row.join(QLatin1Char(','));
     }
+    // Every record of a command has the keys of its CSV header, so that a script reading one
+    // kind of record reads them all: null for a value not known, or not of this kind of record.
+    QJsonObject keyed(Command command) const
+    {
+        QJsonObject object;
+        for (const QString &column : columnsOf(command))
+            object.insert(column, json.contains(column) ? json.value(column) : QJsonValue());
+        return object;
+    }
     QString line(Format format, Command command) const
     {
         return format == Format::Csv
                    ? csv(command)
-                   : QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+                   : QString::fromUtf8(
+                         QJsonDocument(keyed(command)).toJson(QJsonDocument::Compact));
     }
 
 private:

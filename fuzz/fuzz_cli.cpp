@@ -1,6 +1,7 @@
-// Fuzz target of tervin-cli's argument parser and port-name resolution: any argument vector ends
-// in valid options or a usage error, never a crash, and the parser leaves no descriptor open
-// (it is pure; the resolution only looks at names with stat()). A broken rule aborts.
+// Fuzz target of tervin-cli's argument parser, port-name resolution and --log check: any argument
+// vector ends in valid options or a usage error, never a crash, and the parser leaves no
+// descriptor open (it is pure; the resolution only looks at names with stat()). A broken rule
+// aborts.
 //
 // Input: arguments separated by 0 bytes. An argument whose first byte is below 0x20 starts with
 // one of the words the parser knows, chosen by that byte, followed by the rest.
@@ -8,6 +9,7 @@
 #include "ports.h"
 #include "protocol/protocol.h"
 
+#include <QFileInfo>
 #include <QSet>
 
 #include <cstdint>
@@ -91,9 +93,15 @@ void checkOptions(const CliOptions &o, const QStringList &arguments)
             "commission without its new address", arguments);
 }
 
-void checkResolution(const QStringList &names, const QStringList &arguments)
+// The ports, and the --log file against them: a log that is one of the ports, as it exists, is
+// never written.
+void checkResolution(const QStringList &names, const QString &log, const QStringList &arguments)
 {
     const ResolvedPorts resolved = resolvePorts(names);
+    if (!log.isEmpty() && resolved.error.isEmpty())
+        require(!resolved.paths.contains(log) || !QFileInfo::exists(log) ||
+                    !logProblem(log, resolved.paths).isEmpty(),
+                "a port taken for the log", arguments);
     require(!resolved.error.isEmpty() || resolved.paths.size() == names.size(),
             "a port name lost in resolution", arguments);
     for (const QString &path : resolved.paths)
@@ -120,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     switch (parsed.outcome) {
     case ParsedCommandLine::Run:
         checkOptions(parsed.options, arguments);
-        checkResolution(parsed.options.ports, arguments);
+        checkResolution(parsed.options.ports, parsed.options.logFile, arguments);
         break;
     case ParsedCommandLine::Usage:
         require(!parsed.error.isEmpty(), "a usage error that says nothing", arguments);

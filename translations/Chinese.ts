@@ -419,6 +419,22 @@ With several ports, the status is the worst of them.
         <source>the adapter is back</source>
         <translation>USB 转换器已恢复连接</translation>
     </message>
+    <message>
+        <source>nothing reads this fifo</source>
+        <translation>没有程序在读取这个管道</translation>
+    </message>
+    <message>
+        <source>--log %1 is the port %2: the frames would be sent down the line</source>
+        <translation>--log %1 就是串口 %2：报文会被发到线路上</translation>
+    </message>
+    <message>
+        <source>--log %1 is the device %2, not a file</source>
+        <translation>--log %1 是设备 %2，不是文件</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1；%2</translation>
+    </message>
 </context>
 <context>
     <name>Files</name>

@@ -25,6 +25,7 @@ void checkBroadcastWrite(LinkSession *session, int retries,
     request.retries = retries;
     request.done = [session, done = std::move(done)](const LinkOutcome &outcome) {
         BroadcastCheck check;
+        check.asked = outcome;
         check.garbled = outcome.result == LinkOutcome::Garbled;
         check.answered = outcome.answered();
         QList<int> known = session->roster().answering();

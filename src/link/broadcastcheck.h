@@ -15,6 +15,13 @@ struct BroadcastCheck
     bool answered = false; // one unit answered slave 0 cleanly
     QList<int> addresses;  // the units known to answer on this line, the one at slave 0 among them
     QStringList serials;   // their serial numbers, where known, in the same order
+    LinkOutcome asked;     // how slave 0's read ended
+
+    // The port went away meanwhile: nothing is to be written.
+    bool portGone() const
+    {
+        return asked.result == LinkOutcome::Lost || asked.result == LinkOutcome::NotSent;
+    }
 
     // More than one unit would take the address.
     bool several() const { return garbled || addresses.size() > 1; }

@@ -1,7 +1,38 @@
 #include "link/linkport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSerialPort>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+// Two programs on one line interleave their requests and take each other's replies. The serial
+// port library's lock file is named after the name given, so another name for the same device
+// passes it, and the terminal's exclusive mode does not hold against root. A lock on the device
+// file itself is met under every name that leads to it, holds against root, and goes with the
+// program however it ends. It is taken on a descriptor of its own before the port is opened, so
+// that a program refused never touches the line's settings. The descriptor when the lock is
+// held; -1 with `busy` set when another holds it, -1 alone when the device cannot be opened (the
+// port's own open then says why).
+int lockDevice(const QString &path, bool &busy)
+{
+    busy = false;
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return -1;
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+        return descriptor;
+    busy = errno == EWOULDBLOCK;
+    ::close(descriptor);
+    return -1;
+}
+} // namespace
 
 SerialLinkPort::SerialLinkPort(QSerialPort *port, QObject *parent) : LinkPort(parent), port(port)
 {
@@ -15,14 +46,25 @@ SerialLinkPort::SerialLinkPort(QSerialPort *port, QObject *parent) : LinkPort(pa
     });
 }
 
+SerialLinkPort::~SerialLinkPort()
+{
+    unlock();
+}
+
 PortFailure SerialLinkPort::open(const QString &name, int baudRate)
 {
-    port->close();
+    close();
     openedName = name;
+    bool busy = false;
+    lockDescriptor = lockDevice(devicePath(name), busy);
+    if (busy)
+        return {PortFailure::Busy, QString()};
     port->setPortName(name);
-    if (!port->open(QIODevice::ReadWrite))
+    if (!port->open(QIODevice::ReadWrite)) {
+        unlock();
         return {openFailureKind(port->error(), deviceExists(name), deviceAccessible(name)),
                 port->errorString()};
+    }
     port->setBaudRate(baudRate, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
@@ -34,6 +76,13 @@ PortFailure SerialLinkPort::open(const QString &name, int baudRate)
 void SerialLinkPort::close()
 {
     port->close();
+    unlock();
+}
+
+void SerialLinkPort::unlock()
+{
+    if (lockDescriptor >= 0)
+        ::close(std::exchange(lockDescriptor, -1));
 }
 
 bool SerialLinkPort::isOpen() const

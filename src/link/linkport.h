@@ -33,6 +33,9 @@ signals:
     void failed(const PortFailure &failure);
 };
 
+// A serial port that one program at a time may open: a second, this tool or another, is refused
+// as busy whatever name it gives the device (its path, a symlink, a relative name), root
+// included.
 class SerialLinkPort : public LinkPort
 {
     Q_OBJECT
@@ -40,6 +43,7 @@ class SerialLinkPort : public LinkPort
 public:
     // The port stays the caller's; the session reaches it only through this.
     explicit SerialLinkPort(QSerialPort *port, QObject *parent = nullptr);
+    ~SerialLinkPort() override;
 
     PortFailure open(const QString &name, int baudRate) override;
     void close() override;
@@ -51,6 +55,9 @@ public:
     QByteArray readAll() override;
 
 private:
+    void unlock();
+
     QSerialPort *port;
-    QString openedName; // as given: the serial port library shortens /dev paths
+    QString openedName;      // as given: the serial port library shortens /dev paths
+    int lockDescriptor = -1; // the device, held locked while the port is open
 };

@@ -130,6 +130,8 @@ public:
     void abandon();
     // Forgets the one-off requests not yet written, and the poll owed.
     void dropWaiting();
+    // Polling stopped: the poll owed is not written.
+    void forgetOwedPoll() { owedPoll.reset(); }
     bool isBusy() const { return busy; }
     // The request written last: the outstanding one, or the one that just ended.
     const Request &lastRequest() const { return current; }

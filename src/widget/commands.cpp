@@ -74,6 +74,7 @@ void Widget::StopPolling()
         return;
     form->pushButtonRead->setText(tr("Read"));
     timerRead->stop();
+    link->forgetOwedPoll();
     BreakTrend();
     GreyReadings();
 }
@@ -127,7 +128,7 @@ void Widget::PushButtonAddressSlot()
 
 void Widget::WriteAddress(int address, const BroadcastCheck &check)
 {
-    if (!ConfirmAddressWrite(address, check))
+    if (check.portGone() || !ConfirmAddressWrite(address, check))
         return;
     timerRead->start(Timing::OneOffReadDelayMs);
     pollTarget->writeAddress(address, [this](const LinkOutcome &outcome) { OneOffEnded(outcome); });

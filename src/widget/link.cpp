@@ -8,6 +8,7 @@
 #include "protocol/deviceinfo.h"
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
+#include "view/linewindow.h"
 #include "widget/polltarget.h"
 
 #include <QTime>
@@ -32,6 +33,7 @@ void Widget::PushButtonLinkSlot()
         return;
     }
     follower->stopWaiting();
+    lineWindow->linkChanged();
     link->close();
     link->forgetUnits();
     pollTarget->clear();

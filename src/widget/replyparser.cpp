@@ -192,3 +192,16 @@ void Widget::OneOffEnded(const LinkOutcome &outcome)
     if (outcome.verification)
         ShowVerification(*outcome.verification);
 }
+
+// A unit of the line polled from the Line window: every reading goes to the readings file; the
+// window's own unit's also to its labels and the trend.
+void Widget::LineUnitPolled(int address, const LinkOutcome &outcome)
+{
+    const bool windowsUnit = address == pollTarget->address();
+    if (outcome.answered() && !windowsUnit) {
+        RecordReading(outcome.decoded.reading, false);
+        return;
+    }
+    if (windowsUnit)
+        PollEnded(outcome);
+}

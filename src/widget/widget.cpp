@@ -5,6 +5,7 @@
 #include "comm/commstate.h"
 #include "forms/widgetform.h"
 #include "link/linkfollower.h"
+#include "view/linewindow.h"
 #include "view/trendwindow.h"
 #include "widget/polltarget.h"
 
@@ -43,6 +44,7 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
         link, [this](int baudRate) { return ApplySearchRate(baudRate); }, this);
     pollTarget = new PollTarget(link, this);
     trendWindow = new TrendWindow(this);
+    lineWindow = new LineWindow(link, this);
     monotonic.start();
 
     setInitialControlState();
@@ -136,6 +138,15 @@ void Widget::connectSignals()
         trendWindow->show();
         trendWindow->raise();
     });
+    connect(form->pushButtonLine, &QPushButton::clicked, this, [this] {
+        lineWindow->show();
+        lineWindow->raise();
+    });
+    connect(lineWindow, &LineWindow::unitChosen, pollTarget, &PollTarget::set);
+    connect(lineWindow, &LineWindow::polled, this, &Widget::LineUnitPolled);
+    connect(pollTarget, &PollTarget::moved, lineWindow, &LineWindow::showChosen);
+    connect(form->comboBoxRegister, &QComboBox::currentTextChanged, lineWindow,
+            [this](const QString &scale) { lineWindow->setHundredths(scale == "*100"); });
     connect(form->checkBoxSaveReadings, &QCheckBox::toggled, this, &Widget::SaveReadingsToggled);
     for (QComboBox *pollChoice : {form->comboBoxRegister, form->comboBoxNum})
         connect(pollChoice, qOverload<int>(&QComboBox::currentIndexChanged), this,

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 struct CurrentLink;
+class LineWindow;
 class LinkFollower;
 class PollTarget;
 class QMessageBox;
@@ -109,6 +110,7 @@ private:
     void WriteStatistics();
 
     // the unit the window shows and polls
+    void LineUnitPolled(int address, const LinkOutcome &outcome);
     void PollsMoved(int address);
     void NoUnitAt(int address, int stays);
     void ShowUnit(int address);
@@ -188,6 +190,7 @@ private:
     QElapsedTimer statisticsWritten; // since the statistics line was last written
     bool askBeforeAddressWrite = true;
     TrendWindow *trendWindow;
+    LineWindow *lineWindow;
     QElapsedTimer monotonic;  // the trend's clock, which no clock change moves
     QString readingsFileName; // empty while readings are not saved
     bool readingsErrorShown = false;

@@ -35,6 +35,15 @@ QByteArray infoRead(quint8 slave)
 {
     return ModbusFrame::buildRequest(slave, 0x03, 0x0100, 8);
 }
+
+QProcessEnvironment language(const QString &lang)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LANG", lang);
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    return environment;
+}
 } // namespace
 
 class TestCli : public QObject
@@ -52,6 +61,8 @@ private slots:
                                              {"read", t.port, "--period", "1e3"},
                                              {"scan", t.port, "--addresses", "1,,2"},
                                              {"scan", link, t.port},
+                                             {"info", t.port, "--log", t.port},
+                                             {"info", link, "--log", t.port},
                                              {"info", t.port, "--bogus"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);
@@ -60,11 +71,7 @@ private slots:
         QTest::qWait(300); // anything written would have arrived by now
         QVERIFY(t.device->requests().isEmpty());
         QProcess chinese;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LANG", "zh_CN.UTF-8");
-        environment.remove("LC_ALL");
-        environment.remove("LC_MESSAGES");
-        chinese.setProcessEnvironment(environment);
+        chinese.setProcessEnvironment(language("zh_CN.UTF-8"));
         chinese.start(TERVIN_CLI, {"scan"});
         QVERIFY(chinese.waitForFinished(10000));
         QVERIFY(QString::fromUtf8(chinese.readAllStandardError()).contains("scan：未给出串口"));
@@ -244,6 +251,62 @@ private slots:
         QVERIFY(outcome.err.contains(error));
         QCOMPARE(t.device->model().settings().address, 1);
         QCOMPARE(t.device->model().settings().baudCode, 4);
+    }
+
+    // Two programs on one line: the second is refused under whichever name it gives the device
+    // (the path, a symlink, a name relative to its folder), sends nothing, and the first reads
+    // on. The tests run as root, whom the terminal's exclusive mode does not stop.
+    void aPortInUseIsRefused_data()
+    {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("text");
+        const QString english = "cannot open the port: in use by another program";
+        QTest::newRow("the path, then a symlink") << "pts"
+                                                  << "link"
+                                                  << "C.UTF-8" << english;
+        QTest::newRow("a symlink, then the path") << "link"
+                                                  << "pts"
+                                                  << "C.UTF-8" << english;
+        QTest::newRow("a relative name, then the path, in Chinese") << "here"
+                                                                    << "pts"
+                                                                    << "zh_CN.UTF-8"
+                                                                    << "正被其他程序占用";
+    }
+    void aPortInUseIsRefused()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QString, second);
+        QFETCH(QString, lang);
+        QFETCH(QString, text);
+        const Transmitter t = transmitter(DeviceSettings());
+        QTemporaryDir folder;
+        QVERIFY(QFile::link(t.port, folder.filePath("link")));
+        const QMap<QString, QString> names{{"pts", t.port},
+                                           {"link", folder.filePath("link")},
+                                           {"here", QFileInfo(t.port).fileName()}};
+        QProcess first, next;
+        for (QProcess *process : {&first, &next}) {
+            process->setWorkingDirectory(QFileInfo(t.port).path());
+            process->setProcessEnvironment(language(lang));
+        }
+        // Two seconds of readings, ended by their count (a signal would leave the serial port
+        // library's lock file behind).
+        first.start(TERVIN_CLI,
+                    {"read", names[holder], "--baud", "9600", "--count", "20", "--period", "100"});
+        QTRY_VERIFY_WITH_TIMEOUT(t.device->requests().size() >= 2, 10000); // found, reading
+        next.start(TERVIN_CLI, {"info", names[second], "--baud", "9600"});
+        const Outcome refused = finished(next);
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
+        QVERIFY(refused.out.isEmpty());
+        const Outcome held = finished(first);
+        QCOMPARE(held.exitCode, 0);
+        QVERIFY2(held.err.isEmpty(), qPrintable(held.err));
+        QCOMPARE(held.out.size(), 20);
+        QCOMPARE(t.device->requests().size(), 21);
+        QCOMPARE(t.device->requests().count(infoRead(0)), 1); // the first's search only
     }
 
     // A valid reply that answers nothing outstanding is reported, and its values are not taken.

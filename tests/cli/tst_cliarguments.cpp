@@ -3,10 +3,15 @@
 #include "options.h"
 #include "ports.h"
 #include "records.h"
-#include "values.h"
+#include "protocol/values.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(std::optional<Limits>)
 
@@ -197,6 +202,19 @@ private slots:
         QTest::newRow("no limits") << 99.0 << false << 100.0 << none << none << "";
         QTest::newRow("no humidity read")
             << 23.5 << false << -1.0 << none << damp << "the reading has no humidity";
+        QTest::newRow("too warm and too damp")
+            << 45.0 << false << 85.0 << room << damp
+            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; humidity 85.0 % is outside "
+               "20 to 80 %";
+        QTest::newRow("-20 \u00B0C in a freezer, too cold and too dry")
+            << -20.0 << false << 5.0 << std::optional<Limits>(Limits{-18, -10}) << damp
+            << "temperature -20.0 \u00B0C is outside -18 to -10 \u00B0C; humidity 5.0 % is "
+               "outside 20 to 80 %";
+        QTest::newRow("-4 \u00B0F in a freezer")
+            << -4.0 << true << 5.0 << std::optional<Limits>(Limits{-25, -18}) << none << "";
+        QTest::newRow("no humidity read, too warm")
+            << 45.0 << false << -1.0 << room << damp
+            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; the reading has no humidity";
     }
     void readingsAreCheckedInCelsius()
     {
@@ -262,6 +280,62 @@ private slots:
         QCOMPARE(resolved.error.isEmpty(), refused.isEmpty());
         for (const QString &named : refused)
             QVERIFY2(resolved.error.contains(named), qPrintable(resolved.error));
+    }
+
+    // The --log file against the ports, in a folder of its own: "b1" a symlink to the port's
+    // terminal ("PORT"), "OTHER" another terminal. Names in capitals stand for those paths.
+    void theLogIsNeverALine_data()
+    {
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QStringList>("ports"); // as given
+        QTest::addColumn<QString>("problem");   // what the usage error says; empty: none
+        const QStringList port{"PORT"};
+        const QString isThePort = "is the port";
+        QTest::newRow("a new file") << "new.txt" << port << "";
+        QTest::newRow("a file") << "capture.txt" << port << "";
+        QTest::newRow("/dev/null, which only discards") << "/dev/null" << port << "";
+        QTest::newRow("a symlink to /dev/null") << "nulllink" << port << "";
+        QTest::newRow("a fifo") << "fifo" << port << "";
+        QTest::newRow("the port") << "PORT" << port << isThePort;
+        QTest::newRow("the port, through a symlink") << "b1" << port << isThePort;
+        QTest::newRow("the port given through a symlink")
+            << "PORT" << QStringList{"b1"} << isThePort;
+        QTest::newRow("the port, by a relative name") << "./b1" << QStringList{"b1"} << isThePort;
+        QTest::newRow("the second port") << "b1" << QStringList{"capture.txt", "b1"} << isThePort;
+        QTest::newRow("another terminal") << "OTHER" << port << "is the device OTHER, not a file";
+        QTest::newRow("another device")
+            << "/dev/zero" << port << "is the device /dev/zero, not a file";
+    }
+    void theLogIsNeverALine()
+    {
+        QFETCH(QString, log);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, problem);
+        QList<int> terminals;
+        QStringList paths;
+        for (int i = 0; i < 2; ++i) {
+            const int master = posix_openpt(O_RDWR | O_NOCTTY);
+            QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+            terminals << master;
+            paths << QString::fromLocal8Bit(ptsname(master));
+        }
+        const auto named = [&](QString text) {
+            return text.replace("PORT", paths[0]).replace("OTHER", paths[1]);
+        };
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        QVERIFY(QFile("capture.txt").open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(paths[0], "b1") && QFile::link("/dev/null", "nulllink"));
+        QCOMPARE(mkfifo("fifo", 0600), 0);
+        for (QString &port : ports)
+            port = named(port);
+        const QString found = logProblem(named(log), resolvePorts(ports).paths);
+        QDir::setCurrent(before);
+        for (int master : terminals)
+            ::close(master);
+        QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.contains(named(problem)),
+                 qPrintable(found));
     }
 
     // --help, the manual page and the completion name every command and every option; --help

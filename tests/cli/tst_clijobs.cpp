@@ -44,6 +44,11 @@ public:
     std::deque<TransmitterModel> units;
     QSet<int> unheard; // requests no unit hears
     QSet<int> garbled; // requests whose reply arrives with a bad CRC
+    QSet<int> refused; // requests the units answer with an exception
+    // The adapter pulled while this request goes out: before the units hear it, or after they
+    // have heard it and before their reply.
+    int lostAt = 0;
+    bool lostAfterHeard = false;
     QList<qint64> writtenAt;
 
 private:
@@ -51,18 +56,26 @@ private:
     {
         writtenAt << clock.nowMs();
         const int number = int(writtenAt.size());
-        if (unheard.contains(number))
+        const bool lost = number == lostAt;
+        if (lost && !lostAfterHeard)
+            port.fail(PortFailure::Unplugged);
+        if (unheard.contains(number) || (lost && !lostAfterHeard))
             return;
         QList<QByteArray> replies;
         for (TransmitterModel &unit : units) {
             if (Modbus::baudRateOfCode(unit.settings().baudCode) != port.baudRate())
                 continue;
-            const QByteArray reply = unit.handle(request);
+            QByteArray reply = unit.handle(request);
             unit.applyPendingBaudCode();
+            if (!reply.isEmpty() && refused.contains(number))
+                reply = TransmitterModel::exceptionReply(unit.settings().address,
+                                                         quint8(request.at(1)), 2);
             if (!reply.isEmpty())
                 replies << reply;
         }
-        if (replies.isEmpty())
+        if (lost)
+            port.fail(PortFailure::Unplugged);
+        if (replies.isEmpty() || lost)
             return;
         QByteArray reply = replies.size() == 1 ? replies.first() : Collision::overlap(replies);
         if (garbled.contains(number))
@@ -193,6 +206,119 @@ private slots:
         QCOMPARE(run.records[0]["result"].toString(), "ok");
         QCOMPARE(run.records[0]["address"].toInt(), 42);
         QCOMPARE(run.line.writtenAt.size(), 5);
+    }
+
+    // The adapter pulled at each step of commission, set-address and set-baud. A setting the
+    // unit has echoed is in the record, verified or not; before its echo the record keeps the
+    // old one, and the error says what the unit was given. The unit listens at 1, 115200 bit/s,
+    // the first rate searched: commission's requests are the search, slave 0 asked who would take
+    // the address, the address write, its read-back at 41, the rate write, its read-back at 9600,
+    // and the reading.
+    void aLostPortKeepsWhatWasEchoed_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the port
+        QTest::addColumn<int>("lostAt");            // the request
+        QTest::addColumn<bool>("heard");            // the unit heard it before the port went
+        QTest::addColumn<QList<int>>("record");     // address and baud, previous_* too
+        QTest::addColumn<QList<int>>("unit");       // where it listens afterwards
+        QTest::addColumn<QString>("ends");          // how the error ends
+        const QStringList commission{"commission", "ttyFAKE", "--address", "41", "--baud", "9600"};
+        const QString givenAddress = "; it was given address 41, 115200 bit/s";
+        const QString givenBoth = "; it was given address 41, 9600 bit/s";
+        const QList<int> old{1, 115200, 1, 115200}, newAddress{41, 115200, 1, 115200},
+            both{41, 9600, 1, 115200};
+        QTest::newRow("while slave 0 is asked who would take the address")
+            << commission << 2 << false << old << QList<int>{1, 115200} << QString("unplugged");
+        QTest::newRow("after the find")
+            << commission << 3 << false << old << QList<int>{1, 115200} << givenAddress;
+        QTest::newRow("the address write heard, its echo lost")
+            << commission << 3 << true << old << QList<int>{41, 115200} << givenAddress;
+        QTest::newRow("after the address echo, before its read-back")
+            << commission << 4 << false << newAddress << QList<int>{41, 115200} << givenAddress;
+        QTest::newRow("during the address read-back")
+            << commission << 4 << true << newAddress << QList<int>{41, 115200} << givenAddress;
+        QTest::newRow("the rate write heard, its echo lost")
+            << commission << 5 << true << newAddress << QList<int>{41, 9600} << givenBoth;
+        QTest::newRow("after the rate echo, before its read-back")
+            << commission << 6 << false << both << QList<int>{41, 9600} << givenBoth;
+        QTest::newRow("during the rate read-back")
+            << commission << 6 << true << both << QList<int>{41, 9600} << givenBoth;
+        QTest::newRow("during the reading")
+            << commission << 7 << true << both << QList<int>{41, 9600}
+            << "; it now listens at address 41, 9600 bit/s";
+        const QString unplugged = "the port went away: the adapter was unplugged";
+        QTest::newRow("set-address, its echo lost")
+            << QStringList{"set-address", "ttyFAKE", "41"} << 3 << true
+            << QList<int>{1, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
+        QTest::newRow("set-address, during the read-back")
+            << QStringList{"set-address", "ttyFAKE", "41"} << 4 << true
+            << QList<int>{41, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
+        QTest::newRow("set-baud, during the read-back")
+            << QStringList{"set-baud", "ttyFAKE", "9600"} << 3 << true
+            << QList<int>{1, 9600, 0, 115200} << QList<int>{1, 9600} << unplugged;
+    }
+    void aLostPortKeepsWhatWasEchoed()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, lostAt);
+        QFETCH(bool, heard);
+        QFETCH(QList<int>, record);
+        QFETCH(QList<int>, unit);
+        QFETCH(QString, ends);
+        Run run(arguments);
+        TransmitterModel &device = run.line.add(1);
+        device.settings().baudCode = quint16(Modbus::baudCodeOfRate(115200));
+        run.line.lostAt = lostAt;
+        run.line.lostAfterHeard = heard;
+        run.run();
+        QCOMPARE(run.line.writtenAt.size(), lostAt);
+        QCOMPARE(run.exitCode, 3);
+        QCOMPARE(run.records.size(), 1);
+        const QVariantMap &r = run.records[0];
+        QCOMPARE(r["result"].toString(), "port_error");
+        QCOMPARE(QList<int>({r["address"].toInt(), r["baud"].toInt(), r["previous_address"].toInt(),
+                             r["previous_baud"].toInt()}),
+                 record);
+        QCOMPARE(QList<int>({device.settings().address,
+                             Modbus::baudRateOfCode(device.settings().baudCode)}),
+                 unit);
+        QVERIFY2(r["error"].toString().startsWith("the port went away: the adapter was unplugged"),
+                 qPrintable(r["error"].toString()));
+        QVERIFY2(r["error"].toString().endsWith(ends), qPrintable(r["error"].toString()));
+    }
+
+    // A unit that refuses the search's read (an exception) was heard: its record says where, the
+    // address it answered under and the rate it answered at, as a unit that answered would.
+    void anExceptionRecordSaysWhere_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the port; the rate searched
+        QTest::addColumn<QList<int>>("addresses");  // of the records, each at 9600 bit/s
+        QTest::newRow("info") << QStringList{"info"} << QList<int>{5};
+        QTest::newRow("scan") << QStringList{"scan"} << QList<int>{5};
+        QTest::newRow("read") << QStringList{"read"} << QList<int>{5};
+        QTest::newRow("read, two units")
+            << QStringList{"read", "--address", "5,7"} << QList<int>{5, 7};
+        QTest::newRow("set-baud") << QStringList{"set-baud", "19200"} << QList<int>{5};
+        QTest::newRow("commission")
+            << QStringList{"commission", "--address", "41"} << QList<int>{5};
+    }
+    void anExceptionRecordSaysWhere()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<int>, addresses);
+        arguments.insert(1, "ttyFAKE");
+        Run run(arguments);
+        run.line.add(5);
+        for (int request = 1; request <= 10; ++request)
+            run.line.refused << request;
+        run.run();
+        QList<int> seen;
+        for (const QVariantMap &r : run.records) {
+            QCOMPARE(r["result"].toString(), "exception");
+            QCOMPARE(r["baud"].toInt(), 9600);
+            seen << r["address"].toInt();
+        }
+        QCOMPARE(seen, addresses);
     }
 
     // Each address that does not answer costs the request's time on the wire and the wait for an

@@ -5,6 +5,8 @@
 
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace CliRun;
 
 class TestCliOutput : public QObject
@@ -73,7 +75,8 @@ private slots:
     }
 
     // Output that cannot be written ends the run with exit 3 and one message, whatever the
-    // command: /dev/full refuses every write with ENOSPC.
+    // command: /dev/full refuses every write with ENOSPC, and a log already at the file size limit
+    // (1024 bytes here, its signal ignored) refuses more with EFBIG.
     void lostOutputEndsTheRun_data()
     {
         QTest::addColumn<QStringList>("arguments"); // after the port, for a command
@@ -88,8 +91,8 @@ private slots:
                            "--count", "0",      "--period", "100"}
             << true << out;
         QTest::newRow("a CSV header") << QStringList{"scan", "--format", "csv"} << true << out;
-        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "/dev/full"}
-                                 << false << "tervin-cli: cannot write the log /dev/full: ";
+        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "LOG"} << false
+                                 << "tervin-cli: cannot write the log LOG: ";
     }
     void lostOutputEndsTheRun()
     {
@@ -99,10 +102,47 @@ private slots:
         const Transmitter t = transmitter(DeviceSettings());
         if (!arguments.first().startsWith('-'))
             arguments.insert(1, t.port);
-        const Outcome outcome = cli(arguments, toFull ? "/dev/full" : QString());
+        QTemporaryDir folder;
+        const QString log = folder.filePath("capture.txt");
+        QFile atLimit(log);
+        QVERIFY(atLimit.open(QIODevice::WriteOnly) && atLimit.write(QByteArray(1024, '#')) == 1024);
+        atLimit.close();
+        arguments.replaceInStrings("LOG", log);
+        message.replace("LOG", log);
+        QProcess limited;
+        if (toFull)
+            limited.setStandardOutputFile("/dev/full");
+        limited.start(
+            "bash", QStringList{"-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"", TERVIN_CLI} +
+                        arguments);
+        const Outcome outcome = finished(limited);
         QCOMPARE(outcome.exitCode, 3);
         QVERIFY2(outcome.err.startsWith(message) && outcome.err.count('\n') == 1,
                  qPrintable(outcome.err));
+    }
+
+    // A fifo is a log like a file while something reads it (a live view, or --log >(gzip ...));
+    // one that nothing reads is refused at once instead of holding the run, and nothing is sent.
+    void aLogFifoNeedsItsReader()
+    {
+        const Transmitter t = transmitter(DeviceSettings());
+        QTemporaryDir folder;
+        const QString fifo = folder.filePath("fifo"), capture = folder.filePath("capture.txt");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const Outcome refused = cli({"info", t.port, "--baud", "9600", "--log", fifo});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains("nothing reads this fifo"), qPrintable(refused.err));
+        QVERIFY(t.device->requests().isEmpty());
+        QProcess shell;
+        shell.start("bash", {"-c", "\"$0\" info \"$1\" --baud 9600 --log >(cat >\"$2\")",
+                             TERVIN_CLI, t.port, capture});
+        QCOMPARE(finished(shell).exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QFile file(capture);
+                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
+            }(),
+            10000);
     }
 
     // With SIGPIPE ignored, a reader that has gone is a failed write like any other: the endless

@@ -46,6 +46,19 @@ DeviceRecord identified(Command command, Result result = Result::Ok)
     return r;
 }
 
+// Nothing known of the unit: the port could not be opened, or nothing answered.
+template <typename Record> Record bare(Command command, Result result)
+{
+    Record r;
+    r.time = When;
+    r.command = command;
+    r.port = "ttyUSB0";
+    r.result = result;
+    if (result != Result::Ok)
+        r.error = Failure;
+    return r;
+}
+
 Reading reading()
 {
     Reading reading;
@@ -254,6 +267,105 @@ private slots:
             else
                 QCOMPARE(got.toString(), value->toString());
         }
+    }
+
+    // JSON: every record of a command has the keys of the command's CSV header, whatever its
+    // result and whatever is known of the unit, with null for what is not known and for the
+    // values of the command's other kind of record (scan's unit records and its summary).
+    void everyRecordOfACommandHasItsKeys_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("known");
+        struct Kind
+        {
+            const char *row;
+            const char *kind;
+            Command command;
+        };
+        const QList<Kind> kinds{{"scan, a unit", "device", Command::Scan},
+                                {"scan, the summary", "summary", Command::Scan},
+                                {"info", "device", Command::Info},
+                                {"read", "reading", Command::Read},
+                                {"set-address", "device", Command::SetAddress},
+                                {"set-baud", "device", Command::SetBaud},
+                                {"commission", "commission", Command::Commission}};
+        for (const Kind &kind : kinds)
+            for (int result = 0; result < resultNames().size(); ++result)
+                for (bool known : {true, false})
+                    QTest::addRow("%s, %s, %s", kind.row, qPrintable(resultNames()[result]),
+                                  known ? "the unit known" : "nothing known")
+                        << QString(kind.kind) << kind.command << result << known;
+    }
+    void everyRecordOfACommandHasItsKeys()
+    {
+        QFETCH(QString, kind);
+        QFETCH(Command, command);
+        QFETCH(int, result);
+        QFETCH(bool, known);
+        const Result outcome = Result(result);
+        QString line;
+        if (kind == "device") {
+            DeviceRecord r =
+                known ? identified(command, outcome) : bare<DeviceRecord>(command, outcome);
+            r.previousAddress = known ? 1 : 0;
+            r.previousBaudRate = known ? 9600 : 0;
+            line = Records::device(Format::Json, r);
+        } else if (kind == "reading") {
+            ReadingRecord r = known ? unit<ReadingRecord>(command, outcome)
+                                    : bare<ReadingRecord>(command, outcome);
+            if (known)
+                r.reading = reading();
+            line = Records::reading(Format::Json, r);
+        } else if (kind == "commission") {
+            CommissionRecord r = bare<CommissionRecord>(command, outcome);
+            if (known) {
+                static_cast<DeviceRecord &>(r) = identified(command, outcome);
+                r.previousAddress = 1;
+                r.previousBaudRate = 9600;
+                r.reading = reading();
+            }
+            line = Records::commission(Format::Json, r);
+        } else {
+            ScanSummaryRecord r = known ? unit<ScanSummaryRecord>(command, outcome)
+                                        : bare<ScanSummaryRecord>(command, outcome);
+            r.asked = known ? QList<int>{1, 2, 3} : QList<int>{};
+            line = Records::scanSummary(Format::Json, r);
+        }
+        CliOptions options;
+        options.command = command;
+        options.format = Format::Csv;
+        QStringList header = Records::header(options).split(',');
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        QStringList keys = object.keys();
+        header.sort();
+        QCOMPARE(keys, header);
+        QStringList nulls;
+        for (const QString &key : keys)
+            if (object.value(key).isNull())
+                nulls << key;
+        QStringList expected;
+        const QStringList summaryOnly{"addresses", "units", "garbled", "duration_ms", "cut_off"};
+        const QStringList unitOnly{"device_type", "sensor_type", "firmware", "previous_address",
+                                   "previous_baud"};
+        QStringList alwaysKnown{"time", "command", "port", "result", "tries"};
+        if (outcome != Result::Ok)
+            alwaysKnown << "error";
+        if (kind == "summary")
+            alwaysKnown << "units"
+                        << "garbled"
+                        << "duration_ms"
+                        << "cut_off";
+        for (const QString &key : keys)
+            if (!known && !alwaysKnown.contains(key))
+                expected << key;
+            else if (known && key == "error" && outcome == Result::Ok)
+                expected << key;
+            else if (command == Command::Scan &&
+                     (kind == "summary" ? unitOnly : summaryOnly).contains(key))
+                expected << key;
+        QCOMPARE(nulls, expected);
     }
 
     // Every command's CSV starts with the same columns, so that files can be appended; the

@@ -3,7 +3,8 @@
 #include <QList>
 #include <QString>
 
-// The numbers an argument can hold, read strictly: a whole number is written in decimal digits
+// The numbers an argument or a field can hold (tervin-cli's options, the Line window's fields),
+// read strictly: a whole number is written in decimal digits
 // (an optional minus first), and is either in its range or said to be out of it. Each function
 // returns what is wrong with the text, or an empty string.
 namespace Values {

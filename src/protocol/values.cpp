@@ -1,7 +1,8 @@
-#include "values.h"
+#include "protocol/values.h"
 
-#include "options.h"
 #include "protocol/protocol.h"
+
+#include <QCoreApplication>
 
 #include <QRegularExpression>
 #include <QSet>
@@ -17,11 +18,11 @@ QString wholeNumber(const QString &text, qint64 low, qint64 high, const QString 
 {
     static const QRegularExpression digits(QStringLiteral("^-?[0-9]+$"));
     if (!digits.match(text).hasMatch())
-        return Cli::tr("%1 is not a number").arg(shown(text));
+        return QCoreApplication::translate("Values", "%1 is not a number").arg(shown(text));
     bool fits = false;
     const qint64 value = text.toLongLong(&fits);
     if (!fits || value < low || value > high)
-        return Cli::tr("%1 is out of range (%2 to %3%4)").arg(text).arg(low).arg(high).arg(unit);
+        return QCoreApplication::translate("Values", "%1 is out of range (%2 to %3%4)").arg(text).arg(low).arg(high).arg(unit);
     number = int(value);
     return QString();
 }
@@ -39,7 +40,7 @@ QString addressList(const QString &text, QList<int> &addresses)
     QSet<int> seen;
     for (const QString &item : text.split(QLatin1Char(','))) {
         if (item.isEmpty())
-            return Cli::tr("%1 has an empty item").arg(shown(text));
+            return QCoreApplication::translate("Values", "%1 has an empty item").arg(shown(text));
         const int dash = int(item.indexOf(QLatin1Char('-'), 1)); // a leading minus is a sign
         int first = 0;
         int last = 0;
@@ -49,10 +50,10 @@ QString addressList(const QString &text, QList<int> &addresses)
         if (!problem.isEmpty())
             return problem;
         if (first > last)
-            return Cli::tr("%1 runs backwards").arg(item);
+            return QCoreApplication::translate("Values", "%1 runs backwards").arg(item);
         for (int a = first; a <= last; ++a) {
             if (seen.contains(a))
-                return Cli::tr("address %1 is given twice").arg(a);
+                return QCoreApplication::translate("Values", "address %1 is given twice").arg(a);
             seen.insert(a);
             addresses << a;
         }
