@@ -57,9 +57,7 @@ QString parseLimits(const QString &text, Quantity quantity, Limits &limits)
 
 double celsiusOf(double value, bool fahrenheit)
 {
-    constexpr double FahrenheitZero = 32.0;
-    constexpr double FahrenheitPerCelsius = 1.8;
-    return fahrenheit ? (value - FahrenheitZero) / FahrenheitPerCelsius : value;
+    return fahrenheit ? celsiusOfFahrenheit(value) : value;
 }
 
 QString limitsProblem(const Reading &reading, const std::optional<Limits> &temperature,
