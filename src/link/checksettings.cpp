@@ -36,11 +36,6 @@ constexpr qint64 MsPerHour = 60 * MsPerMinute;
 constexpr int LongestDays = 7; // a settle time or a limit beyond a week is a typing error
 constexpr qint64 LongestDurationMs = LongestDays * 24 * MsPerHour;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Check", text);
-}
-
 QString shown(const QString &text)
 {
     return text.isEmpty() ? QStringLiteral("''") : text;
@@ -51,7 +46,7 @@ QString decimal(const QString &text, double &value)
 {
     static const QRegularExpression pattern(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
     if (!pattern.match(text).hasMatch())
-        return tr("%1 is not a number").arg(shown(text));
+        return Check::tr("%1 is not a number").arg(shown(text));
     value = text.toDouble();
     return QString();
 }
@@ -61,7 +56,7 @@ QString nonNegativeNumber(const QString &text, double &value)
     double number = 0;
     QString problem = decimal(text, number);
     if (problem.isEmpty() && number < 0)
-        problem = tr("%1 is negative").arg(text);
+        problem = Check::tr("%1 is negative").arg(text);
     if (problem.isEmpty())
         value = number;
     return problem;
@@ -72,12 +67,16 @@ QString referenceValue(const QString &text, double low, double high, const QStri
 {
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() > 2)
-        return tr("%1 is not a value with an optional uncertainty (for example 23.5:0.1)")
+        return Check::tr("%1 is not a value with an optional uncertainty (for example 23.5:0.1)")
             .arg(text);
     double number = 0;
     QString problem = decimal(parts[0], number);
     if (problem.isEmpty() && (number < low || number > high))
-        problem = tr("%1 is out of range (%2 to %3 %4)").arg(parts[0]).arg(low).arg(high).arg(unit);
+        problem = Check::tr("%1 is out of range (%2 to %3 %4)")
+                      .arg(parts[0])
+                      .arg(low)
+                      .arg(high)
+                      .arg(unit);
     double plusMinus = 0;
     if (problem.isEmpty() && parts.size() == 2)
         problem = nonNegativeNumber(parts[1], plusMinus);
@@ -95,7 +94,7 @@ QString guardBandProblem(double uncertainty, std::optional<double> tolerance, do
     const double allowed = tolerance.value_or(tightestFamily);
     if (uncertainty < allowed)
         return QString();
-    return tr("the reference's uncertainty ±%1 %2 leaves nothing of the tolerance ±%3 %2")
+    return Check::tr("the reference's uncertainty ±%1 %2 leaves nothing of the tolerance ±%3 %2")
         .arg(uncertainty)
         .arg(unit)
         .arg(allowed);
@@ -139,12 +138,12 @@ QString duration(const QString &text, qint64 &ms)
         QStringLiteral("^(?:([0-9]{1,6})h)?(?:([0-9]{1,6})m)?(?:([0-9]{1,6})s)?$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (text.isEmpty() || !match.hasMatch())
-        return tr("%1 is not a duration (for example 10m, 90s or 1h30m)").arg(shown(text));
+        return Check::tr("%1 is not a duration (for example 10m, 90s or 1h30m)").arg(shown(text));
     const qint64 total = match.captured(1).toLongLong() * MsPerHour +
                          match.captured(2).toLongLong() * MsPerMinute +
                          match.captured(3).toLongLong() * MsPerSecond;
     if (total > LongestDurationMs)
-        return tr("%1 is longer than %2 days").arg(text).arg(LongestDays);
+        return Check::tr("%1 is longer than %2 days").arg(text).arg(LongestDays);
     ms = total;
     return QString();
 }
@@ -154,7 +153,7 @@ QString settleTime(const QString &text, qint64 &ms)
     qint64 value = 0;
     QString problem = duration(text, value);
     if (problem.isEmpty() && value < MinimumSettleMs)
-        problem = tr("%1 is shorter than 1 minute").arg(text);
+        problem = Check::tr("%1 is shorter than 1 minute").arg(text);
     if (problem.isEmpty())
         ms = value;
     return problem;
@@ -165,7 +164,7 @@ QString positiveNumber(const QString &text, double &value)
     double number = 0;
     QString problem = nonNegativeNumber(text, number);
     if (problem.isEmpty() && number == 0)
-        problem = tr("%1 is not above 0").arg(text);
+        problem = Check::tr("%1 is not above 0").arg(text);
     if (problem.isEmpty())
         value = number;
     return problem;
@@ -187,10 +186,10 @@ QString settingsProblem(const CheckSettings &settings, const QList<int> &lineAdd
 {
     const CheckReference &reference = settings.reference;
     if (reference.isUnit() && !lineAddresses.contains(reference.address))
-        return tr("the reference address %1 is not one of the line's addresses")
+        return Check::tr("the reference address %1 is not one of the line's addresses")
             .arg(reference.address);
     if (!reference.isUnit() && !reference.temperature && !reference.humidity)
-        return tr("the reference has neither a temperature nor a humidity");
+        return Check::tr("the reference has neither a temperature nor a humidity");
     double tightestTemperature = LoosestPromise.temperature;
     double tightestHumidity = LoosestPromise.humidity;
     for (const FamilyPromise &family : Families) {
@@ -204,7 +203,7 @@ QString settingsProblem(const CheckSettings &settings, const QList<int> &lineAdd
         problem = guardBandProblem(reference.humidityUncertainty, settings.humidityTolerance,
                                    tightestHumidity, QStringLiteral("%RH"));
     if (problem.isEmpty() && settings.unstableLimitMs() < settings.settleMs)
-        problem = tr("the unstable limit is shorter than the settle time");
+        problem = Check::tr("the unstable limit is shorter than the settle time");
     return problem;
 }
 

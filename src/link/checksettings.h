@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
 #include <optional>
+
+// The check's texts, in the user's language.
+class Check
+{
+    Q_DECLARE_TR_FUNCTIONS(Check)
+};
 
 // How a production check compares each unit of a line with a reference: what the reference is,
 // when a unit counts as settled, and how far it may read from the reference.

@@ -71,7 +71,7 @@ QString verdictText(Verdict verdict)
 {
     for (const VerdictName &name : VerdictNames)
         if (name.verdict == verdict)
-            return QCoreApplication::translate("Check", name.text);
+            return Check::tr(name.text);
     return QString();
 }
 
@@ -213,8 +213,9 @@ UnitResult ProductionCheck::evaluate(int address, const Unit &unit, qint64 atMs)
 std::optional<UnitResult> ProductionCheck::unstableAtLimit(int address, const Unit &unit) const
 {
     const qint64 limit = setup.unstableLimitMs();
-    if (unit.verdict || unit.series.isQuiet(limit, setup.maxGapMs))
-        return std::nullopt;
+    const std::optional<qint64> answering = unit.series.answeringSince(limit, setup.maxGapMs);
+    if (unit.verdict || !answering || limit - *answering < setup.settleMs)
+        return std::nullopt; // not heard for a whole window: nothing says it moves
     const std::optional<qint64> since = unit.series.steadySince(limit, bands(), setup.maxGapMs);
     if (since && limit - *since >= setup.settleMs)
         return std::nullopt; // steady on its own: it waits for the reference

@@ -25,9 +25,10 @@
 //   tolerance less the reference's uncertainty. The verdict then stands whatever comes later.
 // - Until then "settling", with the time left. A reference that is silent makes every unit wait,
 //   and no deviation is given against its old values.
-// - At the unstable limit (from the check's start), a unit not settled whose own readings had not
-//   stayed within the bands for a whole window is "unstable", for good. One that was steady on its
-//   own but waits for the reference keeps waiting.
+// - At the unstable limit (from the check's start), a unit not settled that had answered for a
+//   whole window and whose own readings had not stayed within the bands over one is "unstable",
+//   for good. One that was steady on its own but waits for the reference keeps waiting, and one
+//   heard for less than a window by then (back from a silence) keeps settling.
 // - A unit silent before its verdict, or without a reading for longer than maxGapMs, has "no
 //   answer"; when it answers again its readings start a new run, which must settle afresh.
 // - The reference unit is not among the units judged.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -102,6 +103,12 @@ std::optional<qint64> ReadingSeries::steadySince(qint64 atMs, const SettleBands 
         since = it->ms;
     }
     return since;
+}
+
+std::optional<qint64> ReadingSeries::answeringSince(qint64 atMs, qint64 maxGapMs) const
+{
+    constexpr double Unbounded = std::numeric_limits<double>::infinity();
+    return steadySince(atMs, {Unbounded, Unbounded}, maxGapMs);
 }
 
 SeriesStats ReadingSeries::stats(qint64 fromMs, qint64 toMs) const

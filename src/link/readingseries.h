@@ -59,6 +59,9 @@ public:
     // Since when, up to atMs, the readings have stayed within the bands in one run: the time of
     // the earliest reading of that stretch. Nothing when the unit is quiet at atMs.
     std::optional<qint64> steadySince(qint64 atMs, const SettleBands &bands, qint64 maxGapMs) const;
+    // Since when, up to atMs, the unit has answered without a silence or a gap, whatever its
+    // readings; nothing when it is quiet at atMs.
+    std::optional<qint64> answeringSince(qint64 atMs, qint64 maxGapMs) const;
     // Each quantity over the readings from fromMs to toMs.
     SeriesStats stats(qint64 fromMs, qint64 toMs) const;
     // Forgets what no window ending at or after ms can reach back to: keeps the last reading at or

@@ -266,6 +266,8 @@ private slots:
             << 12.0 << NotSet << true << 0.0 << NotSet << 14.0 << Verdict::Pass << NotSet;
         QTest::newRow("silent through the unstable limit")
             << 25.0 << NotSet << true << 0.05 << NotSet << 35.0 << noAnswer << NotSet;
+        QTest::newRow("silent 5 to 25, not judged at the limit")
+            << 5.0 << 25.0 << true << 0.0 << NotSet << 31.0 << Verdict::Settling << 4.0;
         QTest::newRow("another unit at its address at 6")
             << 0.0 << 0.0 << true << 0.0 << 6.0 << 12.0 << Verdict::Settling << 4.0;
     }
