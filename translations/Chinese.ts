@@ -2,6 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Check</name>
+    <message>
+        <source>%1 is not a number</source>
+        <translation>%1 不是数字</translation>
+    </message>
+    <message>
+        <source>%1 is negative</source>
+        <translation>%1 是负数</translation>
+    </message>
+    <message>
+        <source>%1 is not a value with an optional uncertainty (for example 23.5:0.1)</source>
+        <translation>%1 不是数值加可选的不确定度（例如 23.5:0.1）</translation>
+    </message>
+    <message>
+        <source>%1 is out of range (%2 to %3 %4)</source>
+        <translation>%1 超出范围（%2 到 %3 %4）</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s uncertainty ±%1 %2 leaves nothing of the tolerance ±%3 %2</source>
+        <translation>参考的不确定度 ±%1 %2 已占满允差 ±%3 %2</translation>
+    </message>
+    <message>
+        <source>%1 is not a duration (for example 10m, 90s or 1h30m)</source>
+        <translation>%1 不是时长（例如 10m、90s 或 1h30m）</translation>
+    </message>
+    <message>
+        <source>%1 is longer than %2 days</source>
+        <translation>%1 超过 %2 天</translation>
+    </message>
+    <message>
+        <source>%1 is shorter than 1 minute</source>
+        <translation>%1 不足 1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 is not above 0</source>
+        <translation>%1 不大于 0</translation>
+    </message>
+    <message>
+        <source>the reference address %1 is not one of the line&apos;s addresses</source>
+        <translation>参考地址 %1 不在本线路的地址之中</translation>
+    </message>
+    <message>
+        <source>the reference has neither a temperature nor a humidity</source>
+        <translation>参考既没有温度也没有湿度</translation>
+    </message>
+    <message>
+        <source>the unstable limit is shorter than the settle time</source>
+        <translation>不稳定判定时限短于稳定时间</translation>
+    </message>
+    <message>
+        <source>pass</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>fail</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>settling</source>
+        <translation>稳定中</translation>
+    </message>
+    <message>
+        <source>unstable</source>
+        <translation>不稳定</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+</context>
+<context>
+    <name>CheckReport</name>
+    <message>
+        <source>&apos;%1&apos; in %2 is not a number</source>
+        <translation>%2 中的 &apos;%1&apos; 不是数字</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a verdict</source>
+        <translation>&apos;%1&apos; 不是判定结果</translation>
+    </message>
+    <message>
+        <source>the report already combines two points; give the first point&apos;s report</source>
+        <translation>该报告已合并两个点；请给出第一个点的报告</translation>
+    </message>
+    <message>
+        <source>not a check report: it has no column %1</source>
+        <translation>不是检验报告：没有 %1 列</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>Cannot write the report %1: %2</source>
+        <translation>无法写入报告 %1：%2</translation>
+    </message>
+    <message>
+        <source>Production check</source>
+        <translation>生产检验</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>uncertainty ±%1 %2, ±%3 %4</source>
+        <translation>不确定度 ±%1 %2、±%3 %4</translation>
+    </message>
+    <message>
+        <source>serial %1, %2, sensor %3</source>
+        <translation>序列号 %1，%2，传感器 %3</translation>
+    </message>
+    <message>
+        <source>not identified</source>
+        <translation>未识别</translation>
+    </message>
+    <message>
+        <source>the unit at address %1: %2; %3</source>
+        <translation>地址 %1 的变送器：%2；%3</translation>
+    </message>
+    <message>
+        <source>an instrument: %1</source>
+        <translation>参考仪器：%1</translation>
+    </message>
+    <message>
+        <source>settled when, over %1, the readings of the unit and of the reference have each stayed within %2 %3 and %4 %5, with a reading at least every %6; unstable when not settled within %7</source>
+        <translation>在 %1 内，变送器和参考的读数各自保持在 %2 %3 和 %4 %5 以内，且至少每 %6 有一个读数，即为稳定；%7 内未稳定则判为不稳定</translation>
+    </message>
+    <message>
+        <source>the sensor family&apos;s (%1)</source>
+        <translation>按传感器系列（%1）</translation>
+    </message>
+    <message>
+        <source>temperature %1; humidity %2; a unit passes within the tolerance less the reference&apos;s uncertainty</source>
+        <translation>温度 %1；湿度 %2；偏差在允差减去参考不确定度之内为合格</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>%1 units: %2</source>
+        <translation>%1 台：%2</translation>
+    </message>
+    <message>
+        <source>waiting for the reference</source>
+        <translation>等待参考</translation>
+    </message>
+    <message>
+        <source>%1 min left</source>
+        <translation>还需 %1 分钟</translation>
+    </message>
+    <message>
+        <source>unit = %1 × reference %2 %3</source>
+        <translation>变送器 = %1 × 参考 %2 %3</translation>
+    </message>
+    <message>
+        <source>both</source>
+        <translation>两点</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>固件</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>均值</translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation>标准差</translation>
+    </message>
+    <message>
+        <source>Reference</source>
+        <translation>参考</translation>
+    </message>
+    <message>
+        <source>Deviation</source>
+        <translation>偏差</translation>
+    </message>
+    <message>
+        <source>Tolerance</source>
+        <translation>允差</translation>
+    </message>
+    <message>
+        <source>Point</source>
+        <translation>点</translation>
+    </message>
+    <message>
+        <source>Temperature (%1)</source>
+        <translation>温度（%1）</translation>
+    </message>
+    <message>
+        <source>Humidity (%1)</source>
+        <translation>湿度（%1）</translation>
+    </message>
+    <message>
+        <source>Dew point (%1)</source>
+        <translation>露点（%1）</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>Date and time</source>
+        <translation>日期和时间</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>Settle rule</source>
+        <translation>稳定规则</translation>
+    </message>
+    <message>
+        <source>Tolerances</source>
+        <translation>允差</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+</context>
+<context>
     <name>Cli</name>
     <message>
         <source>tervin-cli: --log %1: %2</source>
