@@ -248,16 +248,6 @@ QString unitOfRow(RowReader &row, UnitResult &result)
 
 } // namespace
 
-QList<Verdict> CheckReportContent::verdicts() const
-{
-    QList<Verdict> all;
-    for (const UnitResult &result : units)
-        all << result.verdict;
-    for (const TwoPointResult &result : twoPoints)
-        all << result.verdict;
-    return all;
-}
-
 namespace CheckCsv {
 
 QString header()

@@ -19,5 +19,13 @@ struct CheckReportContent
 
     bool isTwoPoint() const { return !twoPoints.isEmpty(); }
     // The verdict of each unit: at its point, or at both.
-    QList<Verdict> verdicts() const;
+    QList<Verdict> verdicts() const
+    {
+        QList<Verdict> all;
+        for (const UnitResult &result : units)
+            all << result.verdict;
+        for (const TwoPointResult &result : twoPoints)
+            all << result.verdict;
+        return all;
+    }
 };
