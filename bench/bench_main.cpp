@@ -4,8 +4,10 @@
 //  - one poll cycle of the window against the virtual transmitter, in CPU time;
 //  - polls a second at each rate against a transmitter with RS-485 timing;
 //  - the trend: appending, redrawing and memory up to a day of readings;
-//  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp).
+//  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp);
+//  - the production check fed 32 units, and its report of 32 units (checkbench.cpp).
 #include "benchsupport.h"
+#include "checkbench.h"
 #include "comm/commstate.h"
 #include "link/linksession.h"
 #include "protocol/modbusreply.h"
@@ -328,14 +330,19 @@ int main(int argc, char *argv[])
         benchWirePolling();
     else if (which == QLatin1String("trend"))
         benchTrend();
+    else if (which == QLatin1String("check"))
+        benchProductionCheck();
+    else if (which == QLatin1String("report"))
+        benchCheckReport();
     else if (which == QLatin1String("cpu"))
         benchWindowCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("cpu-profile") && count > 0)
         profileWindowPolls(count);
     else {
-        std::fprintf(stderr, "usage: tervin_bench receive|poll|view|browser|wire|trend\n"
-                             "       tervin_bench cpu [SECONDS (30 or more)]\n"
-                             "       tervin_bench cpu-profile POLLS\n");
+        std::fprintf(stderr,
+                     "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report\n"
+                     "       tervin_bench cpu [SECONDS (30 or more)]\n"
+                     "       tervin_bench cpu-profile POLLS\n");
         return 2;
     }
     return 0;

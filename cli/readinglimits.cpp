@@ -83,9 +83,7 @@ QString parseLimits(const QString &text, Quantity quantity, Limits &limits)
 
 double celsiusOf(double value, bool fahrenheit)
 {
-    constexpr double FahrenheitZero = 32.0;
-    constexpr double FahrenheitPerCelsius = 1.8;
-    return fahrenheit ? (value - FahrenheitZero) / FahrenheitPerCelsius : value;
+    return fahrenheit ? celsiusOfFahrenheit(value) : value;
 }
 
 // A reading that fails both limits names both: a unit reading 45 °C and 95 % may have a

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks (receive path, poll cycle, message view and a QTextBrowser for
-# comparison, polling over an RS-485 line, the trend, the window's CPU while polling every 100 ms,
+# comparison, polling over an RS-485 line, the trend, the production check and its report of 32
+# units, the window's CPU while polling every 100 ms,
 # the chart libraries Debian offers, and tervin-cli scanning many ports at once), each in a process
 # of its own; prints figures.
 # A profile of the window's poll cycle (60 polls, the set-up left out):
@@ -9,7 +10,7 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
-for which in receive poll view browser wire trend cpu; do
+for which in receive poll view browser wire trend check report cpu; do
     "$top/build/bench/tervin_bench" "$which"
 done
 # The chart libraries side by side (Qt Charts takes minutes at a day of readings).

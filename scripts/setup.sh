@@ -4,8 +4,11 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# poppler-utils (pdftotext, pdffonts) reads the check reports back in the tests, and a small CJK
+# font lets them be written in Chinese.
 "$top/scripts/install-missing.sh" cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev \
-    qttools5-dev-tools qttranslations5-l10n libqcustomplot-dev help2man dpkg-dev bash-completion "$@"
+    qttools5-dev-tools qttranslations5-l10n libqcustomplot-dev help2man dpkg-dev bash-completion \
+    poppler-utils fonts-wqy-microhei "$@"
 
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" -j "$(nproc)"

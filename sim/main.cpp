@@ -1,6 +1,7 @@
 // tervin-sim: a virtual transmitter on a pseudo-terminal, for demos and for users without
 // hardware. Prints the port path on its first line, then answers until SIGINT or SIGTERM.
 #include "faultschedule.h"
+#include "sensorerror.h"
 #include "virtualtransmitter.h"
 
 #include "protocol/protocol.h"
@@ -116,6 +117,24 @@ void addUnits(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
         else
             transmitter.addUnit(quint8(address));
     }
+}
+
+// --offset, --slope, --noise, --drift: each unit's own error against the chamber they all sit in.
+void applySensorErrors(const QCommandLineParser &parser, VirtualTransmitter &transmitter)
+{
+    QList<std::pair<ErrorKind, QString>> given;
+    for (ErrorKind kind : {ErrorKind::Offset, ErrorKind::Slope, ErrorKind::Noise, ErrorKind::Drift})
+        for (const QString &value : parser.values(errorOptionName(kind)))
+            given.append({kind, value});
+    QList<int> addresses;
+    for (int i = 0; i < transmitter.unitCount(); ++i)
+        addresses << transmitter.unit(i).settings().address;
+    QMap<int, SensorError> errors;
+    const QString problem = sensorErrors(given, addresses, errors);
+    if (!problem.isEmpty())
+        fail(problem);
+    for (int i = 0; i < transmitter.unitCount(); ++i)
+        transmitter.unit(i).setSensorError(errors.value(addresses[i]));
 }
 
 // --split-gap MS, or MIN-MAX for a gap drawn afresh for every piece.
@@ -248,11 +267,18 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Serial number as three hex words (default 1234:5678:9abc)."),
          QStringLiteral("w:w:w")},
         {QStringLiteral("temperature"),
-         QStringLiteral("Temperature in degrees Celsius (default 23.5)."), QStringLiteral("c")},
-        {QStringLiteral("humidity"), QStringLiteral("Relative humidity in per cent (default 45)."),
+         QStringLiteral("Temperature in degrees Celsius (default 23.5) of the chamber every unit "
+                        "measures."),
+         QStringLiteral("c")},
+        {QStringLiteral("humidity"),
+         QStringLiteral("Relative humidity in per cent (default 45) of the chamber."),
          QStringLiteral("rh")},
         {QStringLiteral("steady"),
          QStringLiteral("Keep the readings fixed instead of drifting slowly.")},
+    };
+    parser.addOptions(options);
+    parser.addOptions(sensorErrorOptions());
+    const QList<QCommandLineOption> lineOptions = {
         {QStringLiteral("link"), QStringLiteral("Also make a symlink to the port at this path."),
          QStringLiteral("path")},
         {QStringLiteral("verbose"), QStringLiteral("Log each request and reply to stderr.")},
@@ -273,7 +299,8 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Fault: corrupt the CRC of this per cent of the replies, drawn at random."),
          QStringLiteral("percent")},
         {QStringLiteral("seed"),
-         QStringLiteral("Seed of the random faults, to repeat a run (default: a random one)."),
+         QStringLiteral("Seed of the random faults and noise, to repeat a run (default: a random "
+                        "one)."),
          QStringLiteral("n")},
         {QStringLiteral("mute-every"),
          QStringLiteral("Fault: fall silent at every period of this many milliseconds..."),
@@ -313,7 +340,7 @@ void addOptions(QCommandLineParser &parser)
                         "milliseconds later, on a new pseudo-terminal (the --link follows it)."),
          QStringLiteral("ms")},
     };
-    parser.addOptions(options);
+    parser.addOptions(lineOptions);
 }
 } // namespace
 
@@ -336,6 +363,7 @@ int main(int argc, char *argv[])
 
     VirtualTransmitter transmitter(settingsFrom(parser));
     addUnits(parser, transmitter);
+    applySensorErrors(parser, transmitter);
     transmitter.setFaults(faultsFrom(parser));
     transmitter.setVerbose(parser.isSet(QStringLiteral("verbose")));
     if (parser.isSet(QStringLiteral("turnaround")) && !parser.isSet(QStringLiteral("wire")))

@@ -18,6 +18,10 @@ void VirtualTransmitter::setMuted(bool on)
 void VirtualTransmitter::setSeed(quint32 seed)
 {
     random.seed(seed);
+    // Each unit's noise draws from a sequence of its own, so that a unit's readings do not depend
+    // on how often the others are asked.
+    for (int i = 0; i < unitCount(); ++i)
+        unit(i).seedNoise(seed + quint32(i));
     frameLog.event("SEED", QString::number(seed));
 }
 

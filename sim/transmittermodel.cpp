@@ -2,7 +2,9 @@
 
 #include "protocol/modbusframe.h"
 #include "protocol/protocol.h"
+#include "protocol/reading.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,10 +23,9 @@ void appendWord(QByteArray &frame, quint16 value)
     frame.append(char(value & 0xFF));
 }
 
-double toFahrenheit(double celsius)
-{
-    return celsius * 9.0 / 5.0 + 32.0;
-}
+// What the sensors measure: a unit's error does not take a reading past it.
+constexpr double LowestCelsius = -40;
+constexpr double HighestCelsius = 125;
 } // namespace
 
 TransmitterModel::TransmitterModel(const DeviceSettings &settings) : current(settings)
@@ -49,40 +50,53 @@ QByteArray TransmitterModel::exceptionReply(quint8 address, quint8 function, qui
     return ModbusFrame::withCrc(frame);
 }
 
-double TransmitterModel::temperatureNow() const
+double TransmitterModel::chamberTemperature(qint64 elapsedMs) const
 {
     if (!current.drift)
         return current.temperature;
-    const double t = clock.elapsed() / 1000.0;
+    const double t = elapsedMs / 1000.0;
     return current.temperature + 0.3 * std::sin(t / 40.0) + 0.05 * std::sin(t / 7.0);
 }
 
-double TransmitterModel::humidityNow() const
+double TransmitterModel::chamberHumidity(qint64 elapsedMs) const
 {
     if (!current.drift)
         return current.humidity;
-    const double t = clock.elapsed() / 1000.0;
+    const double t = elapsedMs / 1000.0;
     return std::clamp(current.humidity + 1.5 * std::sin(t / 55.0) + 0.2 * std::sin(t / 9.0), 0.0,
                       100.0);
 }
 
-// quantity 0 temperature, 1 humidity, 2 dew point, 3 status; scale 10 or 100.
-quint16 TransmitterModel::readingRegister(int quantity, int scale) const
+Measurement TransmitterModel::measureAt(qint64 elapsedMs)
 {
-    const double celsius = temperatureNow();
-    const double humidity = humidityNow();
+    // Only a unit with noise draws, so that the other units' readings and the seed's other draws
+    // stay as they were.
+    auto draw = [this](const QuantityError &error) {
+        return error.noise > 0 ? standardNormal(noise) : 0.0;
+    };
+    const double celsius = measured(ownError.temperature, chamberTemperature(elapsedMs),
+                                    SlopePivotTemperature, elapsedMs, draw(ownError.temperature));
+    const double humidity = measured(ownError.humidity, chamberHumidity(elapsedMs),
+                                     SlopePivotHumidity, elapsedMs, draw(ownError.humidity));
+    return {std::clamp(celsius, LowestCelsius, HighestCelsius), std::clamp(humidity, 0.0, 100.0)};
+}
+
+// quantity 0 temperature, 1 humidity, 2 dew point, 3 status; scale 10 or 100.
+quint16 TransmitterModel::readingRegister(int quantity, int scale,
+                                          const Measurement &measurement) const
+{
     const bool fahrenheit = current.deviceType == 2;
     double value = 0;
     switch (quantity) {
     case 0:
-        value = fahrenheit ? toFahrenheit(celsius) : celsius;
+        value = fahrenheit ? fahrenheitOfCelsius(measurement.celsius) : measurement.celsius;
         break;
     case 1:
-        value = humidity;
+        value = measurement.humidity;
         break;
     case 2: {
-        const double dew = dewPoint(celsius, humidity);
-        value = fahrenheit ? toFahrenheit(dew) : dew;
+        const double dew = dewPoint(measurement.celsius, measurement.humidity);
+        value = fahrenheit ? fahrenheitOfCelsius(dew) : dew;
         break;
     }
     default:
@@ -92,12 +106,13 @@ quint16 TransmitterModel::readingRegister(int quantity, int scale) const
     return quint16(qint16(std::lround(value * scale)));
 }
 
-bool TransmitterModel::readRegister(quint16 reg, quint16 &value) const
+bool TransmitterModel::readRegister(quint16 reg, const Measurement &measurement,
+                                    quint16 &value) const
 {
     if (reg < 2 * Reg::BlockSize) {
         const bool firstBlock = reg < Reg::SecondBlock;
         const bool tenths = (current.deviceType == 0) == firstBlock;
-        value = readingRegister(reg % Reg::BlockSize, tenths ? 10 : 100);
+        value = readingRegister(reg % Reg::BlockSize, tenths ? 10 : 100, measurement);
         return true;
     }
     switch (reg) {
@@ -136,9 +151,10 @@ QByteArray TransmitterModel::handleRead(const QByteArray &request)
     reply.append(char(current.address));
     reply.append(char(Modbus::ReadHoldingRegisters));
     reply.append(char(2 * count));
+    const Measurement measurement = start < 2 * Reg::BlockSize ? measure() : Measurement();
     for (int i = 0; i < count; ++i) {
         quint16 value = 0;
-        if (!readRegister(quint16(start + i), value))
+        if (!readRegister(quint16(start + i), measurement, value))
             return exceptionReply(current.address, Modbus::ReadHoldingRegisters,
                                   IllegalDataAddress);
         appendWord(reply, value);

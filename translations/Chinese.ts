@@ -2,6 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Check</name>
+    <message>
+        <source>%1 is not a number</source>
+        <translation>%1 不是数字</translation>
+    </message>
+    <message>
+        <source>%1 is negative</source>
+        <translation>%1 是负数</translation>
+    </message>
+    <message>
+        <source>%1 is not a value with an optional uncertainty (for example 23.5:0.1)</source>
+        <translation>%1 不是数值加可选的不确定度（例如 23.5:0.1）</translation>
+    </message>
+    <message>
+        <source>%1 is out of range (%2 to %3 %4)</source>
+        <translation>%1 超出范围（%2 到 %3 %4）</translation>
+    </message>
+    <message>
+        <source>the reference&apos;s uncertainty ±%1 %2 leaves nothing of the tolerance ±%3 %2</source>
+        <translation>参考的不确定度 ±%1 %2 已占满允差 ±%3 %2</translation>
+    </message>
+    <message>
+        <source>%1 is not a duration (for example 10m, 90s or 1h30m)</source>
+        <translation>%1 不是时长（例如 10m、90s 或 1h30m）</translation>
+    </message>
+    <message>
+        <source>%1 is longer than %2 days</source>
+        <translation>%1 超过 %2 天</translation>
+    </message>
+    <message>
+        <source>%1 is shorter than 1 minute</source>
+        <translation>%1 不足 1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 is not above 0</source>
+        <translation>%1 不大于 0</translation>
+    </message>
+    <message>
+        <source>the reference address %1 is not one of the line&apos;s addresses</source>
+        <translation>参考地址 %1 不在本线路的地址之中</translation>
+    </message>
+    <message>
+        <source>the reference has neither a temperature nor a humidity</source>
+        <translation>参考既没有温度也没有湿度</translation>
+    </message>
+    <message>
+        <source>the unstable limit is shorter than the settle time</source>
+        <translation>不稳定判定时限短于稳定时间</translation>
+    </message>
+    <message>
+        <source>pass</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>fail</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>settling</source>
+        <translation>稳定中</translation>
+    </message>
+    <message>
+        <source>unstable</source>
+        <translation>不稳定</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>无应答</translation>
+    </message>
+</context>
+<context>
+    <name>CheckReport</name>
+    <message>
+        <source>&apos;%1&apos; in %2 is not a number</source>
+        <translation>%2 中的 &apos;%1&apos; 不是数字</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a verdict</source>
+        <translation>&apos;%1&apos; 不是判定结果</translation>
+    </message>
+    <message>
+        <source>the report already combines two points; give the first point&apos;s report</source>
+        <translation>该报告已合并两个点；请给出第一个点的报告</translation>
+    </message>
+    <message>
+        <source>not a check report: it has no column %1</source>
+        <translation>不是检验报告：没有 %1 列</translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation>第 %1 行：%2</translation>
+    </message>
+    <message>
+        <source>Cannot write the report %1: %2</source>
+        <translation>无法写入报告 %1：%2</translation>
+    </message>
+    <message>
+        <source>Production check</source>
+        <translation>生产检验</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>uncertainty ±%1 %2, ±%3 %4</source>
+        <translation>不确定度 ±%1 %2、±%3 %4</translation>
+    </message>
+    <message>
+        <source>serial %1, %2, sensor %3</source>
+        <translation>序列号 %1，%2，传感器 %3</translation>
+    </message>
+    <message>
+        <source>not identified</source>
+        <translation>未识别</translation>
+    </message>
+    <message>
+        <source>the unit at address %1: %2; %3</source>
+        <translation>地址 %1 的变送器：%2；%3</translation>
+    </message>
+    <message>
+        <source>an instrument: %1</source>
+        <translation>参考仪器：%1</translation>
+    </message>
+    <message>
+        <source>settled when, over %1, the readings of the unit and of the reference have each stayed within %2 %3 and %4 %5, with a reading at least every %6; unstable when not settled within %7</source>
+        <translation>在 %1 内，变送器和参考的读数各自保持在 %2 %3 和 %4 %5 以内，且至少每 %6 有一个读数，即为稳定；%7 内未稳定则判为不稳定</translation>
+    </message>
+    <message>
+        <source>the sensor family&apos;s (%1)</source>
+        <translation>按传感器系列（%1）</translation>
+    </message>
+    <message>
+        <source>temperature %1; humidity %2; a unit passes within the tolerance less the reference&apos;s uncertainty</source>
+        <translation>温度 %1；湿度 %2；偏差在允差减去参考不确定度之内为合格</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>%1 units: %2</source>
+        <translation>%1 台：%2</translation>
+    </message>
+    <message>
+        <source>waiting for the reference</source>
+        <translation>等待参考</translation>
+    </message>
+    <message>
+        <source>%1 min left</source>
+        <translation>还需 %1 分钟</translation>
+    </message>
+    <message>
+        <source>unit = %1 × reference %2 %3</source>
+        <translation>变送器 = %1 × 参考 %2 %3</translation>
+    </message>
+    <message>
+        <source>both</source>
+        <translation>两点</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>固件</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>均值</translation>
+    </message>
+    <message>
+        <source>SD</source>
+        <translation>标准差</translation>
+    </message>
+    <message>
+        <source>Reference</source>
+        <translation>参考</translation>
+    </message>
+    <message>
+        <source>Deviation</source>
+        <translation>偏差</translation>
+    </message>
+    <message>
+        <source>Tolerance</source>
+        <translation>允差</translation>
+    </message>
+    <message>
+        <source>Point</source>
+        <translation>点</translation>
+    </message>
+    <message>
+        <source>Temperature (%1)</source>
+        <translation>温度（%1）</translation>
+    </message>
+    <message>
+        <source>Humidity (%1)</source>
+        <translation>湿度（%1）</translation>
+    </message>
+    <message>
+        <source>Dew point (%1)</source>
+        <translation>露点（%1）</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>Date and time</source>
+        <translation>日期和时间</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>Settle rule</source>
+        <translation>稳定规则</translation>
+    </message>
+    <message>
+        <source>Tolerances</source>
+        <translation>允差</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+</context>
+<context>
     <name>Cli</name>
     <message>
         <source>tervin-cli: --log %1: %2</source>
@@ -248,18 +494,6 @@
         <translation>地址 %1 收到错误帧</translation>
     </message>
     <message>
-        <source>%1 has an empty item</source>
-        <translation>%1 中有空项</translation>
-    </message>
-    <message>
-        <source>%1 runs backwards</source>
-        <translation>%1 顺序颠倒</translation>
-    </message>
-    <message>
-        <source>address %1 is given twice</source>
-        <translation>地址 %1 给出了两次</translation>
-    </message>
-    <message>
         <source>no readable answer at %1 bit/s</source>
         <translation>波特率 %1 下无可识别的应答</translation>
     </message>
@@ -465,6 +699,145 @@ With several ports, the status is the worst of them.
     <message>
         <source>the system reports: %1</source>
         <translation>系统报告：%1</translation>
+    </message>
+</context>
+<context>
+    <name>LineWindow</name>
+    <message>
+        <source>Line</source>
+        <translation>线路</translation>
+    </message>
+    <message>
+        <source>The addresses the scan asks: 1-247, or a list such as 1,5,9-12</source>
+        <translation>扫描要询问的地址：1-247，或如 1,5,9-12 的列表</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <translation>扫描</translation>
+    </message>
+    <message>
+        <source>Asks each address for its device information, at the link&apos;s rate, and lists every unit that answers</source>
+        <translation>以当前连接的波特率逐个询问各地址的设备信息，列出每台应答的设备</translation>
+    </message>
+    <message>
+        <source>%v of %m addresses</source>
+        <translation>%v / %m 个地址</translation>
+    </message>
+    <message>
+        <source>How far the scan has come</source>
+        <translation>扫描进度</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Stops the scan; the units found so far stay listed</source>
+        <translation>停止扫描；已找到的设备保留在列表中</translation>
+    </message>
+    <message>
+        <source>Milliseconds between rounds (at least 100); a round asks every unit once, and the next starts at once when a round takes longer</source>
+        <translation>每轮之间的毫秒数（至少 100）；每轮询问每台设备一次，一轮用时更长时下一轮立即开始</translation>
+    </message>
+    <message>
+        <source>Poll line</source>
+        <translation>轮询线路</translation>
+    </message>
+    <message>
+        <source>Reads every listed unit in turn, round after round; press again to stop</source>
+        <translation>一轮接一轮地依次读取列表中的每台设备；再按一次停止</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message>
+        <source>Copies the selected rows (or all) to the clipboard, as CSV</source>
+        <translation>将选中的行（未选则全部）以 CSV 格式复制到剪贴板</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Writes the table to a CSV file</source>
+        <translation>将表格写入 CSV 文件</translation>
+    </message>
+    <message>
+        <source>The units on the line; choose one to make it the window&apos;s unit. Click a heading to sort</source>
+        <translation>线路上的设备；选中一台即成为主窗口当前的设备。点击表头可排序</translation>
+    </message>
+    <message>
+        <source>Addresses:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>Period (ms):</source>
+        <translation>周期（毫秒）：</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Addresses: %1</source>
+        <translation>地址：%1</translation>
+    </message>
+    <message>
+        <source>Not linked: use Link in the main window first.</source>
+        <translation>未连接：请先在主窗口中点击“连接”。</translation>
+    </message>
+    <message>
+        <source>Scanning at %1 bit/s…</source>
+        <translation>正在以 %1 波特率扫描…</translation>
+    </message>
+    <message numerus="yes">
+        <source>Scan cancelled: %n unit(s) found so far</source>
+        <translation>
+            <numerusform>扫描已取消：目前已找到 %n 台设备</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n unit(s) found in %1 s</source>
+        <translation>
+            <numerusform>%1 秒内找到 %n 台设备</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>garbled answers at %1: two units at one address?</source>
+        <translation>地址 %1 的应答错乱：是否有两台设备使用同一地址？</translation>
+    </message>
+    <message>
+        <source>answers cut off at %1: raise the timeout</source>
+        <translation>地址 %1 的应答被截断：请加大超时</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>Period: %1</source>
+        <translation>周期：%1</translation>
+    </message>
+    <message>
+        <source>No unit listed: Scan first.</source>
+        <translation>列表中没有设备：请先扫描。</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>The table is in %1</source>
+        <translation>表格已保存到 %1</translation>
     </message>
 </context>
 <context>
@@ -805,6 +1178,120 @@ With several ports, the status is the worst of them.
     <message>
         <source>Write the readings in sight to a CSV file, as the readings file</source>
         <translation>将当前显示范围内的读数写入 CSV 文件，格式与读数文件相同</translation>
+    </message>
+</context>
+<context>
+    <name>UnitTable</name>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>传感器</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>固件</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Humidity</source>
+        <translation>湿度</translation>
+    </message>
+    <message>
+        <source>Dew point</source>
+        <translation>露点</translation>
+    </message>
+    <message>
+        <source>Age</source>
+        <translation>时长</translation>
+    </message>
+    <message>
+        <source>Answered</source>
+        <translation>应答率</translation>
+    </message>
+    <message>
+        <source>Timeouts</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>Bad frames</source>
+        <translation>错误帧</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>95 %</source>
+        <translation>95 %</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> 毫秒</translation>
+    </message>
+    <message>
+        <source>two units at address %1?</source>
+        <translation>地址 %1 上有两台设备？</translation>
+    </message>
+    <message>
+        <source>silent since %1</source>
+        <translation>自 %1 起无应答</translation>
+    </message>
+    <message>
+        <source>answering</source>
+        <translation>应答正常</translation>
+    </message>
+    <message>
+        <source>not heard yet</source>
+        <translation>尚未应答</translation>
+    </message>
+</context>
+<context>
+    <name>Values</name>
+    <message>
+        <source>%1 is not a number</source>
+        <translation>%1 不是数字</translation>
+    </message>
+    <message>
+        <source>%1 is out of range (%2 to %3%4)</source>
+        <translation>%1 超出范围（%2 到 %3%4）</translation>
+    </message>
+    <message>
+        <source>%1 has an empty item</source>
+        <translation>%1 中有空项</translation>
+    </message>
+    <message>
+        <source>%1 runs backwards</source>
+        <translation>%1 顺序颠倒</translation>
+    </message>
+    <message>
+        <source>address %1 is given twice</source>
+        <translation>地址 %1 给出了两次</translation>
     </message>
 </context>
 <context>
@@ -1348,6 +1835,14 @@ With several ports, the status is the worst of them.
     <message>
         <source>Writing to %1 again</source>
         <translation>已恢复写入 %1</translation>
+    </message>
+    <message>
+        <source>Opens the line: find the units on this port, poll them all, and choose the one this window shows</source>
+        <translation>打开线路窗口：查找此串口上的设备，轮询全部设备，并选择本窗口显示的设备</translation>
+    </message>
+    <message>
+        <source>Line</source>
+        <translation>线路</translation>
     </message>
 </context>
 </TS>

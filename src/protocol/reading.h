@@ -28,6 +28,19 @@ constexpr bool isFahrenheitDevice(quint16 deviceType)
     return deviceType == FahrenheitDeviceType;
 }
 
+// Degrees Fahrenheit = degrees Celsius * 9 / 5 + 32: a Tervin-F's readings compared with a
+// reference in degrees Celsius.
+constexpr double FahrenheitPerCelsius = 1.8;
+constexpr double FahrenheitAtZeroCelsius = 32.0;
+constexpr double celsiusOfFahrenheit(double fahrenheit)
+{
+    return (fahrenheit - FahrenheitAtZeroCelsius) / FahrenheitPerCelsius;
+}
+constexpr double fahrenheitOfCelsius(double celsius)
+{
+    return celsius * FahrenheitPerCelsius + FahrenheitAtZeroCelsius;
+}
+
 // One accepted reading, in the device's unit: what a poll's reply carried, with the decimals of
 // its register block. A reading of one quantity carries only that one.
 struct Reading

@@ -8,9 +8,6 @@ namespace {
 constexpr float BreakValue = std::numeric_limits<float>::infinity();
 // A wall clock that differs this much from where the monotonic clock puts it has jumped.
 constexpr qint64 ClockJumpMs = 1000;
-// Degrees Fahrenheit = degrees Celsius * 9 / 5 + 32.
-constexpr double FahrenheitPerCelsius = 9.0 / 5.0;
-constexpr double FahrenheitAtZeroCelsius = 32.0;
 
 float stored(const std::optional<double> &value)
 {
