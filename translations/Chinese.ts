@@ -1844,5 +1844,9 @@ With several ports, the status is the worst of them.
         <source>Line</source>
         <translation>线路</translation>
     </message>
+    <message>
+        <source>Address %1: %2</source>
+        <translation>地址 %1：%2</translation>
+    </message>
 </context>
 </TS>

@@ -88,11 +88,13 @@ void PollCycle::next()
         beginRound();
 }
 
-// A unit not identified yet is asked who it is first.
+// A unit not identified yet is asked who it is first; so is one that did not answer its last
+// request, for another unit may have taken its place (a unit swapped on the line falls silent
+// while it is changed).
 void PollCycle::ask(int address)
 {
     const LineUnit *unit = session->roster().find(address);
-    if (unit && unit->identity.known) {
+    if (unit && unit->identity.known && unit->watch.missedInARow() == 0) {
         read(address);
         return;
     }

@@ -11,8 +11,9 @@
 
 // Polling the units of a line: round after round, every unit once a round in address order, one
 // request on the line at a time. A round starts every period, or at once when the last one took
-// longer (the line's limit). A unit not identified yet is asked its device information first, so
-// that its readings are read from the right block and in its own unit. A unit that stops
+// longer (the line's limit). A unit not identified yet, or back after a request it did not answer,
+// is asked its device information first, so that its readings are read from the right block, in
+// its own unit, and under its own serial. A unit that stops
 // answering is asked ever more rarely, at last every tenth round, so that it costs at most one
 // timeout in ten rounds; each of its misses is reported, and it is never dropped.
 class PollCycle : public QObject

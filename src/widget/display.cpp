@@ -139,22 +139,38 @@ void Widget::ShowStatistics()
     });
 }
 
+// The line's counters; on a line of several units, the window's unit's own, which the Line window
+// lists beside the others.
 void Widget::WriteStatistics()
 {
     statisticsWritten.start();
-    const LinkStatistics &s = link->statistics();
+    LinkStatistics s = link->statistics();
+    const LineUnit *unit =
+        link->roster().size() > 1 ? link->roster().find(pollTarget->address()) : nullptr;
+    if (unit) {
+        const UnitHealth &h = unit->health;
+        s.requests = h.requests;
+        s.replies = h.replies;
+        s.timeouts = h.timeouts;
+        s.badFrames = h.badFrames;
+        s.exceptions = h.exceptions;
+        s.late = h.late;
+        s.lastResponseMs = h.lastResponseMs;
+        s.totalResponseMs = h.totalResponseMs;
+    }
     auto ms = [](int value) { return value < 0 ? QStringLiteral("-") : QString::number(value); };
-    QString text = tr("Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late %6, "
-                      "skipped %7, response %8 ms (mean %9 ms)")
-                       .arg(s.requests)
-                       .arg(s.replies)
-                       .arg(s.timeouts)
-                       .arg(s.badFrames)
-                       .arg(s.exceptions)
-                       .arg(s.late)
-                       .arg(s.skipped)
-                       .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
-    form->labelStatistics->setText(text);
+    const QString text = tr("Sent %1, replies %2, timeouts %3, bad frames %4, exceptions %5, late "
+                            "%6, skipped %7, response %8 ms (mean %9 ms)")
+                             .arg(s.requests)
+                             .arg(s.replies)
+                             .arg(s.timeouts)
+                             .arg(s.badFrames)
+                             .arg(s.exceptions)
+                             .arg(s.late)
+                             .arg(s.skipped)
+                             .arg(ms(s.lastResponseMs), ms(s.meanResponseMs()));
+    form->labelStatistics->setText(unit ? tr("Address %1: %2").arg(unit->address).arg(text)
+                                        : text);
 }
 
 // The polls went to another unit: the Device group shows it as far as it is known, and nothing of
@@ -163,6 +179,7 @@ void Widget::PollsMoved(int address)
 {
     form->lineEditAddress->setText(QString::number(address));
     ShowUnit(address);
+    ShowStatistics();
     BreakTrend();
     trendWindow->startSegment();
 }

@@ -54,6 +54,7 @@ Widget::Widget(QWidget *parent) : QWidget(parent), form(new WidgetForm)
 
 Widget::~Widget()
 {
+    delete lineWindow; // it shows the session's roster, which goes with the window's children
     delete form;
 }
 

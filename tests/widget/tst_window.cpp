@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTranslator>
+#include <QTableView>
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -161,6 +162,11 @@ private slots:
         QVERIFY2(window->minimumSizeHint().width() <= 1100,
                  qPrintable(QString::number(window->minimumSizeHint().width())));
         QVERIFY(window->minimumSizeHint().height() <= 700);
+        auto *line = child<QWidget>(window.get(), "lineWindow"); // the Line window fits too
+        QVERIFY2(line->minimumSizeHint().width() <= 1366 && line->size().width() <= 1366 &&
+                     line->minimumSizeHint().height() <= 768 && line->size().height() <= 768,
+                 qPrintable(QString("%1 x %2").arg(line->minimumSizeHint().width())
+                                .arg(line->minimumSizeHint().height())));
         QCoreApplication::removeTranslator(&translator);
     }
 
@@ -229,6 +235,17 @@ private slots:
             QTest::mouseMove(plot, plot->axisRect()->rect().center());
             QTRY_VERIFY(!child<QLabel>(trend, "labelHover")->text().isEmpty());
             seen << textsOf(trend) << textsOf(plot);
+            click(bench.window, "pushButtonLine");
+            auto *line = child<QWidget>(&bench.window, "lineWindow");
+            child<QLineEdit>(line, "lineEditScanAddresses")->setText("1-3");
+            click(*line, "pushButtonScan");
+            QTRY_VERIFY(child<QPushButton>(line, "pushButtonScan")->isEnabled());
+            auto *units = child<QTableView>(line, "tableViewUnits");
+            for (int column = 0; column < units->model()->columnCount(); ++column) {
+                seen << units->model()->headerData(column, Qt::Horizontal).toString();
+                seen << units->model()->index(0, column).data().toString();
+            }
+            seen << textsOf(line);
             click(bench.window, "pushButtonAddress");
             QVERIFY(nextBox().startsWith("地址/"));
             QTRY_VERIFY(bench.label("labelLinkState").endsWith("地址已改为 1，已确认"));
