@@ -26,7 +26,10 @@ private:
 };
 
 // read: the readings of one unit, or of several (--address A,B,...) in turn, a round of them
-// every period; a record for each unit in each round, carrying its address.
+// every period; a record for each unit in each round, carrying its address. Each unit is asked
+// who it is before its first reading, and again after a poll it did not answer (it may have
+// been swapped). Two calls reach the output's sinks (recordsink.h): identified() when a unit's
+// device information is read, reading() for every poll.
 class ReadJob : public PortJob
 {
 public:
@@ -39,6 +42,7 @@ private:
     void round();
     void next();
     void identifyUnit(int index);
+    void identified(int index);
     void poll(int index);
     void polled(int index, const QByteArray &request, const Outcome &outcome);
     void reading(int index, Result result, const QString &error, int tries,
@@ -47,6 +51,7 @@ private:
 
     QList<int> slaves; // as asked: 0 for whichever unit is on the line
     QVector<std::optional<UnitIdentity>> units;
+    QVector<bool> missed; // the unit's last poll went unanswered
     std::unique_ptr<LinkTimer> period;
     int current = -1;  // the unit asked in this round; -1 between rounds
     bool owed = false; // the period passed during a round: the next starts when it ends

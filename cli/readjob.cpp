@@ -6,10 +6,11 @@ void ReadJob::begin()
 {
     slaves = options.addresses.isEmpty() ? QList<int>{options.address} : options.addresses;
     units = QVector<std::optional<UnitIdentity>>(slaves.size());
+    missed = QVector<bool>(slaves.size(), false);
     find(
         slaves,
         [this](const Outcome &, int slave) {
-            units[slaves.indexOf(slave)] = exchange->unit();
+            identified(int(slaves.indexOf(slave)));
             period = exchange->makeTimer([this] { tick(); });
             period->start(options.periodMs);
             round();
@@ -62,24 +63,32 @@ void ReadJob::next()
             round();
         return;
     }
-    if (units[current])
+    if (units[current] && !missed[current])
         poll(current);
     else
         identifyUnit(current);
 }
 
 // A unit not heard yet is asked for its device information first: its readings' block and unit
-// follow from its type.
+// follow from its type. So is a unit whose last poll went unanswered: it may have been taken
+// off the line and another put in its place at its address.
 void ReadJob::identifyUnit(int index)
 {
     exchange->send(Requests::deviceInfo(slaves[index]), [this, index](const Outcome &outcome) {
         if (outcome.ok()) {
-            units[index] = exchange->unit();
+            identified(index);
             poll(index);
             return;
         }
         polled(index, QByteArray(), outcome);
     });
+}
+
+// Who answers at the unit's address, as its device information just said.
+void ReadJob::identified(int index)
+{
+    units[index] = exchange->unit();
+    output.identified(*units[index]);
 }
 
 void ReadJob::poll(int index)
@@ -93,6 +102,7 @@ void ReadJob::poll(int index)
 
 void ReadJob::polled(int index, const QByteArray &request, const Outcome &outcome)
 {
+    missed[index] = !outcome.ok();
     if (outcome.ok())
         reading(index, Result::Ok, QString(), outcome.tries,
                 Requests::readingOf(outcome.reply, request, units[index]->deviceType));
@@ -119,9 +129,8 @@ void ReadJob::reading(int index, Result result, const QString &error, int tries,
         r.baudRate = period ? exchange->baudRate() : options.baudRate;
     }
     r.reading = values;
-    const QString line = Records::reading(options.format, r);
-    if (!line.isEmpty())
-        output.record(line);
+    r.unit = units[index];
+    output.reading(r);
     if (result != Result::Ok)
         output.message(slaves.size() > 1 ? Cli::tr("address %1: %2").arg(slaves[index]).arg(error)
                                          : error);
