@@ -17,6 +17,7 @@ constexpr int KeepAliveSeconds = 30; // the broker publishes the will 45 s after
 constexpr int HousekeepingMs = 1000;
 constexpr int HandshakeLimitMs = 10000; // from a connection opened to the broker's CONNACK
 constexpr int QualityOfService = 1;
+const char *const SystemAuthorities = "/etc/ssl/certs"; // ca-certificates' folder
 // The refusals of MQTT 3.1.1's CONNACK that no new attempt will mend.
 constexpr int BadUserNameOrPassword = 4;
 constexpr int NotAuthorised = 5;
@@ -86,7 +87,7 @@ mosquitto *MqttClient::newInstance() const
                                   settings.password ? settings.password->toUtf8().constData()
                                                     : nullptr);
     if (settings.url.tls && settings.caFile.isEmpty())
-        mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        mosquitto_tls_set(m, nullptr, SystemAuthorities, nullptr, nullptr, nullptr);
     else if (settings.url.tls)
         mosquitto_tls_set(m, settings.caFile.toLocal8Bit().constData(), nullptr, nullptr, nullptr,
                           nullptr);
