@@ -14,6 +14,7 @@
 #include <mosquitto.h>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -108,6 +109,8 @@ public:
         process.kill();
         ended();
     }
+    // Hung: connections stay open, but nothing is read or acknowledged any more.
+    void freeze() { ::kill(pid_t(process.processId()), SIGSTOP); }
     // Waits until the broker has saved its state after `since` (it does every second).
     bool savedAfter(const QDateTime &since)
     {
