@@ -296,6 +296,38 @@
         <translation>重新发送（第 %1 次，共 %2 次）</translation>
     </message>
     <message>
+        <source>no answer at any rate, not even at slave 0</source>
+        <translation>所有波特率下均无应答，从站 0 也无应答</translation>
+    </message>
+    <message>
+        <source>no answer at address %1 within %2 ms</source>
+        <translation>地址 %1 在 %2 毫秒内无应答</translation>
+    </message>
+    <message>
+        <source>no readable answer at address %1</source>
+        <translation>地址 %1 无可识别的应答</translation>
+    </message>
+    <message>
+        <source>garbled replies at %1 (two units at one address?)</source>
+        <translation>地址 %1 的应答为错误帧（一个地址上有两台设备？）</translation>
+    </message>
+    <message>
+        <source>no unit answered at %1</source>
+        <translation>地址 %1 均无设备应答</translation>
+    </message>
+    <message>
+        <source>serial %1 answered at addresses %2</source>
+        <translation>序列号 %1 在多个地址上应答：%2</translation>
+    </message>
+    <message>
+        <source>no answer at %1 bit/s</source>
+        <translation>波特率 %1 下无应答</translation>
+    </message>
+    <message>
+        <source>address %1: %2</source>
+        <translation>地址 %1：%2</translation>
+    </message>
+    <message>
         <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
 Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
 
@@ -307,7 +339,8 @@ Commands:
                           every unit of a multi-drop line: ask each address of
                           LIST (1-247, or 1,5,9-12) in turn, then a summary
   info PORT               the device information
-  read PORT               the readings, one line each, in the device&apos;s unit
+  read PORT               the readings, one line each, in the device&apos;s unit;
+                          with --mqtt, to a broker as well
   set-address PORT NEW    write a new address (1 to 247) and verify it there
   set-baud PORT RATE      write a new rate and verify it at that rate
   commission PORT --address NEW [--baud RATE]
@@ -346,6 +379,25 @@ Options of read:
                           which readings (default all)
   --count N               N readings (default 1; 0 reads until interrupted)
   --period MS             one reading every MS, 100 to 86400000 (default 1000)
+  --quiet                 no records on standard output
+  --mqtt URL              publish every reading to the MQTT broker at URL,
+                          mqtt://host[:port] (1883) or mqtts://host[:port] (8883,
+                          TLS), at QoS 1: PREFIX/SERIAL/state (retained JSON),
+                          PREFIX/SERIAL/availability (online, or offline after 3
+                          unanswered polls), PREFIX/bridge/HOST/status (online,
+                          offline as the last will) and Home Assistant discovery
+  --mqtt-prefix PREFIX    the first topic level (default tervin; no + or #, no
+                          leading /)
+  --no-discovery          no Home Assistant discovery messages
+  --mqtt-queue N          messages kept while the broker is away, 1 to 10000000
+                          (default 100000); past it the oldest are dropped,
+                          counted in mqtt_dropped, and the status is 3
+  --mqtt-user NAME        the user name at the broker
+  --mqtt-password-file FILE
+                          the password: the first line of FILE (without it,
+                          the environment variable TERVIN_MQTT_PASSWORD)
+  --mqtt-cafile FILE      mqtts://: the certificate authorities to trust (default:
+                          the system&apos;s)
 
 Options of commission:
   --address NEW           the address the unit is to take (needed)
@@ -363,7 +415,9 @@ Exit status:
   1  a device did not answer, refused, or a change or check did not pass
   2  usage error: nothing was sent
   3  a port could not be opened or went away, or the output was lost (standard
-     output or the --log file could not be written)
+     output or the --log file could not be written), or the broker refused the
+     user name or password, or dropped readings, or did not take them all by the
+     end
 With several ports, the status is the worst of them.
 </source>
         <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
@@ -377,7 +431,8 @@ With several ports, the status is the worst of them.
                           多点总线上的每台设备：依次询问 LIST 中的每个地址
                           （1-247，或 1,5,9-12），最后给出汇总
   info PORT               设备信息
-  read PORT               读数，每行一个，使用设备的单位
+  read PORT               读数，每行一个，使用设备的单位；
+                          带 --mqtt 时同时发布到 MQTT 服务器
   set-address PORT NEW    写入新地址（1 到 247）并在新地址上确认
   set-baud PORT RATE      写入新波特率并在新波特率上确认
   commission PORT --address NEW [--baud RATE]
@@ -415,6 +470,24 @@ read 的选项：
                           读哪些读数（默认 all）
   --count N               读 N 次（默认 1；0 表示一直读到中断）
   --period MS             每 MS 读一次，100 到 86400000（默认 1000）
+  --quiet                 不在标准输出上打印记录
+  --mqtt URL              把每个读数以 QoS 1 发布到 URL 处的 MQTT 服务器，
+                          mqtt://host[:port]（1883）或 mqtts://host[:port]
+                          （8883，TLS）：PREFIX/SERIAL/state（保留的 JSON）、
+                          PREFIX/SERIAL/availability（online；连续 3 次无应答
+                          后为 offline）、PREFIX/bridge/HOST/status（online；
+                          遗嘱消息为 offline）以及 Home Assistant 自动发现
+  --mqtt-prefix PREFIX    主题的第一级（默认 tervin；不能含 + 或 #，不能以 /
+                          开头）
+  --no-discovery          不发送 Home Assistant 自动发现消息
+  --mqtt-queue N          MQTT 服务器不可用时保留的消息数，1 到 10000000
+                          （默认 100000）；超出时丢弃最早的消息，计入
+                          mqtt_dropped，退出状态为 3
+  --mqtt-user NAME        MQTT 服务器上的用户名
+  --mqtt-password-file FILE
+                          密码：FILE 的第一行（不给出时使用环境变量
+                          TERVIN_MQTT_PASSWORD）
+  --mqtt-cafile FILE      mqtts://：信任的证书颁发机构（默认：系统的）
 
 commission 的选项：
   --address NEW           设备要设置的地址（必须给出）
@@ -432,41 +505,110 @@ not_verified、out_of_range 或 port_error。
   1  设备未应答、拒绝，或更改或检查未通过
   2  用法错误：未发送任何内容
   3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
-     无法写入）
+     无法写入），或 MQTT 服务器拒绝了用户名或密码，或丢弃了读数，
+     或到结束时未收下全部读数
 有多个串口时，取其中最差的状态。
 </translation>
     </message>
     <message>
-        <source>no answer at any rate, not even at slave 0</source>
-        <translation>所有波特率下均无应答，从站 0 也无应答</translation>
+        <source>the broker did not answer the connection</source>
+        <translation>MQTT 服务器未响应连接请求</translation>
     </message>
     <message>
-        <source>no answer at address %1 within %2 ms</source>
-        <translation>地址 %1 在 %2 毫秒内无应答</translation>
+        <source>the broker refused the user name or password (%1)</source>
+        <translation>MQTT 服务器拒绝了用户名或密码（%1）</translation>
     </message>
     <message>
-        <source>no readable answer at address %1</source>
-        <translation>地址 %1 无可识别的应答</translation>
+        <source>the broker refused the connection (%1)</source>
+        <translation>MQTT 服务器拒绝了连接（%1）</translation>
     </message>
     <message>
-        <source>garbled replies at %1 (two units at one address?)</source>
-        <translation>地址 %1 的应答为错误帧（一个地址上有两台设备？）</translation>
+        <source>the TLS handshake failed: the broker&apos;s certificate is not trusted (--mqtt-cafile), or the port does not speak TLS</source>
+        <translation>TLS 握手失败：MQTT 服务器的证书不受信任（--mqtt-cafile），或该端口不使用 TLS</translation>
     </message>
     <message>
-        <source>no unit answered at %1</source>
-        <translation>地址 %1 均无设备应答</translation>
+        <source>the prefix is empty</source>
+        <translation>前缀为空</translation>
     </message>
     <message>
-        <source>serial %1 answered at addresses %2</source>
-        <translation>序列号 %1 在多个地址上应答：%2</translation>
+        <source>%1 holds a wildcard (+ or #), which cannot be published to</source>
+        <translation>%1 含有通配符（+ 或 #），不能向其发布</translation>
     </message>
     <message>
-        <source>no answer at %1 bit/s</source>
-        <translation>波特率 %1 下无应答</translation>
+        <source>%1 starts with /, which makes an empty first level</source>
+        <translation>%1 以 / 开头，会使第一级为空</translation>
     </message>
     <message>
-        <source>address %1: %2</source>
-        <translation>地址 %1：%2</translation>
+        <source>warning: the password goes to %1 in clear text; use mqtts:// across a network</source>
+        <translation>警告：密码以明文发送到 %1；跨网络时请使用 mqtts://</translation>
+    </message>
+    <message>
+        <source>the queue is full (%1 messages): the oldest are dropped</source>
+        <translation>队列已满（%1 条消息）：丢弃最早的消息</translation>
+    </message>
+    <message>
+        <source>connected again; %1 messages were dropped meanwhile</source>
+        <translation>已重新连接；期间丢弃了 %1 条消息</translation>
+    </message>
+    <message>
+        <source>connected again</source>
+        <translation>已重新连接</translation>
+    </message>
+    <message>
+        <source>connection lost (%1); readings wait in memory, up to %2 messages, until the broker is back</source>
+        <translation>连接断开（%1）；读数暂存在内存中（最多 %2 条消息），直到 MQTT 服务器恢复</translation>
+    </message>
+    <message>
+        <source>cannot connect (%1); readings wait in memory, up to %2 messages, until the broker answers</source>
+        <translation>无法连接（%1）；读数暂存在内存中（最多 %2 条消息），直到 MQTT 服务器应答</translation>
+    </message>
+    <message>
+        <source>%1 messages were dropped in all (--mqtt-queue %2)</source>
+        <translation>共丢弃 %1 条消息（--mqtt-queue %2）</translation>
+    </message>
+    <message>
+        <source>%1 messages did not reach the broker before the end</source>
+        <translation>结束前有 %1 条消息未送达 MQTT 服务器</translation>
+    </message>
+    <message>
+        <source>give mqtt://host[:port] or mqtts://host[:port]</source>
+        <translation>请给出 mqtt://host[:port] 或 mqtts://host[:port]</translation>
+    </message>
+    <message>
+        <source>%1 is not an MQTT URL: %2</source>
+        <translation>%1 不是 MQTT 地址：%2</translation>
+    </message>
+    <message>
+        <source>%1: a user name or password does not go in the URL; give --mqtt-user and --mqtt-password-file</source>
+        <translation>%1：用户名和密码不能写在地址中；请使用 --mqtt-user 和 --mqtt-password-file</translation>
+    </message>
+    <message>
+        <source>%1 has more than a host and a port: %2</source>
+        <translation>%1 除主机和端口外还含有其他内容：%2</translation>
+    </message>
+    <message>
+        <source>%1 has no valid host: %2</source>
+        <translation>%1 没有有效的主机：%2</translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation>端口 %1</translation>
+    </message>
+    <message>
+        <source>the value is empty</source>
+        <translation>值为空</translation>
+    </message>
+    <message>
+        <source>option --mqtt-password-file needs --mqtt-user</source>
+        <translation>选项 --mqtt-password-file 需要 --mqtt-user</translation>
+    </message>
+    <message>
+        <source>option --mqtt-cafile applies to mqtts:// only</source>
+        <translation>选项 --mqtt-cafile 只适用于 mqtts://</translation>
+    </message>
+    <message>
+        <source>option %1 needs --mqtt</source>
+        <translation>选项 %1 需要 --mqtt</translation>
     </message>
 </context>
 <context>
