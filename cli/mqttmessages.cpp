@@ -1,5 +1,6 @@
 #include "mqttmessages.h"
 
+#include "jsonwriter.h"
 #include "protocol/deviceinfo.h"
 
 #include <QJsonArray>
@@ -33,16 +34,6 @@ const QuantityText &textOf(MqttQuantity quantity)
 QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-QJsonValue valueOrNull(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue();
-}
-
-QJsonValue textOrNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
 QString unitKey(const QString &serial)
@@ -121,24 +112,25 @@ MqttMessage state(const QString &prefix, const ReadingRecord &record, qint64 dro
 {
     const UnitIdentity &unit = *record.unit;
     const Reading &reading = record.reading;
-    QJsonObject object{{"time", Records::isoTime(record.time)},
-                       {"port", record.port},
-                       {"address", record.address},
-                       {"baud", record.baudRate},
-                       {"serial", unit.serial},
-                       {"device_type", DeviceInfo::deviceTypeName(unit.deviceType)},
-                       {"sensor", DeviceInfo::sensorTypeName(unit.sensorType)},
-                       {"firmware", DeviceInfo::firmwareText(unit.firmware)},
-                       {"temperature", valueOrNull(reading.temperature)},
-                       {"humidity", valueOrNull(reading.humidity)},
-                       {"dew_point", valueOrNull(reading.dewPoint)},
-                       {"unit", temperatureUnit(unit)},
-                       {"result", resultName(record.result)},
-                       {"error", textOrNull(record.error)},
-                       {"tries", record.tries}};
+    JsonWriter object;
+    object.text("time", Records::isoTime(record.time))
+        .text("port", record.port)
+        .number("address", record.address)
+        .number("baud", record.baudRate)
+        .text("serial", unit.serial)
+        .text("device_type", DeviceInfo::deviceTypeName(unit.deviceType))
+        .text("sensor", DeviceInfo::sensorTypeName(unit.sensorType))
+        .text("firmware", DeviceInfo::firmwareText(unit.firmware))
+        .number("temperature", reading.temperature)
+        .number("humidity", reading.humidity)
+        .number("dew_point", reading.dewPoint)
+        .text("unit", temperatureUnit(unit))
+        .text("result", resultName(record.result))
+        .textOrNull("error", record.error)
+        .number("tries", record.tries);
     if (dropped > 0)
-        object.insert("mqtt_dropped", dropped);
-    return {stateTopic(prefix, unit.serial), compact(object)};
+        object.number("mqtt_dropped", dropped);
+    return {stateTopic(prefix, unit.serial), object.object()};
 }
 
 MqttMessage availability(const QString &prefix, const QString &serial, bool online)

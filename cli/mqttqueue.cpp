@@ -5,6 +5,14 @@
 
 bool MqttQueue::push(MqttMessage message)
 {
+    // A message may wait for hours among a hundred thousand: it keeps no spare room, and its
+    // topic, which a few hundred messages share, is kept once.
+    message.payload.squeeze();
+    const auto known = topics.constFind(message.topic);
+    if (known != topics.cend())
+        message.topic = *known;
+    else
+        topics.insert(message.topic);
     entries.push_back({std::move(message), 0});
     if (int(entries.size()) <= bound)
         return false;

@@ -2,6 +2,8 @@
 
 #include "mqttmessages.h"
 
+#include <QSet>
+
 #include <deque>
 
 // The messages on their way to the broker, oldest first, kept in memory until the broker has
@@ -42,6 +44,7 @@ private:
     };
 
     std::deque<Entry> entries;
+    QSet<QByteArray> topics; // each topic once, shared by the messages on it
     int bound;
     int handed = 0;
     qint64 droppedCount = 0;

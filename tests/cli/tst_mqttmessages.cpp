@@ -148,6 +148,30 @@ private slots:
         QCOMPARE(s.size(), expected.size() + (dropped > 0 ? 1 : 0));
     }
 
+    // Text that JSON must escape comes back as it was: quotes, backslashes, control characters
+    // and Chinese in a port's name or an error.
+    void textIsEscaped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quotes and backslashes") << "/dev/serial/by-id/usb-\"rack\\1\"";
+        QTest::newRow("control characters") << "line\nnext\tcolumn\x01\x1f";
+        QTest::newRow("Chinese") << QString::fromUtf8("机架 1 的串口");
+        QTest::newRow("plain") << "/dev/ttyUSB0";
+    }
+    void textIsEscaped()
+    {
+        QFETCH(QString, text);
+        ReadingRecord record;
+        record.port = text;
+        record.error = text;
+        record.result = Result::Garbled;
+        record.unit = ::unit(1);
+        const QVariantMap s = json(MqttMessages::state("tervin", record, 0).payload);
+        QCOMPARE(s["port"].toString(), text);
+        QCOMPARE(s["error"].toString(), text);
+        QCOMPARE(s["result"], "garbled");
+    }
+
     // One config per quantity, with what Home Assistant needs to list the unit as a device and
     // the quantity as its sensor; its template picks the state's field of that quantity.
     void discovery_data()

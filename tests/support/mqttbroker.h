@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 
 namespace MqttTest {
@@ -186,6 +187,7 @@ struct Message
     QString topic;
     QByteArray payload;
     bool retained = false;
+    std::chrono::steady_clock::time_point arrived; // when the subscriber's library handed it over
 
     QVariantMap json() const { return QJsonDocument::fromJson(payload).object().toVariantMap(); }
 };
@@ -215,7 +217,8 @@ public:
                 QMutexLocker lock(&subscriber->mutex);
                 subscriber->heard << Message{
                     QString::fromUtf8(m->topic),
-                    QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain};
+                    QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain,
+                    std::chrono::steady_clock::now()};
             });
         mosquitto_reconnect_delay_set(client, 1, 1, false);
         mosquitto_connect_async(client, "127.0.0.1", port, 60);
