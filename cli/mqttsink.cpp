@@ -110,10 +110,10 @@ void MqttSink::identified(const QString &port, const UnitIdentity &unit)
         announce(before, units[before].presence.gone()); // taken off the line
     serialAt.insert(place, unit.serial);
     Unit &known = units[unit.serial];
-    if (!known.discovered || !sameIdentity(known.identity, unit))
+    if (!known.announced || !sameIdentity(known.identity, unit))
         discover(unit);
     known.identity = unit;
-    known.discovered = true;
+    known.announced = true;
     announce(unit.serial, known.presence.heard());
 }
 
@@ -122,7 +122,7 @@ void MqttSink::reading(const ReadingRecord &record)
     if (finishing || !record.unit || !record.unit->known)
         return;
     const QString serial = record.unit->serial;
-    if (!units.value(serial).discovered)
+    if (!units.value(serial).announced)
         identified(record.port, *record.unit);
     const std::optional<bool> change = units[serial].presence.polled(record.result);
     if (change == true)

@@ -58,7 +58,7 @@ private:
     {
         UnitIdentity identity;
         UnitPresence presence;
-        bool discovered = false;
+        bool announced = false; // its identity taken in (and discovery sent, if wanted)
     };
 
     MqttMessage bridgeStatus(bool online) const;
