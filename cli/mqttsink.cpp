@@ -190,7 +190,7 @@ void MqttSink::connected()
 void MqttSink::lost(const QString &reason)
 {
     queue.resendAll();
-    if (outageSaid || finishing)
+    if (outageSaid)
         return;
     outageSaid = true;
     droppedBeforeOutage = queue.dropped();
