@@ -5,10 +5,13 @@
 //  - polls a second at each rate against a transmitter with RS-485 timing;
 //  - the trend: appending, redrawing and memory up to a day of readings;
 //  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp);
-//  - the production check fed 32 units, and its report of 32 units (checkbench.cpp).
+//  - the production check fed 32 units, and its report of 32 units (checkbench.cpp);
+//  - a line of 32 units polled round after round, and the window's CPU with the Line window
+//    polling them (linebench.cpp).
 #include "benchsupport.h"
 #include "checkbench.h"
 #include "comm/commstate.h"
+#include "linebench.h"
 #include "link/linksession.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -336,12 +339,16 @@ int main(int argc, char *argv[])
         benchCheckReport();
     else if (which == QLatin1String("cpu"))
         benchWindowCpu(std::max(count, MinimumCpuSeconds));
+    else if (which == QLatin1String("line"))
+        benchLineRounds(std::max(count, MinimumCpuSeconds));
+    else if (which == QLatin1String("line-cpu"))
+        benchLineWindowCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("cpu-profile") && count > 0)
         profileWindowPolls(count);
     else {
         std::fprintf(stderr,
                      "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report\n"
-                     "       tervin_bench cpu [SECONDS (30 or more)]\n"
+                     "       tervin_bench cpu|line|line-cpu [SECONDS (30 or more)]\n"
                      "       tervin_bench cpu-profile POLLS\n");
         return 2;
     }

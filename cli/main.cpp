@@ -1,5 +1,6 @@
 // tervin-cli: the tool's protocol on the command line, for scripts and production lines.
 #include "interruption.h"
+#include "mqttsink.h"
 #include "options.h"
 #include "output.h"
 #include "portjob.h"
@@ -11,6 +12,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 // The language of messages, chosen as the window's launcher chooses it.
@@ -44,9 +46,12 @@ int usageError(const QString &error)
     return UsageError;
 }
 
-int run(QCoreApplication &app, const CliOptions &options)
+int run(QCoreApplication &app, const CliOptions &options, MqttSink *broker)
 {
     RunOutput output(options.ports);
+    output.printReadings(options.format, !options.quiet);
+    if (broker)
+        output.addSink(broker);
     if (!options.logFile.isEmpty()) {
         const QString failure = output.openLog(options.logFile);
         if (!failure.isEmpty()) {
@@ -54,10 +59,14 @@ int run(QCoreApplication &app, const CliOptions &options)
             return UsageError;
         }
     }
-    const QString header = Records::header(options);
+    const QString header = options.quiet ? QString() : Records::header(options);
     if (!header.isEmpty() && !Console::out(header))
         return OutputLost;
-    Interruption interruption([&output] { output.release(); });
+    Interruption interruption([&output, broker] {
+        output.release();
+        if (broker)
+            broker->finish(MqttSink::InterruptedDeliveryMs);
+    });
     SystemClock clock;
     QList<PortJob *> jobs;
     for (int i = 0; i < options.ports.size(); ++i) {
@@ -79,11 +88,33 @@ int run(QCoreApplication &app, const CliOptions &options)
                 app.exit(worst());
         });
     QObject::connect(&output, &RunOutput::lost, &app, [&app] { app.exit(OutputLost); });
+    if (broker) {
+        QObject::connect(broker, &MqttSink::refused, &app, [&app](const QString &error) {
+            Console::err(QStringLiteral("tervin-cli: ") + error);
+            app.exit(PortError);
+        });
+        broker->start();
+    }
     for (PortJob *job : jobs)
         job->start();
-    const int code = allDone() || Console::lost() ? worst() : app.exec();
+    int code = allDone() || Console::lost() ? worst() : app.exec();
     qDeleteAll(jobs); // before the clock that times them
+    if (broker && !broker->finish(MqttSink::FinalDeliveryMs))
+        code = std::max(code, int(OutputLost));
     return output.finish() ? code : OutputLost;
+}
+
+// read --mqtt: the broker's settings, its password and CA file read before any port is opened.
+int publishAndRun(QCoreApplication &app, const CliOptions &options)
+{
+    if (!options.mqtt.url)
+        return run(app, options, nullptr);
+    MqttSettings settings;
+    const QString problem = mqttSettingsFrom(options, settings);
+    if (!problem.isEmpty())
+        return usageError(problem);
+    MqttSink broker(settings);
+    return run(app, options, &broker);
 }
 
 int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
@@ -110,7 +141,7 @@ int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
         if (!problem.isEmpty())
             return usageError(commandName(options.command) + QStringLiteral(": ") + problem);
     }
-    return run(app, options);
+    return publishAndRun(app, options);
 }
 } // namespace
 

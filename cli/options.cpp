@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "mqttmessages.h"
 #include "protocol/protocol.h"
 #include "protocol/values.h"
 
@@ -33,10 +34,14 @@ constexpr int CommissionOnly = bitOf(Command::Commission);
 constexpr int DeviceCommands = bitOf(Command::Info) | ReadOnly | bitOf(Command::SetAddress) |
                                bitOf(Command::SetBaud) | CommissionOnly;
 constexpr int Every = ScanOnly | DeviceCommands;
+// Not a command: the option means something only with --mqtt.
+constexpr int NeedsBroker = 1 << 16;
+constexpr int Publishing = ReadOnly | NeedsBroker;
 
 constexpr int MaxTimeoutMs = 60000;
 constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000; // a reading a day
 constexpr int MaxRetries = 10;
+constexpr int MaxMqttQueue = 10000000; // about 4 GB of state messages
 
 using Apply = std::function<QString(CliOptions &, const QString &value)>;
 struct OptionEntry
@@ -84,6 +89,14 @@ Apply flag(bool CliOptions::*field)
     return [field](CliOptions &o, const QString &) {
         o.*field = true;
         return QString();
+    };
+}
+
+Apply text(QString MqttOptions::*field)
+{
+    return [field](CliOptions &o, const QString &v) {
+        o.mqtt.*field = v;
+        return v.isEmpty() ? Cli::tr("the value is empty") : QString();
     };
 }
 
@@ -161,6 +174,31 @@ const std::vector<OptionEntry> &options()
          limits(&CliOptions::expectTemperature, Quantity::Temperature)},
         {"--expect-humidity", true, CommissionOnly,
          limits(&CliOptions::expectHumidity, Quantity::Humidity)},
+        {"--quiet", false, ReadOnly, flag(&CliOptions::quiet)},
+        {"--mqtt", true, ReadOnly,
+         [](CliOptions &o, const QString &v) {
+             MqttUrl url;
+             const QString problem = MqttUrls::parse(v, url);
+             o.mqtt.url = url;
+             return problem;
+         }},
+        {"--mqtt-prefix", true, Publishing,
+         [](CliOptions &o, const QString &v) {
+             o.mqtt.prefix = v;
+             return MqttMessages::prefixProblem(v);
+         }},
+        {"--no-discovery", false, Publishing,
+         [](CliOptions &o, const QString &) {
+             o.mqtt.discovery = false;
+             return QString();
+         }},
+        {"--mqtt-queue", true, Publishing,
+         [](CliOptions &o, const QString &v) {
+             return Values::wholeNumber(v, 1, MaxMqttQueue, QString(), o.mqtt.queueBound);
+         }},
+        {"--mqtt-user", true, Publishing, text(&MqttOptions::user)},
+        {"--mqtt-password-file", true, Publishing, text(&MqttOptions::passwordFile)},
+        {"--mqtt-cafile", true, Publishing, text(&MqttOptions::caFile)},
     };
     return table;
 }
@@ -223,6 +261,10 @@ QString combinationProblem(CliOptions &o)
         return Cli::tr("option --address takes one address with %1").arg(command);
     if (o.command == Command::Scan && o.baudRate != 0 && o.addresses.isEmpty())
         return Cli::tr("option --baud applies to scan only with --addresses");
+    if (!o.mqtt.passwordFile.isEmpty() && o.mqtt.user.isEmpty())
+        return Cli::tr("option --mqtt-password-file needs --mqtt-user");
+    if (!o.mqtt.caFile.isEmpty() && !o.mqtt.url->tls)
+        return Cli::tr("option --mqtt-cafile applies to mqtts:// only");
     if (o.command != Command::Commission)
         return QString();
     if (o.address == 0)
@@ -312,10 +354,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     if (entry == std::end(Commands))
         return usage(Cli::tr("unknown command %1").arg(commandWord));
     o.command = entry->command;
-    for (const OptionEntry *option : given)
+    for (const OptionEntry *option : given) {
         if (!(option->applies & bitOf(o.command)))
             return usage(Cli::tr("option %1 does not apply to %2")
                              .arg(QLatin1String(option->name), commandWord));
+        if ((option->applies & NeedsBroker) && !o.mqtt.url)
+            return usage(Cli::tr("option %1 needs --mqtt").arg(QLatin1String(option->name)));
+    }
     QString problem = operandProblem(o, words);
     if (problem.isEmpty())
         problem = combinationProblem(o);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mqtturl.h"
 #include "readinglimits.h"
 
 #include <QCoreApplication>
@@ -29,6 +30,20 @@ enum ExitCode {
     OutputLost = 3, // standard output or the --log file could not be written or closed
 };
 
+// read --mqtt: the broker the readings are published to, and how (mqttsink.h).
+struct MqttOptions
+{
+    static constexpr int DefaultQueue = 100000;
+
+    std::optional<MqttUrl> url; // nothing: no broker
+    QString prefix = QStringLiteral("tervin");
+    bool discovery = true; // Home Assistant's discovery messages
+    int queueBound = DefaultQueue;
+    QString user;
+    QString passwordFile; // read when the run starts; else TERVIN_MQTT_PASSWORD, if set
+    QString caFile;
+};
+
 struct CliOptions
 {
     Command command = Command::Scan;
@@ -55,6 +70,8 @@ struct CliOptions
     std::optional<Limits> expectHumidity;    // %
     int retries = 0;                         // resends after no answer or a garbled reply
     bool noHeader = false;                   // CSV without its header line, to append to a file
+    bool quiet = false;                      // read: no records on standard output
+    MqttOptions mqtt;
 };
 
 struct ParsedCommandLine

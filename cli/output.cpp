@@ -2,6 +2,8 @@
 
 #include "comm/capture.h"
 #include "options.h"
+#include "records.h"
+#include "recordsink.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -186,6 +188,17 @@ QString RunOutput::openLog(const QString &path)
     return log.open(path);
 }
 
+void RunOutput::printReadings(Format format, bool printed)
+{
+    readingFormat = format;
+    readingsPrinted = printed;
+}
+
+void RunOutput::addSink(RecordSink *sink)
+{
+    sinks << sink;
+}
+
 PortOutput RunOutput::port(int index)
 {
     return PortOutput(this, index, ports.at(index));
@@ -208,6 +221,21 @@ void RunOutput::frame(int port, bool received, const QString &frameText)
         line += QStringLiteral("  ") + ports.at(port);
     log.write(line);
     checkLoss();
+}
+
+void RunOutput::identified(const UnitIdentity &unit, int port)
+{
+    for (RecordSink *sink : sinks)
+        sink->identified(ports.at(port), unit);
+}
+
+void RunOutput::reading(const ReadingRecord &record, int port)
+{
+    const QString line = readingsPrinted ? Records::reading(readingFormat, record) : QString();
+    if (!line.isEmpty())
+        write(port, Stream::Out, line);
+    for (RecordSink *sink : sinks)
+        sink->reading(record);
 }
 
 void RunOutput::portDone(int port)
@@ -254,6 +282,16 @@ void PortOutput::trace(const QString &line)
 void PortOutput::frame(bool received, const QString &frameText)
 {
     run->frame(index, received, frameText);
+}
+
+void PortOutput::identified(const UnitIdentity &unit)
+{
+    run->identified(unit, index);
+}
+
+void PortOutput::reading(const ReadingRecord &record)
+{
+    run->reading(record, index);
 }
 
 void PortOutput::done()

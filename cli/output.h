@@ -1,5 +1,7 @@
 #pragma once
 
+#include "options.h"
+
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -70,9 +72,14 @@ private:
 };
 
 class PortOutput;
+class RecordSink;
+struct ReadingRecord;
+struct UnitIdentity;
 
 // Where the run's lines go: records to standard output, messages to standard error, frames to
 // the --log file. It emits lost() when any of them could not be written; the run then ends.
+// Readings are records with sinks besides standard output (recordsink.h): each reading is
+// printed, unless --quiet, and handed to every sink.
 class RunOutput : public QObject
 {
     Q_OBJECT
@@ -83,9 +90,14 @@ public:
     RunOutput(const QStringList &ports, PortOrder::Writer writer, QObject *parent = nullptr);
 
     QString openLog(const QString &path); // why it cannot be written, or nothing
+    // How readings are printed on standard output; not at all when `printed` is false.
+    void printReadings(Format format, bool printed);
+    void addSink(RecordSink *sink); // not owned; it outlives the run's jobs
     PortOutput port(int index);
     void write(int port, Stream stream, const QString &line);
     void frame(int port, bool received, const QString &frameText);
+    void identified(const UnitIdentity &unit, int port);
+    void reading(const ReadingRecord &record, int port);
     void portDone(int port);
     void release(); // SIGINT or SIGTERM: every held line, now
     bool finish();  // closes the log; false when output was lost
@@ -99,6 +111,9 @@ private:
     QStringList ports;
     PortOrder order;
     CaptureLog log;
+    Format readingFormat = Format::Text;
+    bool readingsPrinted = true;
+    QList<RecordSink *> sinks;
     bool lossSignalled = false;
 };
 
@@ -116,6 +131,10 @@ public:
     void message(const QString &line); // standard error, after "tervin-cli: PORT: "
     void trace(const QString &line);   // standard error, after "PORT: " (--verbose)
     void frame(bool received, const QString &frameText); // the --log file, if any
+    // read: the unit at an address said who it is (first heard, or heard again after silence).
+    void identified(const UnitIdentity &unit);
+    // read: one poll of a unit, printed as a record and handed to every sink.
+    void reading(const ReadingRecord &record);
     void done(); // the port's work is over: later ports may write
 
 private:

@@ -18,6 +18,13 @@ ReadJob::ReadJob(const CliOptions &options, const QString &portName, const PortO
     cycle->setReadings(Requests::selectorOf(options.what), options.hundredths);
     cycle->setRetries(options.retries);
     connect(cycle, &PollCycle::polled, this, &ReadJob::polled);
+    // Whoever answers at an address of the poll, as its device information says (first heard, or
+    // heard again after a miss): the sinks tell a new unit and a swap apart.
+    connect(exchange->link(), &LinkSession::identified, this,
+            [this](int address, const UnitIdentity &unit) {
+                if (slaves.contains(address) || slaves == QList<int>{0})
+                    this->output.identified(unit);
+            });
     connect(cycle, &PollCycle::roundEnded, this, &ReadJob::roundEnded);
     if (options.count == 0) {
         follower = new LinkFollower(exchange->link(), this);
@@ -123,9 +130,9 @@ void ReadJob::reading(int address, Result result, const QString &error, int trie
         place(r, search);
     }
     r.reading = values;
-    const QString line = Records::reading(options.format, r);
-    if (!line.isEmpty())
-        output.record(line);
+    if (unit && unit->identity.known)
+        r.unit = unit->identity;
+    output.reading(r);
     if (result != Result::Ok)
         output.message(slaves.size() > 1 ? Cli::tr("address %1: %2").arg(address).arg(error)
                                          : error);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "link/unitidentity.h"
 #include "options.h"
 #include "protocol/reading.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // What a command found out, and how each format prints it. A record is one line: text for
 // people, CSV for spreadsheets, JSON (one object per line) for scripts and databases.
@@ -52,10 +55,13 @@ struct DeviceRecord : RecordHead
     int previousBaudRate = 0; // set-baud, commission: the rate before the change
 };
 
-// One poll of read: the reading, or why there is none.
+// One poll of read: the reading, or why there is none, and the unit polled as its device
+// information described it (device type, sensor, firmware), once it has been heard. The line
+// printed carries the head and the reading; a broker's state message carries the unit too.
 struct ReadingRecord : RecordHead
 {
     Reading reading;
+    std::optional<UnitIdentity> unit;
 };
 
 // commission: the unit's identity, its old settings (previous_*) and new ones (the head's

@@ -4,7 +4,9 @@
 // aborts.
 //
 // Input: arguments separated by 0 bytes. An argument whose first byte is below 0x20 starts with
-// one of the words the parser knows, chosen by that byte, followed by the rest.
+// one of the words the parser knows, chosen by that byte, followed by the rest; 0x1f chooses by
+// the byte after it instead, so that every word can be reached, however many options there are.
+#include "mqttmessages.h"
 #include "options.h"
 #include "ports.h"
 #include "protocol/protocol.h"
@@ -19,6 +21,8 @@
 
 namespace {
 constexpr int MaxArguments = 64;
+constexpr int WordChoices = 0x20; // a first byte below this chooses a word
+constexpr int FarWords = 0x1f;    // ... and this one, the word the next byte chooses
 
 QStringList knownWords()
 {
@@ -38,7 +42,9 @@ QStringList knownWords()
                  << "/dev/ttyUSB0"
                  << "ttyUSB0"
                  << "1-247"
-                 << "20,30";
+                 << "20,30"
+                 << "mqtt://"
+                 << "mqtts://[::1]:8883";
 }
 
 QStringList argumentsOf(const uint8_t *data, size_t size)
@@ -50,10 +56,13 @@ QStringList argumentsOf(const uint8_t *data, size_t size)
     for (const QByteArray &part : parts) {
         if (arguments.size() == MaxArguments)
             break;
-        if (!part.isEmpty() && quint8(part[0]) < 0x20)
-            arguments << words[quint8(part[0]) % words.size()] + QString::fromUtf8(part.mid(1));
-        else
+        if (part.isEmpty() || quint8(part[0]) >= WordChoices) {
             arguments << QString::fromUtf8(part);
+            continue;
+        }
+        const bool far = quint8(part[0]) == FarWords && part.size() > 1;
+        const int index = far ? FarWords + quint8(part[1]) : quint8(part[0]);
+        arguments << words[index % words.size()] + QString::fromUtf8(part.mid(far ? 2 : 1));
     }
     return arguments;
 }
@@ -69,6 +78,22 @@ void require(bool holds, const char *rule, const QStringList &arguments)
 bool isAddress(int address)
 {
     return address >= Modbus::MinSlaveAddress && address <= Modbus::MaxSlaveAddress;
+}
+
+// read --mqtt: a broker that can be reached, topics that can be published to, and no option of
+// the broker's without a broker.
+void checkBroker(const MqttOptions &m, const QStringList &arguments)
+{
+    require(!m.url || (!m.url->host.isEmpty() && m.url->port >= 1 &&
+                       m.url->port <= MqttUrls::MaxPort && !m.url->host.contains(QLatin1Char('@'))),
+            "a broker's URL that cannot be", arguments);
+    require(MqttMessages::prefixProblem(m.prefix).isEmpty() && m.queueBound >= 1,
+            "a topic prefix or queue bound that cannot be used", arguments);
+    require(m.url || (m.user.isEmpty() && m.passwordFile.isEmpty() && m.caFile.isEmpty() &&
+                      m.discovery && m.queueBound == MqttOptions::DefaultQueue),
+            "a broker's option without a broker", arguments);
+    require((m.passwordFile.isEmpty() || !m.user.isEmpty()) && (m.caFile.isEmpty() || m.url->tls),
+            "a password file without a user, or authorities without TLS", arguments);
 }
 
 // What every option holds when the parser says "run".
@@ -91,6 +116,7 @@ void checkOptions(const CliOptions &o, const QStringList &arguments)
             "a value to write out of range", arguments);
     require(o.command != Command::Commission || isAddress(o.newAddress),
             "commission without its new address", arguments);
+    checkBroker(o.mqtt, arguments);
 }
 
 // The ports, and the --log file against them: a log that is one of the ports, as it exists, is

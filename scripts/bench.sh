@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks (receive path, poll cycle, message view and a QTextBrowser for
 # comparison, polling over an RS-485 line, the trend, the production check and its report of 32
-# units, the window's CPU while polling every 100 ms,
-# the chart libraries Debian offers, and tervin-cli scanning many ports at once), each in a process
+# units, the window's CPU while polling every 100 ms, the chart libraries Debian offers, tervin-cli
+# scanning many ports at once, and tervin-cli publishing 32 units to a broker), each in a process
 # of its own; prints figures.
+# scripts/bench.sh mqtt runs only the last: the latency from a reply to a subscriber, tervin-cli's
+# CPU with and without --mqtt, and the memory of a full queue (about five minutes).
 # A profile of the window's poll cycle (60 polls, the set-up left out):
 #   valgrind --tool=callgrind --toggle-collect='*profiledPolls*' build/bench/tervin_bench cpu-profile 60
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev
+"$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev mosquitto
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
+
+# tervin-cli read --mqtt with 32 units at 9600 bit/s on RS-485 timing against a Mosquitto broker on
+# this machine (bench/mqttbench.cpp), then the broker sink's queue filled to its default bound.
+mqtt() {
+    "$top/build/bench/mqtt_bench" latency "${MQTT_SECONDS:-30}"
+    "$top/build/bench/mqtt_bench" queue 2>/dev/null
+}
+if [ "${1:-}" = mqtt ]; then
+    mqtt
+    exit
+fi
 for which in receive poll view browser wire trend check report cpu; do
     "$top/build/bench/tervin_bench" "$which"
 done
@@ -82,3 +95,5 @@ for timeout in 20 default; do
             label, scan / 1000, wall / 1000, expected / 1000, scan / expected, (scan - 3 * unit) / 244, silent
     }"
 done
+
+mqtt

@@ -35,7 +35,7 @@ install_tools() {
     [ "$qt" = 5 ] || qt_packages=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
                                   qt6-translations-l10n qt6-qpa-plugins)
     "$top/scripts/install-missing.sh" cmake make g++ dpkg-dev libqcustomplot-dev help2man \
-        lintian appstream desktop-file-utils "${qt_packages[@]}"
+        lintian appstream desktop-file-utils pkg-config libmosquitto-dev "${qt_packages[@]}"
 }
 
 # A Release build with the flags Debian builds its packages with (hardening included), from

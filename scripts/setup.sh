@@ -8,7 +8,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # font lets them be written in Chinese.
 "$top/scripts/install-missing.sh" cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev \
     qttools5-dev-tools qttranslations5-l10n libqcustomplot-dev help2man dpkg-dev bash-completion \
-    poppler-utils fonts-wqy-microhei "$@"
+    poppler-utils fonts-wqy-microhei pkg-config libmosquitto-dev "$@"
 
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" -j "$(nproc)"

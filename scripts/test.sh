@@ -39,7 +39,7 @@ run_suite() {
 }
 
 qt5_suite() {
-    "$top/scripts/setup.sh" clang libclang-rt-14-dev
+    "$top/scripts/setup.sh" clang libclang-rt-14-dev mosquitto
     run_suite "$top/build"
 }
 

@@ -554,80 +554,6 @@
         <translation>从站 %1 在 %2 毫秒后才应答：此后最多等待 %3 毫秒</translation>
     </message>
     <message>
-        <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
-Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
-
-Commands:
-  scan PORT...            find the rate and address on each port (115200, 19200,
-                          9600, 4800, 2400, 1200 in turn) and print the device
-                          information; the ports are scanned at the same time
-  scan PORT --addresses LIST
-                          every unit of a multi-drop line: ask each address of
-                          LIST (1-247, or 1,5,9-12) in turn, then a summary
-  info PORT               the device information
-  read PORT               the readings, one line each, in the device&apos;s unit
-  set-address PORT NEW    write a new address (1 to 247) and verify it there
-  set-baud PORT RATE      write a new rate and verify it at that rate
-  commission PORT --address NEW [--baud RATE]
-                          find the unit, write its address and rate, verify
-                          each, take one reading and check the limits
-
-A PORT with a / or that exists in the current folder is used as given; a bare
-name is looked up under /dev/. The same device may not be given twice.
-
-Options of every command:
-  --format text|csv|json  how records are printed (JSON: one object per line)
-  --no-header             CSV without the header line, to append to a file
-  --log FILE              append every frame to FILE, as the window&apos;s capture
-  --timeout MS            wait MS (1 to 60000) for a reply to begin once the
-                          request is on the wire, instead of the time the rate
-                          gives
-  --retries N             send a request again up to N times (0 to 10, default 0)
-                          after no answer or a garbled reply
-  --verbose               print every frame on standard error
-  -h, --help              print this help
-  -V, --version           print the version
-
-Options of info, read, set-address and set-baud:
-  --baud R                the device&apos;s rate (without it, the rate is searched)
-  --address A             the device&apos;s address, 1 to 247 (without it, the one
-                          device on the line answers at slave 0); read takes a
-                          list, A,B,C, and polls the units in turn
-
-Options of scan with --addresses:
-  --baud R                the line&apos;s rate (without it, the addresses are asked
-                          at each rate where slave 0 gets any reply)
-
-Options of read:
-  --block x10|x100        tenths (default) or hundredths
-  --what all|temperature|humidity|dew
-                          which readings (default all)
-  --count N               N readings (default 1; 0 reads until interrupted)
-  --period MS             one reading every MS, 100 to 86400000 (default 1000)
-
-Options of commission:
-  --address NEW           the address the unit is to take (needed)
-  --baud RATE             the rate the unit is to take (default: keep its rate)
-  --expect-temperature LO:HI
-                          the temperature must lie within LO:HI, in Celsius
-  --expect-humidity LO:HI the humidity must lie within LO:HI, in %
-
-Every record carries time, command, port, address, baud, serial, result, error
-and tries; result is ok, no_answer, garbled, other_slave, exception,
-not_verified, out_of_range, port_error or several_units (an address write
-refused, nothing written, because more than one unit would take it).
-
-Exit status:
-  0  success
-  1  a device did not answer, refused, or a change or check did not pass
-  2  usage error: nothing was sent
-  3  a port could not be opened or went away, or the output was lost (standard
-     output or the --log file could not be written)
-With several ports, the status is the worst of them.
-</source>
-        <translation></translation>
-    </message>
-    <message>
         <source>garbled answers at address %1: two units at one address?</source>
         <translation>地址 %1 的应答错乱：是否有两台设备使用同一地址？</translation>
     </message>
@@ -668,6 +594,298 @@ With several ports, the status is the worst of them.
     <message>
         <source>%1; %2</source>
         <translation>%1；%2</translation>
+    </message>
+    <message>
+        <source>the broker did not answer the connection</source>
+        <translation>MQTT 服务器未响应连接请求</translation>
+    </message>
+    <message>
+        <source>the broker refused the user name or password (%1)</source>
+        <translation>MQTT 服务器拒绝了用户名或密码（%1）</translation>
+    </message>
+    <message>
+        <source>the broker refused the connection (%1)</source>
+        <translation>MQTT 服务器拒绝了连接（%1）</translation>
+    </message>
+    <message>
+        <source>the TLS handshake failed: the broker&apos;s certificate is not trusted (--mqtt-cafile), or the port does not speak TLS</source>
+        <translation>TLS 握手失败：MQTT 服务器的证书不受信任（--mqtt-cafile），或该端口不使用 TLS</translation>
+    </message>
+    <message>
+        <source>the prefix is empty</source>
+        <translation>前缀为空</translation>
+    </message>
+    <message>
+        <source>%1 holds a wildcard (+ or #), which cannot be published to</source>
+        <translation>%1 含有通配符（+ 或 #），不能向其发布</translation>
+    </message>
+    <message>
+        <source>%1 starts with /, which makes an empty first level</source>
+        <translation>%1 以 / 开头，会使第一级为空</translation>
+    </message>
+    <message>
+        <source>warning: the password goes to %1 in clear text; use mqtts:// across a network</source>
+        <translation>警告：密码以明文发送到 %1；跨网络时请使用 mqtts://</translation>
+    </message>
+    <message>
+        <source>the queue is full (%1 messages): the oldest are dropped</source>
+        <translation>队列已满（%1 条消息）：丢弃最早的消息</translation>
+    </message>
+    <message>
+        <source>connected again; %1 messages were dropped meanwhile</source>
+        <translation>已重新连接；期间丢弃了 %1 条消息</translation>
+    </message>
+    <message>
+        <source>connected again</source>
+        <translation>已重新连接</translation>
+    </message>
+    <message>
+        <source>connection lost (%1); readings wait in memory, up to %2 messages, until the broker is back</source>
+        <translation>连接断开（%1）；读数暂存在内存中（最多 %2 条消息），直到 MQTT 服务器恢复</translation>
+    </message>
+    <message>
+        <source>cannot connect (%1); readings wait in memory, up to %2 messages, until the broker answers</source>
+        <translation>无法连接（%1）；读数暂存在内存中（最多 %2 条消息），直到 MQTT 服务器应答</translation>
+    </message>
+    <message>
+        <source>%1 messages were dropped in all (--mqtt-queue %2)</source>
+        <translation>共丢弃 %1 条消息（--mqtt-queue %2）</translation>
+    </message>
+    <message>
+        <source>%1 messages did not reach the broker before the end</source>
+        <translation>结束前有 %1 条消息未送达 MQTT 服务器</translation>
+    </message>
+    <message>
+        <source>give mqtt://host[:port] or mqtts://host[:port]</source>
+        <translation>请给出 mqtt://host[:port] 或 mqtts://host[:port]</translation>
+    </message>
+    <message>
+        <source>%1 is not an MQTT URL: %2</source>
+        <translation>%1 不是 MQTT 地址：%2</translation>
+    </message>
+    <message>
+        <source>%1: a user name or password does not go in the URL; give --mqtt-user and --mqtt-password-file</source>
+        <translation>%1：用户名和密码不能写在地址中；请使用 --mqtt-user 和 --mqtt-password-file</translation>
+    </message>
+    <message>
+        <source>%1 has more than a host and a port: %2</source>
+        <translation>%1 除主机和端口外还含有其他内容：%2</translation>
+    </message>
+    <message>
+        <source>%1 has no valid host: %2</source>
+        <translation>%1 没有有效的主机：%2</translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation>端口 %1</translation>
+    </message>
+    <message>
+        <source>the value is empty</source>
+        <translation>值为空</translation>
+    </message>
+    <message>
+        <source>option --mqtt-password-file needs --mqtt-user</source>
+        <translation>选项 --mqtt-password-file 需要 --mqtt-user</translation>
+    </message>
+    <message>
+        <source>option --mqtt-cafile applies to mqtts:// only</source>
+        <translation>选项 --mqtt-cafile 只适用于 mqtts://</translation>
+    </message>
+    <message>
+        <source>option %1 needs --mqtt</source>
+        <translation>选项 %1 需要 --mqtt</translation>
+    </message>
+    <message>
+        <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
+Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
+
+Commands:
+  scan PORT...            find the rate and address on each port (115200, 19200,
+                          9600, 4800, 2400, 1200 in turn) and print the device
+                          information; the ports are scanned at the same time
+  scan PORT --addresses LIST
+                          every unit of a multi-drop line: ask each address of
+                          LIST (1-247, or 1,5,9-12) in turn, then a summary
+  info PORT               the device information
+  read PORT...            the readings of the units on each port, one line each,
+                          in each unit&apos;s own unit; with --mqtt, to a broker too
+  set-address PORT NEW    write a new address (1 to 247) and verify it there
+  set-baud PORT RATE      write a new rate and verify it at that rate
+  commission PORT --address NEW [--baud RATE]
+                          find the unit, write its address and rate, verify
+                          each, take one reading and check the limits
+
+A PORT with a / or that exists in the current folder is used as given; a bare
+name is looked up under /dev/. The same device may not be given twice.
+
+Options of every command:
+  --format text|csv|json  how records are printed (JSON: one object per line)
+  --no-header             CSV without the header line, to append to a file
+  --log FILE              append every frame to FILE, as the window&apos;s capture
+  --timeout MS            wait MS (1 to 60000) for a reply to begin once the
+                          request is on the wire, instead of the time the rate
+                          gives (scan --addresses: about 20 ms at 9600); without
+                          it, a unit that answers late is waited for longer
+  --retries N             send a request again up to N times (0 to 10, default 0)
+                          after no answer or a garbled reply
+  --verbose               print every frame on standard error
+  -h, --help              print this help
+  -V, --version           print the version
+
+Options of info, read, set-address and set-baud:
+  --baud R                the device&apos;s rate (without it, the rate is searched)
+  --address A             the device&apos;s address, 1 to 247 (without it, the one
+                          device on the line answers at slave 0); read takes a
+                          list, A,B,C, and polls the units round after round (a
+                          unit that stops answering is asked less often, at last
+                          every tenth round)
+
+Options of scan with --addresses:
+  --baud R                the line&apos;s rate (without it, the addresses are asked
+                          at each rate where slave 0 gets any reply)
+
+Options of read:
+  --block x10|x100        tenths (default) or hundredths
+  --what all|temperature|humidity|dew
+                          which readings (default all)
+  --count N               N rounds (default 1; 0 reads until interrupted, and
+                          waits for a pulled adapter to come back)
+  --period MS             one reading every MS, 100 to 86400000 (default 1000)
+  --quiet                 no records on standard output
+  --mqtt URL              publish every reading to the MQTT broker at URL,
+                          mqtt://host[:port] (1883) or mqtts://host[:port] (8883,
+                          TLS), at QoS 1: PREFIX/SERIAL/state (retained JSON),
+                          PREFIX/SERIAL/availability (online, or offline after 3
+                          unanswered polls), PREFIX/bridge/HOST/status (online,
+                          offline as the last will) and Home Assistant discovery
+  --mqtt-prefix PREFIX    the first topic level (default tervin; no + or #, no
+                          leading /)
+  --no-discovery          no Home Assistant discovery messages
+  --mqtt-queue N          messages kept while the broker is away, 1 to 10000000
+                          (default 100000); past it the oldest are dropped,
+                          counted in mqtt_dropped, and the status is 3
+  --mqtt-user NAME        the user name at the broker
+  --mqtt-password-file FILE
+                          the password: the first line of FILE (without it,
+                          the environment variable TERVIN_MQTT_PASSWORD)
+  --mqtt-cafile FILE      mqtts://: the certificate authorities to trust (default:
+                          the system&apos;s)
+
+Options of commission:
+  --address NEW           the address the unit is to take (needed)
+  --baud RATE             the rate the unit is to take (default: keep its rate)
+  --expect-temperature LO:HI
+                          the temperature must lie within LO:HI, in Celsius
+  --expect-humidity LO:HI the humidity must lie within LO:HI, in %
+
+Every record carries time, command, port, address, baud, serial, result, error
+and tries; result is ok, no_answer, garbled, other_slave, exception,
+not_verified, out_of_range, port_error or several_units (an address write
+refused, nothing written, because more than one unit would take it).
+
+Exit status:
+  0  success
+  1  a device did not answer, refused, or a change or check did not pass
+  2  usage error: nothing was sent
+  3  a port could not be opened or went away, or the output was lost (standard
+     output or the --log file could not be written), or the broker refused the
+     user name or password, or dropped readings, or did not take them all by the
+     end
+With several ports, the status is the worst of them.
+</source>
+        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
+查找、读取并设置 Tervin Modbus RTU 温湿度变送器。
+
+命令：
+  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
+                          9600、4800、2400、1200）并打印设备信息；
+                          各串口同时扫描
+  scan PORT --addresses LIST
+                          多点总线上的每台设备：依次询问 LIST 中的每个地址
+                          （1-247，或 1,5,9-12），最后给出汇总
+  info PORT               设备信息
+  read PORT...            每个串口上各设备的读数，每行一个，使用各设备自己的
+                          单位；带 --mqtt 时同时发布到 MQTT 服务器
+  set-address PORT NEW    写入新地址（1 到 247）并在新地址上确认
+  set-baud PORT RATE      写入新波特率并在新波特率上确认
+  commission PORT --address NEW [--baud RATE]
+                          找到设备，写入地址和波特率并逐一确认，
+                          读取一次读数并检查限值
+
+PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
+同一设备不能给出两次。
+
+所有命令的选项：
+  --format text|csv|json  记录的打印格式（JSON：每行一个对象）
+  --no-header             CSV 不输出表头行，以便追加到文件
+  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
+  --timeout MS            请求发完后等待应答开始的时间 MS（1 到 60000），
+                          而不是由波特率得出的时间（scan --addresses：9600 时
+                          约 20 毫秒）；不给出时，应答迟到的设备会被等待更久
+  --retries N             无应答或应答为错误帧时，最多重发 N 次（0 到 10，
+                          默认 0）
+  --verbose               在标准错误上打印每一帧
+  -h, --help              打印本帮助
+  -V, --version           打印版本
+
+info、read、set-address 和 set-baud 的选项：
+  --baud R                设备的波特率（不给出时自动搜索）
+  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
+                          设备在从站 0 应答）；read 可给出列表 A,B,C，
+                          一轮接一轮地轮询这些设备（不再应答的设备会
+                          越来越少被询问，最终每十轮一次）
+
+scan 带 --addresses 时的选项：
+  --baud R                线路的波特率（不给出时，在从站 0 有任何应答的
+                          每种波特率上询问这些地址）
+
+read 的选项：
+  --block x10|x100        十分位（默认）或百分位
+  --what all|temperature|humidity|dew
+                          读哪些读数（默认 all）
+  --count N               读 N 轮（默认 1；0 表示一直读到中断，并等待拔出的
+                          USB 转换器重新插入）
+  --period MS             每 MS 读一次，100 到 86400000（默认 1000）
+  --quiet                 不在标准输出上打印记录
+  --mqtt URL              把每个读数以 QoS 1 发布到 URL 处的 MQTT 服务器，
+                          mqtt://host[:port]（1883）或 mqtts://host[:port]
+                          （8883，TLS）：PREFIX/SERIAL/state（保留的 JSON）、
+                          PREFIX/SERIAL/availability（online；连续 3 次无应答
+                          后为 offline）、PREFIX/bridge/HOST/status（online；
+                          遗嘱消息为 offline）以及 Home Assistant 自动发现
+  --mqtt-prefix PREFIX    主题的第一级（默认 tervin；不能含 + 或 #，不能以 /
+                          开头）
+  --no-discovery          不发送 Home Assistant 自动发现消息
+  --mqtt-queue N          MQTT 服务器不可用时保留的消息数，1 到 10000000
+                          （默认 100000）；超出时丢弃最早的消息，计入
+                          mqtt_dropped，退出状态为 3
+  --mqtt-user NAME        MQTT 服务器上的用户名
+  --mqtt-password-file FILE
+                          密码：FILE 的第一行（不给出时使用环境变量
+                          TERVIN_MQTT_PASSWORD）
+  --mqtt-cafile FILE      mqtts://：信任的证书颁发机构（默认：系统的）
+
+commission 的选项：
+  --address NEW           设备要设置的地址（必须给出）
+  --baud RATE             设备要设置的波特率（默认保持原波特率）
+  --expect-temperature LO:HI
+                          温度必须在 LO:HI 之内，单位为摄氏度
+  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位为 %
+
+每条记录都带有 time、command、port、address、baud、serial、result、error
+和 tries；result 为 ok、no_answer、garbled、other_slave、exception、
+not_verified、out_of_range、port_error 或 several_units（地址写入被拒绝、
+未写入任何内容，因为不止一台设备会改为该地址）。
+
+退出状态：
+  0  成功
+  1  设备未应答、拒绝，或更改或检查未通过
+  2  用法错误：未发送任何内容
+  3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
+     无法写入），或 MQTT 服务器拒绝了用户名或密码，或丢弃了读数，
+     或到结束时未收下全部读数
+有多个串口时，取其中最差的状态。
+</translation>
     </message>
 </context>
 <context>
@@ -838,6 +1056,10 @@ With several ports, the status is the worst of them.
     <message>
         <source>The table is in %1</source>
         <translation>表格已保存到 %1</translation>
+    </message>
+    <message>
+        <source>serial %1 answers at addresses %2</source>
+        <translation>序列号 %1 在地址 %2 上都有应答</translation>
     </message>
 </context>
 <context>

@@ -226,6 +226,16 @@ void LineWindow::scanFinished(bool cancelled)
     if (!cutOff.isEmpty())
         said << tr("answers cut off at %1: raise the timeout")
                     .arg(Values::addressListText(cutOff));
+    QStringList serials; // a unit answering at two addresses: two rows, and said
+    for (int address : session->roster().addresses()) {
+        const QString serial = session->roster().serialAt(address);
+        const QList<int> at = session->roster().addressesOf(serial);
+        if (!serial.isEmpty() && at.size() > 1 && !serials.contains(serial)) {
+            serials << serial;
+            said << tr("serial %1 answers at addresses %2")
+                        .arg(serial, Values::addressListText(at));
+        }
+    }
     setNote(said.join(QStringLiteral("; ")));
     refresh();
 }

@@ -55,6 +55,10 @@ check "tervin-cli read x --re" "--retries"
 check "tervin-cli -" "--format --help --log --no-header --retries --timeout --verbose --version -V -h"
 check "tervin-cli read --address=3,7 x --period 100 --b" "--baud --block"
 check "tervin-cli info x --timeout=" ""
+check "tervin-cli read x --mqtt-p" "--mqtt-password-file --mqtt-prefix"
+check "tervin-cli read x --mqtt=mq" ""
+check "tervin-cli read x --mqtt mqtt://b --no" "--no-discovery --no-header"
+check "tervin-cli info x --mq" ""
 
 # Ports: a by-id name is offered, the device it points to is not offered again.
 dev=$(mktemp -d)

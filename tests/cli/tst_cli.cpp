@@ -57,13 +57,18 @@ private slots:
         QTemporaryDir folder;
         const QString link = folder.filePath("by-id-name");
         QVERIFY(QFile::link(t.port, link));
-        for (const QStringList &arguments : {QStringList{"set-address", t.port, "0"},
-                                             {"read", t.port, "--period", "1e3"},
-                                             {"scan", t.port, "--addresses", "1,,2"},
-                                             {"scan", link, t.port},
-                                             {"info", t.port, "--log", t.port},
-                                             {"info", link, "--log", t.port},
-                                             {"info", t.port, "--bogus"}}) {
+        for (const QStringList &arguments :
+             {QStringList{"set-address", t.port, "0"},
+              {"read", t.port, "--period", "1e3"},
+              {"scan", t.port, "--addresses", "1,,2"},
+              {"scan", link, t.port},
+              {"info", t.port, "--log", t.port},
+              {"info", link, "--log", t.port},
+              {"read", t.port, "--mqtt", "mqtt://localhost:99999"},
+              {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-prefix", "rack/#"},
+              {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-user", "rack1",
+               "--mqtt-password-file", folder.filePath("missing")},
+              {"info", t.port, "--bogus"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);
             QVERIFY(outcome.err.contains("tervin-cli: ") && outcome.err.contains("--help"));

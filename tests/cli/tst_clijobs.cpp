@@ -110,6 +110,7 @@ struct Run
           line(clock, port)
     {
         options.ports = QStringList{"ttyFAKE"};
+        output.printReadings(options.format, true);
     }
 
     void run()

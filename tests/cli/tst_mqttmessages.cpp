@@ -1,0 +1,264 @@
+// What read --mqtt publishes, as pure functions: the topics, a reading's state object, and Home
+// Assistant's discovery for each quantity, with the keys Home Assistant needs. The broker
+// itself is in tst_climqtt.
+#include "mqttmessages.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(Result)
+
+namespace {
+const QString Celsius = "\u00B0C";
+const QString Fahrenheit = "\u00B0F";
+
+UnitIdentity unit(quint16 deviceType, quint16 sensorType = 1)
+{
+    UnitIdentity u;
+    u.known = true;
+    u.address = 7;
+    u.baudRate = 9600;
+    u.deviceType = deviceType;
+    u.sensorType = sensorType;
+    u.firmware = 245;
+    u.serial = "00ff1020abcd";
+    return u;
+}
+
+QVariantMap json(const QByteArray &payload)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
+    return error.error == QJsonParseError::NoError ? document.object().toVariantMap()
+                                                   : QVariantMap{{"unparsable", payload}};
+}
+} // namespace
+
+class TestMqttMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void topics_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QStringList>("topics"); // state, availability, bridge, discovery
+        QTest::newRow("default prefix")
+            << "tervin"
+            << QStringList{"tervin/00ff1020abcd/state", "tervin/00ff1020abcd/availability",
+                           "tervin/bridge/rack-pc/status",
+                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
+        QTest::newRow("two levels with a space")
+            << "plant/rack 1"
+            << QStringList{"plant/rack 1/00ff1020abcd/state",
+                           "plant/rack 1/00ff1020abcd/availability",
+                           "plant/rack 1/bridge/rack-pc/status",
+                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
+    }
+    void topics()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(QStringList, topics);
+        const QString serial = "00ff1020abcd";
+        QCOMPARE(QStringList({MqttMessages::stateTopic(prefix, serial),
+                              MqttMessages::availabilityTopic(prefix, serial),
+                              MqttMessages::bridgeTopic(prefix, "rack-pc"),
+                              MqttMessages::discoveryTopic(serial, MqttQuantity::DewPoint)}),
+                 topics);
+        QCOMPARE(MqttMessages::availability(prefix, serial, false).payload, "offline");
+        QCOMPARE(MqttMessages::bridgeStatus(prefix, "rack-pc", true).payload, "online");
+        QVERIFY(MqttMessages::availability(prefix, serial, true).retain);
+    }
+
+    // A reading's state: the record's fields and the unit's identity, every quantity present
+    // (null when the poll did not read it), in the unit's own unit.
+    void stateObjects_data()
+    {
+        QTest::addColumn<quint16>("deviceType");
+        QTest::addColumn<Result>("result");
+        QTest::addColumn<QVariantList>("values"); // temperature, humidity, dew point (or null)
+        QTest::addColumn<qint64>("dropped");
+        QTest::addColumn<QString>("unit");
+        const QVariant none;
+        QTest::newRow("a Tervin-C in a freezer")
+            << quint16(1) << Result::Ok << QVariantList{-20.5, 61.5, -26.4} << qint64(0) << Celsius;
+        QTest::newRow("a Tervin-F") << quint16(2) << Result::Ok << QVariantList{70.0, 45.0, 48.2}
+                                    << qint64(0) << Fahrenheit;
+        QTest::newRow("humidity only")
+            << quint16(1) << Result::Ok << QVariantList{none, 45.0, none} << qint64(0) << Celsius;
+        QTest::newRow("no answer") << quint16(2) << Result::NoAnswer
+                                   << QVariantList{none, none, none} << qint64(0) << Fahrenheit;
+        QTest::newRow("after drops")
+            << quint16(0) << Result::Ok << QVariantList{0.0, 0.0, -0.1} << qint64(12345) << Celsius;
+    }
+    void stateObjects()
+    {
+        QFETCH(quint16, deviceType);
+        QFETCH(Result, result);
+        QFETCH(QVariantList, values);
+        QFETCH(qint64, dropped);
+        QFETCH(QString, unit);
+        ReadingRecord record;
+        record.time = QDateTime(QDate(2026, 12, 7), QTime(14, 2, 17, 123), Qt::OffsetFromUTC, 3600);
+        record.command = Command::Read;
+        record.port = "/dev/ttyUSB0";
+        record.address = 7;
+        record.baudRate = 9600;
+        record.serial = "00ff1020abcd";
+        record.result = result;
+        record.error = result == Result::Ok ? QString() : "no answer within 181 ms";
+        record.tries = 1;
+        record.unit = ::unit(deviceType);
+        record.reading.fahrenheit = deviceType == 2;
+        std::optional<double> *fields[] = {&record.reading.temperature, &record.reading.humidity,
+                                           &record.reading.dewPoint};
+        for (int i = 0; i < 3; ++i)
+            if (!values[i].isNull())
+                *fields[i] = values[i].toDouble();
+        const MqttMessage message = MqttMessages::state("tervin", record, dropped);
+        QCOMPARE(message.topic, "tervin/00ff1020abcd/state");
+        QVERIFY(message.retain);
+        const QVariantMap s = json(message.payload);
+        const QVariantMap expected{
+            {"time", "2026-12-07T14:02:17.123+01:00"},
+            {"port", "/dev/ttyUSB0"},
+            {"address", 7},
+            {"baud", 9600},
+            {"serial", "00ff1020abcd"},
+            {"device_type", QStringList{"Tervin-O", "Tervin-C", "Tervin-F"}[deviceType]},
+            {"sensor", "SHT3X/4X"},
+            {"firmware", "2.4.5"},
+            {"temperature", values[0]},
+            {"humidity", values[1]},
+            {"dew_point", values[2]},
+            {"unit", unit},
+            {"result", result == Result::Ok ? "ok" : "no_answer"},
+            {"error", result == Result::Ok ? QVariant() : "no answer within 181 ms"},
+            {"tries", 1}};
+        for (auto field = expected.cbegin(); field != expected.cend(); ++field) {
+            QVERIFY2(s.contains(field.key()), qPrintable(field.key()));
+            if (field->isNull())
+                QVERIFY2(s[field.key()].isNull(), qPrintable(field.key()));
+            else
+                QCOMPARE(s[field.key()].toString(), field->toString());
+        }
+        QCOMPARE(s.contains("mqtt_dropped"), dropped > 0);
+        QCOMPARE(s.value("mqtt_dropped").toLongLong(), dropped);
+        QCOMPARE(s.size(), expected.size() + (dropped > 0 ? 1 : 0));
+    }
+
+    // Text that JSON must escape comes back as it was: quotes, backslashes, control characters
+    // and Chinese in a port's name or an error.
+    void textIsEscaped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("quotes and backslashes") << "/dev/serial/by-id/usb-\"rack\\1\"";
+        QTest::newRow("control characters") << "line\nnext\tcolumn\x01\x1f";
+        QTest::newRow("Chinese") << QString::fromUtf8("机架 1 的串口");
+        QTest::newRow("plain") << "/dev/ttyUSB0";
+    }
+    void textIsEscaped()
+    {
+        QFETCH(QString, text);
+        ReadingRecord record;
+        record.port = text;
+        record.error = text;
+        record.result = Result::Garbled;
+        record.unit = ::unit(1);
+        const QVariantMap s = json(MqttMessages::state("tervin", record, 0).payload);
+        QCOMPARE(s["port"].toString(), text);
+        QCOMPARE(s["error"].toString(), text);
+        QCOMPARE(s["result"], "garbled");
+    }
+
+    // One config per quantity, with what Home Assistant needs to list the unit as a device and
+    // the quantity as its sensor; its template picks the state's field of that quantity.
+    void discovery_data()
+    {
+        QTest::addColumn<quint16>("deviceType");
+        QTest::addColumn<int>("quantity");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("deviceClass");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("model");
+        const int t = int(MqttQuantity::Temperature), h = int(MqttQuantity::Humidity),
+                  d = int(MqttQuantity::DewPoint);
+        QTest::newRow("Tervin-C temperature") << quint16(1) << t << "temperature"
+                                              << "temperature" << Celsius << "Tervin-C SHT3X/4X";
+        QTest::newRow("Tervin-C humidity") << quint16(1) << h << "humidity"
+                                           << "humidity"
+                                           << "%"
+                                           << "Tervin-C SHT3X/4X";
+        QTest::newRow("Tervin-C dew point") << quint16(1) << d << "dew_point"
+                                            << "temperature" << Celsius << "Tervin-C SHT3X/4X";
+        QTest::newRow("Tervin-F temperature") << quint16(2) << t << "temperature"
+                                              << "temperature" << Fahrenheit << "Tervin-F SHT3X/4X";
+        QTest::newRow("Tervin-F dew point") << quint16(2) << d << "dew_point"
+                                            << "temperature" << Fahrenheit << "Tervin-F SHT3X/4X";
+        QTest::newRow("Tervin-F humidity") << quint16(2) << h << "humidity"
+                                           << "humidity"
+                                           << "%"
+                                           << "Tervin-F SHT3X/4X";
+    }
+    void discovery()
+    {
+        QFETCH(quint16, deviceType);
+        QFETCH(int, quantity);
+        QFETCH(QString, key);
+        QFETCH(QString, deviceClass);
+        QFETCH(QString, unit);
+        QFETCH(QString, model);
+        const MqttMessage message = MqttMessages::discovery(
+            {"plant/rack1", "rack-pc", 2}, ::unit(deviceType), MqttQuantity(quantity));
+        QCOMPARE(message.topic, "homeassistant/sensor/tervin_00ff1020abcd_" + key + "/config");
+        QVERIFY(message.retain);
+        const QVariantMap c = json(message.payload);
+        QCOMPARE(c["unique_id"], "tervin_00ff1020abcd_" + key);
+        QCOMPARE(c["device_class"], deviceClass);
+        QCOMPARE(c["unit_of_measurement"], unit);
+        QCOMPARE(c["state_class"], "measurement");
+        QCOMPARE(c["suggested_display_precision"].toInt(), 2);
+        QCOMPARE(c["state_topic"], "plant/rack1/00ff1020abcd/state");
+        QCOMPARE(c["value_template"], "{{ value_json." + key + " }}");
+        QStringList availability;
+        for (const QVariant &a : c["availability"].toList())
+            availability << a.toMap()["topic"].toString();
+        QCOMPARE(availability, QStringList({"plant/rack1/00ff1020abcd/availability",
+                                            "plant/rack1/bridge/rack-pc/status"}));
+        QCOMPARE(c["availability_mode"], "all");
+        QCOMPARE(
+            QStringList({c["payload_available"].toString(), c["payload_not_available"].toString()}),
+            QStringList({"online", "offline"}));
+        QVERIFY(!c["name"].toString().isEmpty());
+        const QVariantMap device = c["device"].toMap();
+        QCOMPARE(device["identifiers"].toStringList(), QStringList{"tervin_00ff1020abcd"});
+        QCOMPARE(device["manufacturer"], "Tervin");
+        QCOMPARE(device["model"], model);
+        QCOMPARE(device["sw_version"], "2.4.5");
+        QCOMPARE(device["serial_number"], "00ff1020abcd");
+        QVERIFY(device["name"].toString().contains("00ff1020abcd"));
+    }
+
+    void quantitiesRead_data()
+    {
+        QTest::addColumn<int>("what");
+        QTest::addColumn<QList<int>>("quantities");
+        QTest::newRow("all") << int(What::All) << QList<int>{0, 1, 2};
+        QTest::newRow("temperature") << int(What::Temperature) << QList<int>{0};
+        QTest::newRow("humidity") << int(What::Humidity) << QList<int>{1};
+        QTest::newRow("dew point") << int(What::DewPoint) << QList<int>{2};
+    }
+    void quantitiesRead()
+    {
+        QFETCH(int, what);
+        QFETCH(QList<int>, quantities);
+        QList<int> found;
+        for (MqttQuantity quantity : MqttMessages::quantitiesOf(What(what)))
+            found << int(quantity);
+        QCOMPARE(found, quantities);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMqttMessages)
+#include "tst_mqttmessages.moc"
