@@ -189,7 +189,11 @@ void LinkSession::receive()
     if (buffer.isEmpty())
         bufferStartMs = clock->nowMs();
     buffer.append(chunk);
-    silenceTimer->start(Timing::ReceiveSilenceMs);
+    // The silence is counted from the last arrival. A line paced a byte at a time brings an
+    // arrival a millisecond: the timer is not moved for each, it checks the time when it runs.
+    lastArrivalMs = clock->nowMs();
+    if (!silenceTimer->isActive())
+        silenceTimer->start(Timing::ReceiveSilenceMs);
     if (busy && !receiving) {
         // An answer has begun: it may now take its time, within its bound.
         receiving = true;
@@ -352,6 +356,11 @@ void LinkSession::notTheAnswer()
 
 void LinkSession::silencePassed()
 {
+    const qint64 quietMs = clock->nowMs() - lastArrivalMs;
+    if (quietMs < Timing::ReceiveSilenceMs) {
+        silenceTimer->start(int(Timing::ReceiveSilenceMs - quietMs));
+        return;
+    }
     if (!buffer.isEmpty())
         drop(reasonOf(ModbusReply::flaw(buffer)));
 }

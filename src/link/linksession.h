@@ -241,6 +241,7 @@ private:
     int fixedTimeoutMs = 0;
     QByteArray buffer;
     qint64 bufferStartMs = 0; // when the first byte in the buffer came
+    qint64 lastArrivalMs = 0; // when the last bytes came
 
     std::deque<Queued> waiting;
     std::optional<Request> owedPoll;

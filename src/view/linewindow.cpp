@@ -29,7 +29,7 @@
 
 namespace {
 constexpr int RefreshMs = 1000;   // the ages tick by the second
-constexpr int AfterPollMs = 250;  // readings are shown a quarter of a second after they come
+constexpr int AfterPollMs = 1000; // readings are shown within a second of their coming
 constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000;
 const char *const ByteOrderMark = "\xEF\xBB\xBF";
 } // namespace
@@ -109,7 +109,9 @@ void LineWindow::buildControls()
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->hide();
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Columns are fitted to their contents when rows come, not at every new reading: measuring
+    // every cell at each refresh would cost more than all the rest of the window.
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("labelLineNote"));
@@ -344,8 +346,10 @@ void LineWindow::refresh()
         return;
     const int rows = table->rowCount();
     table->refresh();
-    if (table->rowCount() != rows)
+    if (table->rowCount() != rows) {
+        view->resizeColumnsToContents();
         showChosen(chosen);
+    }
 }
 
 void LineWindow::showEvent(QShowEvent *event)

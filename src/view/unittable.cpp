@@ -35,11 +35,35 @@ void UnitTable::refresh()
     if (now != addresses) {
         beginResetModel();
         addresses = now;
+        shown = QVector<QStringList>(addresses.size());
         endResetModel();
-        return;
     }
-    if (!addresses.isEmpty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    for (int row = 0; row < addresses.size(); ++row) {
+        const LineUnit *unit = roster->find(addresses[row]);
+        if (!unit)
+            continue;
+        // The texts of the row, and last whether its reading is current (its colour).
+        QStringList texts;
+        for (int column = 0; column < ColumnCount; ++column)
+            texts << text(*unit, column);
+        texts << QString::number(unit->readingCurrent);
+        const QStringList before = shown[row];
+        shown[row] = texts;
+        if (before.size() != texts.size()) {
+            cellsChanged(row, 0, ColumnCount - 1);
+            continue;
+        }
+        if (before.last() != texts.last())
+            cellsChanged(row, Temperature, DewPoint);
+        for (int column = 0; column < ColumnCount; ++column)
+            if (before[column] != texts[column])
+                cellsChanged(row, column, column);
+    }
+}
+
+void UnitTable::cellsChanged(int row, int first, int last)
+{
+    emit dataChanged(index(row, first), index(row, last));
 }
 
 int UnitTable::rowCount(const QModelIndex &parent) const

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -39,7 +41,8 @@ public:
     // nowMs tells the roster's clock, for the age of a reading and since when a unit is silent.
     UnitTable(const LineRoster *roster, std::function<qint64()> nowMs, QObject *parent = nullptr);
 
-    // Takes the roster as it is now: new units become rows, every cell is shown anew.
+    // Takes the roster as it is now: new units become rows, and the cells whose text changed are
+    // shown anew (a repainted cell costs its text's layout: most do not change a second).
     void refresh();
     int addressAt(int row) const { return addresses.value(row); }
     int rowOf(int address) const { return int(addresses.indexOf(address)); }
@@ -58,7 +61,10 @@ private:
     QVariant sortValue(const LineUnit &unit, int column) const;
     QString stateText(const LineUnit &unit) const;
 
+    void cellsChanged(int row, int first, int last);
+
     const LineRoster *roster;
     std::function<qint64()> nowMs;
     QList<int> addresses;
+    QVector<QStringList> shown; // each row's texts as last shown
 };
