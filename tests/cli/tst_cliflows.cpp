@@ -2,6 +2,8 @@
 // in one call, and the units of a multi-drop line. The timing of these flows is checked in
 // virtual time (tst_clijobs).
 #include "clirun.h"
+
+#include <QTemporaryDir>
 #include "protocol/protocol.h"
 
 Q_DECLARE_METATYPE(DeviceSettings)
@@ -158,6 +160,50 @@ private slots:
                  garbled.isEmpty() ? QString() : QString::number(garbled.first()));
         QVERIFY(summary["duration_ms"].toInt() > 0);
         QCOMPARE(outcome.err.contains("answered at addresses 5,9"), oneSerial);
+    }
+
+    // read on two ports at once; with --count 0 a pulled adapter is waited for: each unit's record
+    // says port_error, and the readings go on once it is back. The records come in the order of
+    // the ports, each port's together.
+    void readTwoPortsFollowingAnAdapterBack()
+    {
+        QTemporaryDir folder;
+        DeviceSettings unit;
+        unit.temperature = -20;
+        const Transmitter a = transmitter(unit);
+        unit.address = 7;
+        const Transmitter b = transmitter(unit);
+        const QString portA = folder.filePath("ttyA"), portB = folder.filePath("ttyB");
+        QVERIFY(a.device->makeLink(portA) && b.device->makeLink(portB));
+        QProcess run;
+        run.start(TERVIN_CLI, {"read", portA, portB, "--baud", "9600", "--count", "0", "--period",
+                               "200", "--format", "json"});
+        QStringList lines;
+        auto seen = [&](const QString &result) { // port A's records with this result
+            lines += QString::fromUtf8(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            return int(std::count_if(lines.begin(), lines.end(), [&](const QString &line) {
+                const QVariantMap r = json(line);
+                return r["port"] == portA && r["result"] == result;
+            }));
+        };
+        QVERIFY(QTest::qWaitFor([&] { return seen("ok") >= 2; }, 10000));
+        a.device->unplug();
+        QVERIFY(QTest::qWaitFor([&] { return seen("port_error") >= 1; }, 10000));
+        const int before = seen("ok");
+        QVERIFY(a.device->replug());
+        QVERIFY(QTest::qWaitFor([&] { return seen("ok") >= before + 2; }, 15000));
+        run.terminate();
+        QVERIFY(run.waitForFinished(10000));
+        seen("");
+        QStringList order;
+        for (const QString &line : lines) {
+            const QVariantMap r = json(line);
+            if (order.isEmpty() || order.last() != r["port"].toString())
+                order << r["port"].toString();
+            QVERIFY(r["result"] == "port_error" || r["temperature"].toDouble() == -20.0);
+        }
+        QCOMPARE(order, QStringList({portA, portB}));
+        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("the adapter is back"));
     }
 };
 

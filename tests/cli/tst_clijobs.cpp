@@ -357,6 +357,52 @@ private slots:
         QCOMPARE(run.endedAt, 5 * silentMs + answerMs);
     }
 
+    // The address write goes to slave 0, which every unit of the line takes: it is refused, and
+    // nothing written, when slave 0's answer is garbled (several units at once) or more than one
+    // unit is known on the line; a lone unit takes it.
+    void aBroadcastWriteSeveralWouldTakeIsRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the port
+        QTest::addColumn<QList<int>>("units");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("set-address, three units") << QStringList{"set-address", "50", "--address", "100"}
+                                                  << QList<int>{3, 100, 200} << "several_units";
+        QTest::newRow("commission, two units")
+            << QStringList{"commission", "--address", "50"} << QList<int>{3, 7} << "";
+        QTest::newRow("set-address, one unit")
+            << QStringList{"set-address", "50"} << QList<int>{3} << "ok";
+    }
+    void aBroadcastWriteSeveralWouldTakeIsRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<int>, units);
+        QFETCH(QString, result);
+        Run run(QStringList{arguments.first(), "ttyFAKE"} + arguments.mid(1) +
+                QStringList{"--baud", "9600"});
+        for (int address : units)
+            run.line.add(quint8(address));
+        run.run();
+        bool written = false;
+        for (const QByteArray &frame : run.port.writes)
+            written = written || ModbusFrame::functionOf(frame) == Modbus::WriteSingleRegister;
+        QCOMPARE(written, result == "ok");
+        QCOMPARE(run.exitCode, result == "ok" ? 0 : 1);
+        if (!result.isEmpty()) {
+            QCOMPARE(run.records.size(), 1);
+            QCOMPARE(run.records[0]["result"].toString(), result);
+        }
+        if (result == "several_units")
+            QVERIFY2(run.records[0]["error"].toString().startsWith(
+                         "several units answer on this line at once, every one of them would take "
+                         "address 50; nothing written"),
+                     qPrintable(run.records[0]["error"].toString()));
+        for (int address : units) // none renumbered
+            QVERIFY(result == "ok" || std::any_of(run.line.units.begin(), run.line.units.end(),
+                                                  [address](const TransmitterModel &unit) {
+                                                      return unit.settings().address == address;
+                                                  }));
+    }
+
     // Several units polled in turn, round after round, each record with its address, its serial
     // number and its reading in its own unit (a Tervin-F reads in °F among units in °C).
     void severalUnitsAreReadInTurn()
