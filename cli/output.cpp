@@ -216,7 +216,7 @@ void RunOutput::frame(int port, bool received, const QString &frameText)
 {
     if (!log.isOpen() || Console::lost())
         return;
-    QString line = Capture::line(QDateTime::currentDateTime(), received, frameText);
+    QString line = Capture::lineNow(received, frameText);
     if (ports.size() > 1)
         line += QStringLiteral("  ") + ports.at(port);
     log.write(line);

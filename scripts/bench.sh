@@ -63,37 +63,42 @@ for n in 1 4 16; do
 done
 
 # tervin-cli scan --addresses 1-247 at 9600 bit/s over a line of three units with RS-485 timing at
-# addresses 3, 100 and 200. What the scan must take: each silent address its request's time on the
-# wire (8 bytes) and the wait for an answer to begin (--timeout, or the longest reply's time on the
-# wire plus 150 ms), each unit its request, 5 ms turnaround and reply (21 bytes) on the wire. The
-# scan's own duration_ms (its summary record) against that, and the wall time of the whole call.
+# addresses 3, 100 and 200. What the scan must take (the line's cost): each silent address its
+# request's time on the wire (8 bytes) and the wait for an answer to begin (the scan's own, 20 ms
+# at 9600, or --timeout), each unit its request, 5 ms turnaround and reply (21 bytes) on the wire.
+# The scan's own duration_ms (its summary record) against that, and the wall time of the call.
 "$top/build/sim/tervin-sim" --wire --baud 9600 --units 3,100,200 --link "$work/line" >/dev/null &
 sims+=($!)
 until [ -e "$work/line" ]; do sleep 0.05; done
-line_scan() { # prints "duration_ms wall_ms"
+line_scan() { # prints "duration_ms wall_ms units"
     local start end summary
     start=$(date +%s%N)
     summary=$("$top/build/cli/tervin-cli" scan "$work/line" --addresses 1-247 --baud 9600 \
         --format json "$@" | tail -n 1) || { echo "line scan failed" >&2; exit 1; }
     end=$(date +%s%N)
-    echo "$(sed -n 's/.*"duration_ms":\([0-9]*\).*/\1/p' <<<"$summary") $(( (end - start) / 1000000 ))"
+    echo "$(sed -n 's/.*"duration_ms":\([0-9]*\).*/\1/p' <<<"$summary") $(( (end - start) / 1000000 )) $(sed -n 's/.*"units":\([0-9]*\).*/\1/p' <<<"$summary")"
 }
-echo "tervin-cli scan --addresses 1-247 at 9600 bit/s (--wire), three units:"
-for timeout in 20 default; do
-    # The timeout the rate gives: the longest reply on the wire, plus the turnaround allowance.
-    args=() wait_ms="21 * 10000 / 9600 + 150" runs=1 label="the timeout from the rate"
+echo "tervin-cli scan --addresses 1-247 at 9600 bit/s (--wire), three units, median of three:"
+for timeout in default 20; do
+    args=() wait_ms=20 label="the scan's own wait (20 ms at 9600)"
     if [ "$timeout" != default ]; then
-        args=(--timeout "$timeout") wait_ms=$timeout runs=3 label="--timeout $timeout"
+        args=(--timeout "$timeout") wait_ms=$timeout label="--timeout $timeout"
     fi
     results=()
-    for _ in $(seq 1 "$runs"); do results+=("$(line_scan "${args[@]}")"); done
-    median=$(printf '%s\n' "${results[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    awk -v scan="${median% *}" -v wall="${median#* }" -v label="$label" "BEGIN {
+    for _ in 1 2 3; do results+=("$(line_scan "${args[@]}")"); done
+    median=$(printf '%s\n' "${results[@]}" | sort -n | sed -n 2p)
+    read -r scan wall units <<<"$median"
+    awk -v scan="$scan" -v wall="$wall" -v units="$units" -v label="$label" "BEGIN {
         silent = 8 * 10000 / 9600 + $wait_ms; unit = 8 * 10000 / 9600 + 5 + 21 * 10000 / 9600
         expected = 244 * silent + 3 * unit
-        printf \"  %s: %.2f s (wall %.2f s); expected %.2f s: %.3f x; a silent address %.1f ms (expected %.1f ms)\n\",
-            label, scan / 1000, wall / 1000, expected / 1000, scan / expected, (scan - 3 * unit) / 244, silent
+        printf \"  %s: %.2f s (wall %.2f s), %d units found; the line's cost %.2f s: %.3f x (target 1.1 x); a silent address %.1f ms (expected %.1f ms)\\n\",
+            label, scan / 1000, wall / 1000, units, expected / 1000, scan / expected, (scan - 3 * unit) / 244, silent
     }"
 done
+
+# A line of 32 units polled round after round (and with a 33rd, silent), then the window's CPU
+# with the Line window polling them.
+"$top/build/bench/tervin_bench" line 60
+"$top/build/bench/tervin_bench" line-cpu 30
 
 mqtt

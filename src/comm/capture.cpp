@@ -17,6 +17,23 @@ QString line(const QDateTime &time, bool received, const QString &frameText)
     return time.toString(TimeFormat) + (received ? Received : Sent) + frameText;
 }
 
+QString stampNow()
+{
+    static qint64 shownSecond = -1;
+    static QString shown;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms / 1000 != shownSecond) {
+        shownSecond = ms / 1000;
+        shown = QDateTime::fromMSecsSinceEpoch(ms).toString(TimeFormat);
+    }
+    return shown;
+}
+
+QString lineNow(bool received, const QString &frameText)
+{
+    return stampNow() + (received ? Received : Sent) + frameText;
+}
+
 std::optional<FrameLine> parseLine(const QString &line)
 {
     const QString direction = line.mid(TimeLength, DirectionLength);

@@ -11,6 +11,11 @@ namespace Capture {
 // "2026-12-07 10:11:12->TX  0103010000084439": local time to the second, the direction, the
 // frame's hexadecimal text.
 QString line(const QDateTime &time, bool received, const QString &frameText);
+// The time stamp of a line written now ("2026-12-07 14:02:17"). A busy line logs many frames a
+// second: the wall clock is read without a time-zone lookup, and turned into text once a second.
+QString stampNow();
+// A line written now.
+QString lineNow(bool received, const QString &frameText);
 
 // A frame line read back: from the capture file, or from the message view, where a line may
 // carry a note after the frame ("  (late, ignored)").

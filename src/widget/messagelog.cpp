@@ -25,7 +25,7 @@ void Widget::AppendMessage(const QString &frameText, bool received)
 void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QString &note)
 {
     const bool received = kind == MessageView::Kind::Received || kind == MessageView::Kind::Dropped;
-    const QString line = Capture::line(QDateTime::currentDateTime(), received, frameText);
+    const QString line = Capture::lineNow(received, frameText);
     form->textBrowser->appendLine(kind, note.isEmpty() ? line : line + QStringLiteral("  ") + note);
     // The capture records the frames that went over the wire, one plain line each.
     const bool frame = kind == MessageView::Kind::Sent || kind == MessageView::Kind::Received;
@@ -37,9 +37,8 @@ void Widget::LogLine(MessageView::Kind kind, const QString &frameText, const QSt
 // holds only frames that crossed the wire.
 void Widget::LogNote(const QString &note)
 {
-    const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    form->textBrowser->appendLine(MessageView::Kind::NotSent, stamp + QStringLiteral("  ") + note);
+    form->textBrowser->appendLine(MessageView::Kind::NotSent,
+                                  Capture::stampNow() + QStringLiteral("  ") + note);
 }
 
 void Widget::CaptureLine(const QString &line)
