@@ -3,7 +3,7 @@
 // each request goes out and when each job ends are exact here: garbled replies end the wait at
 // once, resends are counted, a silent address costs the request's wire time and the timeout,
 // and several units are read in turn, each in its own unit.
-#include "collision.h"
+#include "fakeline.h"
 #include "linkharness.h"
 #include "portjob.h"
 #include "protocol/transaction.h"
@@ -18,81 +18,7 @@
 using namespace LinkHarness;
 
 namespace {
-constexpr int TurnaroundMs = 5;
-
-// Units behind the fake port. Each hears a request at its own rate only, and answers its own
-// address and slave 0, its reply starting after the request's time on the wire and the
-// turnaround; replies given at once collide. Requests are counted from 1.
-class FakeLine
-{
-public:
-    FakeLine(VirtualClock &clock, FakePort &port) : clock(clock), port(port)
-    {
-        port.onWrite = [this](const QByteArray &request) { heard(request); };
-    }
-
-    TransmitterModel &add(quint8 address, quint16 deviceType = 0)
-    {
-        DeviceSettings settings;
-        settings.address = address;
-        settings.deviceType = deviceType;
-        settings.serialNumber[2] = quint16(0x9abc + units.size());
-        units.emplace_back(settings);
-        return units.back();
-    }
-
-    std::deque<TransmitterModel> units;
-    QSet<int> unheard; // requests no unit hears
-    QSet<int> garbled; // requests whose reply arrives with a bad CRC
-    QSet<int> refused; // requests the units answer with an exception
-    // The adapter pulled while this request goes out: before the units hear it, or after they
-    // have heard it and before their reply.
-    int lostAt = 0;
-    bool lostAfterHeard = false;
-    QList<qint64> writtenAt;
-
-private:
-    void heard(const QByteArray &request)
-    {
-        writtenAt << clock.nowMs();
-        const int number = int(writtenAt.size());
-        const bool lost = number == lostAt;
-        if (lost && !lostAfterHeard)
-            port.fail(PortFailure::Unplugged);
-        if (unheard.contains(number) || (lost && !lostAfterHeard))
-            return;
-        QList<QByteArray> replies;
-        for (TransmitterModel &unit : units) {
-            if (Modbus::baudRateOfCode(unit.settings().baudCode) != port.baudRate())
-                continue;
-            QByteArray reply = unit.handle(request);
-            unit.applyPendingBaudCode();
-            if (!reply.isEmpty() && refused.contains(number))
-                reply = TransmitterModel::exceptionReply(unit.settings().address,
-                                                         quint8(request.at(1)), 2);
-            if (!reply.isEmpty())
-                replies << reply;
-        }
-        if (lost)
-            port.fail(PortFailure::Unplugged);
-        if (replies.isEmpty() || lost)
-            return;
-        QByteArray reply = replies.size() == 1 ? replies.first() : Collision::overlap(replies);
-        if (garbled.contains(number))
-            reply[reply.size() - 1] = char(reply.back() ^ 0x40);
-        // The first byte as soon as it is on the wire, the rest with the reply's last byte.
-        const int rate = port.baudRate();
-        const qint64 starts =
-            clock.nowMs() + Transaction::wireTimeMs(request.size(), rate) + TurnaroundMs;
-        clock.at(starts + Transaction::wireTimeMs(1, rate),
-                 [this, reply] { port.deliver(reply.left(1)); });
-        clock.at(starts + Transaction::wireTimeMs(int(reply.size()), rate),
-                 [this, reply] { port.deliver(reply.mid(1)); });
-    }
-
-    VirtualClock &clock;
-    FakePort &port;
-};
+constexpr int TurnaroundMs = 5; // the fake line's units, as the virtual transmitter's
 
 // A command run on the fake line until its job ends: the records as JSON, the messages, and
 // the virtual time at which it ended.

@@ -108,7 +108,7 @@ private slots:
         QFETCH(int, periodMs);
         Rig rig;
         FakeLine line(rig);
-        line.add(1);
+        TransmitterModel &unit = line.add(1);
         Polling polling(rig, {1}, periodMs);
         QList<qint64> flips;
         QObject::connect(&rig.session, &LinkSession::answeringChanged,
@@ -116,7 +116,7 @@ private slots:
         polling.cycle.start();
         rig.clock.advance(3 * periodMs);
         const qint64 lastAnswer = rig.clock.nowMs();
-        line.mute(0, true);
+        line.mute(unit, true);
         rig.clock.advance(20 * periodMs + 4000);
         QCOMPARE(flips.size(), 1);
         const int missedAtFlip = rig.session.lineWatch().missedInARow();
@@ -124,7 +124,7 @@ private slots:
         QVERIFY(flips[0] - lastAnswer <= AnswerWatch::SilentAfterMs + periodMs + 1000 ||
                 missedAtFlip >= AnswerWatch::SilentAfterRequests);
         QVERIFY(rig.session.lineWatch().silentSinceMs().value_or(0) >= lastAnswer);
-        line.mute(0, false);
+        line.mute(unit, false);
         rig.clock.advance(12 * periodMs + 1000); // a silent unit is asked again within ten rounds
         QCOMPARE(flips.size(), 2);
         QVERIFY(!rig.session.lineWatch().isSilent());
@@ -177,7 +177,7 @@ private slots:
         FakeLine line(rig);
         line.add(3, 1);
         line.add(7, 2); // a Tervin-F
-        line.unit(line.add(12, 1)).settings().temperature = -20.0;
+        line.add(12, 1).settings().temperature = -20.0;
         Polling polling(rig, {3, 7, 12}, 10);
         qint64 lastEnd = -1;
         qint64 idle = 0;
@@ -213,7 +213,7 @@ private slots:
         Rig rig;
         FakeLine line(rig);
         line.add(1);
-        const int silent = line.add(2);
+        TransmitterModel &silent = line.add(2);
         line.add(3);
         Polling polling(rig, {1, 2, 3}, 10);
         polling.cycle.start();
@@ -242,7 +242,7 @@ private slots:
     {
         Rig rig;
         FakeLine line(rig);
-        const int seven = line.add(7);
+        TransmitterModel &seven = line.add(7);
         line.add(12);
         QStringList swaps;
         QObject::connect(&rig.session, &LinkSession::identified,
@@ -265,7 +265,7 @@ private slots:
         QVERIFY(roster.find(7)->health.replies < roster.find(12)->health.replies / 2);
         QCOMPARE(roster.find(7)->reading->serial, QString("12345678beef"));
         QVERIFY(roster.find(7)->reading->fahrenheit);
-        QCOMPARE(roster.serialAt(12), QString("123456789a0c"));
+        QCOMPARE(roster.serialAt(12), QString("123456789abd"));
         checkRules(rig);
     }
 
@@ -340,9 +340,9 @@ private slots:
         QTest::addColumn<bool>("several");
         QTest::addColumn<QString>("names");
         QTest::newRow("one unit") << QList<int>{7} << QList<int>{7} << false
-                                  << "7 (serial 123456789a07)";
+                                  << "7 (serial 123456789abc)";
         QTest::newRow("two known") << QList<int>{7} << QList<int>{7, 9} << true
-                                   << "7 (serial 123456789a07), 9 (serial 123456789a09)";
+                                   << "7 (serial 123456789abc), 9 (serial 123456789abd)";
         QTest::newRow("three answer at once") << QList<int>{7, 8, 9} << QList<int>{} << true << "";
     }
 
@@ -357,7 +357,7 @@ private slots:
         for (int address : units)
             line.add(address);
         if (known.contains(9) && !units.contains(9)) { // a unit that answered, then left the line
-            const int gone = line.add(9);
+            TransmitterModel &gone = line.add(9);
             rig.session.submit(rig.request(DeviceInfo::request(9)));
             rig.clock.advance(500);
             line.mute(gone, true);

@@ -4,110 +4,155 @@
 // answers its own address and slave 0 at its own rate, several answers collide
 // (Collision::overlap), and each unit turns the line around in its own time. A reply comes in two
 // pieces, its first byte and then the rest at the wire's pace; a request written while units are
-// answering collides with them: it is not heard, and the rest of their reply is garbled.
+// answering collides with them: it is not heard, and the rest of their reply is garbled. Requests
+// are counted from 1, for the faults given by number.
 
 #include "collision.h"
 #include "linkharness.h"
 #include "transmittermodel.h"
 
+#include <QSet>
+
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 
 namespace LinkHarness {
 
 class FakeLine
 {
 public:
-    explicit FakeLine(Rig &rig) : rig(rig)
+    using Deliver = std::function<void(const QByteArray &)>;
+
+    // What the units send reaches the port through `deliver` (by default straight to it).
+    FakeLine(VirtualClock &clock, FakePort &port, Deliver deliver = Deliver())
+        : clock(clock), port(port),
+          deliver(deliver ? std::move(deliver) : [&port](const QByteArray &b) { port.deliver(b); })
     {
-        rig.port.onWrite = [this](const QByteArray &request) { heard(request); };
+        port.onWrite = [this](const QByteArray &request) { heard(request); };
+    }
+    // On a rig, through its probe, which accounts for every byte.
+    explicit FakeLine(Rig &rig)
+        : FakeLine(rig.clock, rig.port, [&rig](const QByteArray &bytes) { rig.probe.deliver(bytes); })
+    {
     }
 
-    // A unit at this address and the line's rate, like the virtual transmitter's first, with the
-    // last word of its serial number made from the address; returns its index.
-    int add(int address, quint16 deviceType = 1, int turnaroundMs = 5)
+    // A unit at this address and the line's rate, like the virtual transmitter's first, its
+    // serial number counting up in the last word from 123456789abc.
+    TransmitterModel &add(int address, quint16 deviceType = 0, int turnaroundMs = 5)
     {
         DeviceSettings settings;
         settings.address = quint8(address);
-        settings.baudCode = quint16(Modbus::baudCodeOfRate(rig.port.baudRate()));
+        settings.baudCode = quint16(Modbus::baudCodeOfRate(port.baudRate()));
         settings.deviceType = deviceType;
-        settings.serialNumber[2] = quint16(0x9a00 + address);
+        settings.serialNumber[2] = quint16(0x9abc + units.size());
         return add(settings, turnaroundMs);
     }
-    int add(const DeviceSettings &settings, int turnaroundMs = 5)
+    TransmitterModel &add(const DeviceSettings &settings, int turnaroundMs = 5)
     {
         units.emplace_back(settings);
         turnarounds.push_back(turnaroundMs);
-        muted.push_back(false);
-        return int(units.size()) - 1;
+        return units.back();
     }
-    TransmitterModel &unit(int index) { return units.at(size_t(index)); }
     // Another transmitter in the place of this one, as when a unit is swapped on the bench.
-    void replace(int index, const DeviceSettings &settings)
+    void replace(TransmitterModel &unit, const DeviceSettings &settings)
     {
-        units.at(size_t(index)) = TransmitterModel(settings);
+        unit = TransmitterModel(settings);
     }
-    void mute(int index, bool on) { muted.at(size_t(index)) = on; }
+    void mute(const TransmitterModel &unit, bool on) { flag(muted, unit, on); }
     // The unit reports this address in its device information, wherever it answers.
-    void reportAddress(int index, int address) { reported[index] = address; }
-    void setTurnaround(int index, int ms) { turnarounds.at(size_t(index)) = ms; }
+    void reportAddress(const TransmitterModel &unit, int address) { reported[&unit] = address; }
 
-    QList<QByteArray> requestsHeard; // in order, each with the slave it went to
-    int collisions = 0;              // requests written while units were answering
+    std::deque<TransmitterModel> units;
+    QSet<int> unheard; // requests no unit hears
+    QSet<int> garbled; // requests whose reply arrives with a bad CRC
+    QSet<int> refused; // requests the units answer with an exception
+    // The adapter pulled while this request goes out: before the units hear it, or after they
+    // have heard it and before their reply.
+    int lostAt = 0;
+    bool lostAfterHeard = false;
+    QList<qint64> writtenAt;
+    int collisions = 0; // requests written while units were answering
 
 private:
+    static void flag(QSet<const TransmitterModel *> &set, const TransmitterModel &unit, bool on)
+    {
+        if (on)
+            set.insert(&unit);
+        else
+            set.remove(&unit);
+    }
+
+    QByteArray answerOf(TransmitterModel &unit, const QByteArray &request, int number)
+    {
+        QByteArray reply = unit.handle(request);
+        unit.applyPendingBaudCode();
+        if (!reply.isEmpty() && refused.contains(number))
+            return TransmitterModel::exceptionReply(unit.settings().address,
+                                                    quint8(request.at(1)), 2);
+        const auto stale = reported.find(&unit);
+        if (stale != reported.end() && reply.size() > 4 && reply.at(1) == 3 &&
+            ModbusFrame::startRegisterOf(request) == Reg::Address) {
+            reply[3] = char(stale->second >> 8);
+            reply[4] = char(stale->second);
+            reply = ModbusFrame::withCrc(reply.left(reply.size() - 2));
+        }
+        return reply;
+    }
+
     void heard(const QByteArray &request)
     {
-        const qint64 now = rig.clock.nowMs();
-        const int rate = rig.port.baudRate();
+        const qint64 now = clock.nowMs();
+        writtenAt << now;
+        const int number = int(writtenAt.size());
+        const bool lost = number == lostAt;
         if (now < answeringUntil) {
             ++collisions;
             *spoilt = true;
             return;
         }
-        requestsHeard << request;
+        if (lost && !lostAfterHeard)
+            port.fail(PortFailure::Unplugged);
+        if (unheard.contains(number) || (lost && !lostAfterHeard))
+            return;
+        const int rate = port.baudRate();
         QList<QByteArray> answers;
         int turnaround = -1;
         for (size_t i = 0; i < units.size(); ++i) {
-            if (muted[i] || units[i].baudRate() != rate)
+            if (muted.contains(&units[i]) || units[i].baudRate() != rate)
                 continue;
-            QByteArray reply = units[i].handle(request);
-            units[i].applyPendingBaudCode();
-            const auto stale = reported.find(int(i));
-            if (stale != reported.end() && reply.size() > 4 &&
-                ModbusFrame::startRegisterOf(request) == Reg::Address && reply.at(1) == 3) {
-                reply[3] = char(stale->second >> 8);
-                reply[4] = char(stale->second);
-                reply = ModbusFrame::withCrc(reply.left(reply.size() - 2));
-            }
+            const QByteArray reply = answerOf(units[i], request, number);
             if (reply.isEmpty())
                 continue;
             answers << reply;
             turnaround = turnaround < 0 ? turnarounds[i] : std::min(turnaround, turnarounds[i]);
         }
-        if (answers.isEmpty())
+        if (lost)
+            port.fail(PortFailure::Unplugged);
+        if (answers.isEmpty() || lost)
             return;
-        const QByteArray bytes =
-            answers.size() == 1 ? answers.first() : Collision::overlap(answers);
+        QByteArray bytes = answers.size() == 1 ? answers.first() : Collision::overlap(answers);
+        if (garbled.contains(number))
+            bytes[bytes.size() - 1] = char(bytes.back() ^ 0x40);
         const qint64 start = now + Transaction::wireTimeMs(request.size(), rate) + turnaround;
-        answeringUntil = start + Transaction::wireTimeMs(bytes.size(), rate);
+        answeringUntil = start + Transaction::wireTimeMs(int(bytes.size()), rate);
         spoilt = std::make_shared<bool>(false);
-        rig.clock.at(start + Transaction::wireTimeMs(1, rate),
-                     [this, first = bytes.left(1)] { rig.probe.deliver(first); });
-        rig.clock.at(answeringUntil, [this, rest = bytes.mid(1), spoilt = spoilt]() mutable {
+        clock.at(start + Transaction::wireTimeMs(1, rate),
+                 [this, first = bytes.left(1)] { deliver(first); });
+        clock.at(answeringUntil, [this, rest = bytes.mid(1), spoilt = spoilt]() mutable {
             if (*spoilt && !rest.isEmpty())
                 rest[rest.size() - 1] = char(rest.back() ^ 0xFF);
-            rig.probe.deliver(rest);
+            deliver(rest);
         });
     }
 
-    Rig &rig;
-    std::deque<TransmitterModel> units;
+    VirtualClock &clock;
+    FakePort &port;
+    Deliver deliver;
     std::vector<int> turnarounds;
-    std::vector<bool> muted;
-    std::map<int, int> reported;
+    QSet<const TransmitterModel *> muted;
+    std::map<const TransmitterModel *, int> reported;
     qint64 answeringUntil = -1;
     std::shared_ptr<bool> spoilt = std::make_shared<bool>(false);
 };

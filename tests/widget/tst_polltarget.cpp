@@ -65,7 +65,7 @@ private slots:
         QFETCH(QString, said);
         Rig rig;
         FakeLine line(rig);
-        const int unit = line.add(7);
+        TransmitterModel &unit = line.add(7);
         if (steps.join(' ').contains("enter 9")) // alone on the line otherwise, for the writes
             line.add(9);
         PollTarget target(&rig.session);
