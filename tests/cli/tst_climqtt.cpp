@@ -6,6 +6,7 @@
 #include "mqttbroker.h"
 
 #include <QSysInfo>
+#include <QTemporaryDir>
 
 using namespace CliRun;
 using MqttTest::Broker;
@@ -327,6 +328,35 @@ private slots:
         QCOMPARE(live.payloads(topic(SerialC, "availability")), QStringList({"online", "offline"}));
         QCOMPARE(live.payloads(availability).last(), "offline");
         QCOMPARE(live.payloads(bridgeTopic()), QStringList({"online", "offline"}));
+    }
+
+    // The adapter pulled under a run that reads until interrupted: every unit goes offline, and
+    // online again once the adapter is back and the units answer.
+    void aPulledAdapterTakesTheUnitsOffline()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        Subscriber live(broker.port());
+        QVERIFY(live.subscribed());
+        Transmitter t = line();
+        QTemporaryDir folder;
+        t.port = folder.filePath("ttyUSB0"); // a name that follows the adapter back
+        QVERIFY(t.device->makeLink(t.port));
+        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "0", "--period", "100"});
+        QVERIFY(live.waitFor([&] { return live.on(topic(SerialF, "state")).size() >= 2; }));
+        t.device->unplug();
+        for (const QString &serial : {SerialC, SerialF})
+            QVERIFY(live.waitFor([&] {
+                return live.payloads(topic(serial, "availability")).endsWith("offline");
+            }));
+        QCOMPARE(live.on(topic(SerialC, "state")).last().json()["result"], "port_error");
+        QVERIFY(t.device->replug());
+        for (const QString &serial : {SerialC, SerialF})
+            QVERIFY(live.waitFor([&] {
+                return live.payloads(topic(serial, "availability")) ==
+                       QStringList({"online", "offline", "online"});
+            }));
+        QCOMPARE(live.on(topic(SerialC, "state")).last().json()["temperature"].toDouble(), -20.5);
     }
 
     // Another unit at the unit's address, after it went silent there: Home Assistant hears of
