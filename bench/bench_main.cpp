@@ -342,13 +342,15 @@ int main(int argc, char *argv[])
     else if (which == QLatin1String("line"))
         benchLineRounds(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("line-cpu"))
-        benchLineWindowCpu(std::max(count, MinimumCpuSeconds));
+        benchLineWindowCpu(std::max(count, MinimumCpuSeconds),
+                           argc > 3 ? QString::fromLatin1(argv[3]).toInt() : 1);
     else if (which == QLatin1String("cpu-profile") && count > 0)
         profileWindowPolls(count);
     else {
         std::fprintf(stderr,
                      "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report\n"
-                     "       tervin_bench cpu|line|line-cpu [SECONDS (30 or more)]\n"
+                     "       tervin_bench cpu|line [SECONDS (30 or more)]\n"
+                     "       tervin_bench line-cpu [SECONDS [ADAPTER_LATENCY_MS]]\n"
                      "       tervin_bench cpu-profile POLLS\n");
         return 2;
     }

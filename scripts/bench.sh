@@ -99,6 +99,7 @@ done
 # A line of 32 units polled round after round (and with a 33rd, silent), then the window's CPU
 # with the Line window polling them.
 "$top/build/bench/tervin_bench" line 60
-"$top/build/bench/tervin_bench" line-cpu 30
+"$top/build/bench/tervin_bench" line-cpu 30 1
+"$top/build/bench/tervin_bench" line-cpu 30 16
 
 mqtt

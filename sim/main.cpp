@@ -288,6 +288,11 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("turnaround"),
          QStringLiteral("With --wire: milliseconds from a request's end to the reply (default 5)."),
          QStringLiteral("ms")},
+        {QStringLiteral("adapter-latency"),
+         QStringLiteral("With --wire: the USB adapter at the tool's end hands on what it has "
+                        "received every ms milliseconds, as an adapter's latency timer does "
+                        "(default 1: each byte as it comes; FTDI adapters keep 16)."),
+         QStringLiteral("ms")},
         {QStringLiteral("split"), QStringLiteral("Fault: send each reply in n pieces."),
          QStringLiteral("n")},
         {QStringLiteral("split-gap"),
@@ -368,10 +373,15 @@ int main(int argc, char *argv[])
     transmitter.setVerbose(parser.isSet(QStringLiteral("verbose")));
     if (parser.isSet(QStringLiteral("turnaround")) && !parser.isSet(QStringLiteral("wire")))
         fail(QStringLiteral("--turnaround goes with --wire"));
+    if (parser.isSet(QStringLiteral("adapter-latency")) && !parser.isSet(QStringLiteral("wire")))
+        fail(QStringLiteral("--adapter-latency goes with --wire"));
     transmitter.setWire(parser.isSet(QStringLiteral("wire")),
                         parser.isSet(QStringLiteral("turnaround"))
                             ? intOption(parser, QStringLiteral("turnaround"), 0, 10000)
-                            : 5);
+                            : 5,
+                        parser.isSet(QStringLiteral("adapter-latency"))
+                            ? intOption(parser, QStringLiteral("adapter-latency"), 1, 255)
+                            : 1);
     QString error;
     if (!transmitter.start(&error))
         fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(error));

@@ -75,10 +75,11 @@ VirtualTransmitter::VirtualTransmitter(const DeviceSettings &settings, QObject *
     });
 }
 
-void VirtualTransmitter::setWire(bool on, int turnaround)
+void VirtualTransmitter::setWire(bool on, int turnaround, int latencyMs)
 {
     wire = on;
     turnaroundMs = turnaround;
+    adapterLatencyMs = std::max(1, latencyMs);
 }
 
 int VirtualTransmitter::addUnit(const DeviceSettings &settings)
@@ -294,9 +295,11 @@ void VirtualTransmitter::transmit(const QByteArray &bytes, double byteMs)
     outgoingSent = 0;
     outgoingStart = clock.elapsed();
     outgoingByteMs = byteMs;
-    paceOut();
+    if (adapterLatencyMs <= 1)
+        paceOut();
+    // What has come by each tick of the adapter's latency timer is handed on together.
     if (outgoingSent < outgoing.size())
-        pacer->start(1);
+        pacer->start(adapterLatencyMs);
 }
 
 // Each byte reaches the other end when its last bit is on the wire.

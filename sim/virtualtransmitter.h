@@ -69,7 +69,9 @@ public:
     // RS-485 timing: a request takes its wire time to arrive, the reply starts after the
     // turnaround and goes out paced at the baud rate. Bytes that arrive while the device is
     // answering collide: it never hears them, and the rest of its reply is garbled.
-    void setWire(bool on, int turnaroundMs = 5);
+    // The adapter at the tool's end hands on what it has received every latencyMs, as a USB
+    // adapter's latency timer does (1: each byte as it comes).
+    void setWire(bool on, int turnaroundMs = 5, int latencyMs = 1);
     // Collisions so far: the tool talking over a reply (with wire timing), and each unit that
     // answers together with another (n - 1 for n units answering one request, with or without).
     int collisions() const { return collisionCount; }
@@ -117,6 +119,7 @@ private:
 
     bool wire = false;
     int turnaroundMs = 5;
+    int adapterLatencyMs = 1;
     QElapsedTimer clock;
     qint64 arrivalEnd = 0;     // when the last byte of the request on its way has arrived
     qint64 answeringUntil = 0; // the device answers from a request's end to its reply's last byte
