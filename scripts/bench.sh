@@ -7,7 +7,8 @@
 #   valgrind --tool=callgrind --toggle-collect='*profiledPolls*' build/bench/tervin_bench cpu-profile 60
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev
+. "$top/scripts/packages.sh"
+"$top/scripts/setup.sh" "${bench_packages[@]}"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 for which in receive poll view browser wire trend cpu; do
     "$top/build/bench/tervin_bench" "$which"
