@@ -160,7 +160,7 @@ clone_commit() {
     in_root apt-get update -qq
     in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends git >/dev/null
     git -C "$top" bundle create "$root/var/tmp/tervin-test-tools.bundle" HEAD 2>/dev/null
-    in_root git clone --quiet /var/tmp/tervin-test-tools.bundle "$clone"
+    in_root git -c advice.detachedHead=false clone --quiet /var/tmp/tervin-test-tools.bundle "$clone"
     in_root git -C "$clone" checkout --quiet --detach "$commit"
     rm -f "$root/var/tmp/tervin-test-tools.bundle"
     say "cloned $(git -C "$top" log -1 --format='%h %s' "$commit") into $clone"
