@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# scripts/fresh-check.sh [--keep] [PRISTINE_ROOT.tar]
+# scripts/fresh-check.sh [--keep] [--only test|run] [PRISTINE_ROOT.tar]
 # The README's two commands on a minimal Debian 12, as a new user meets them. A root made with
 # `debootstrap --variant=minbase bookworm` (the base of a container image) gets Debian's apt
 # sources (bookworm, bookworm-updates, bookworm-security), the host's resolv.conf, git to clone
@@ -25,13 +25,27 @@
 # in build/fresh-root/minbase.tar, or the tar given); the test command about 20-25 minutes on
 # two cores. Each run unpacks the cached root anew into build/fresh-root/root, with /proc, /sys,
 # /dev, /dev/pts and a fresh /tmp mounted, unmounted again however it ends. After a failure the
-# root stays for a look (removed at the next run); --keep keeps it after a pass too.
+# root stays for a look (removed at the next run); --keep keeps it after a pass too. --only runs
+# one of the two commands (run alone still builds: a quicker look at a start on a fresh machine).
 # Not part of ./scripts/test.sh: run it before resolving an issue that touches the build, the
 # dependencies or the scripts.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 keep=no
-if [ "${1:-}" = --keep ]; then keep=yes && shift; fi
+only=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --keep) keep=yes ;;
+        --only) only="${2:-}" && shift ;;
+        -*) only=usage ;;
+        *) break ;;
+    esac
+    shift
+done
+if [ $# -gt 1 ] || [[ ! "$only" =~ ^(|test|run)$ ]]; then
+    echo "usage: $0 [--keep] [--only test|run] [PRISTINE_ROOT.tar]" >&2
+    exit 2
+fi
 cache="${1:-$top/build/fresh-root/minbase.tar}"
 work="$top/build/fresh-root"
 root="$work/root"
@@ -248,8 +262,8 @@ run_command() {
 [ -f "$cache" ] || make_pristine_root
 prepare_root
 clone_commit
-test_command
-run_command
+[ "$only" = run ] || test_command
+[ "$only" = test ] || run_command
 cleanup
 trap - EXIT
 
