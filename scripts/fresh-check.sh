@@ -193,11 +193,17 @@ record() { # NAME STATUS SECONDS [WHY]
     [ "$2" = passed ] || failed=$((failed + 1))
 }
 
-# Runs a command in the clone; its output goes to the terminal and to build/fresh-root/NAME.log.
+# Runs a command in the clone; its output goes to build/fresh-root/NAME.log and to the terminal.
+# Followed until the command ends, not until its output closes: a process it left behind may hold
+# the output open, and must not stall the check.
 run_in_clone() { # LOG COMMAND (a shell line)
-    local log="$work/$1.log"
+    local log="$work/$1.log" pid
     shift
-    in_root bash -c "cd $clone && $*" </dev/null 2>&1 | tee "$log"
+    : >"$log"
+    in_root bash -c "cd $clone && $*" </dev/null >>"$log" 2>&1 &
+    pid=$!
+    tail -n +1 -f --pid="$pid" "$log"
+    wait "$pid"
 }
 
 test_command() {
