@@ -259,7 +259,7 @@ run_command() {
         record "xvfb-run -a ./scripts/run.sh" passed "$took" \
             "the window ran until told to quit; tervin-sim started and was stopped"
     else
-        record "xvfb-run -a ./scripts/run.sh" FAILED "$took" "$(IFS=';'; echo "${problems[*]}")"
+        record "xvfb-run -a ./scripts/run.sh" FAILED "$took" "$(printf '%s; ' "${problems[@]}" | sed 's/; $//')"
     fi
 }
 
