@@ -18,12 +18,12 @@
 # ends by itself. "Started the tool" is told from a failure by all of: run.sh's exit status 0
 # (a window that cannot open its display or crashes ends otherwise), the window's process seen
 # running in the root while it ran, the virtual transmitter seen too, and no process of the root
-# left afterwards. A command that hangs is stopped after an hour (timeout) and fails.
+# left afterwards. A command that hangs is stopped (test.sh after 3 hours, run.sh after 1) and fails.
 #
 # Prints each command's status and time; the last lines sum them up. Needs root (debootstrap,
 # mounts, chroot) and deb.debian.org. Making the root takes a few minutes the first time (cached
-# in build/fresh-root/minbase.tar, or the tar given); the test command about 20-25 minutes on
-# two cores. Each run unpacks the cached root anew into build/fresh-root/root, with /proc, /sys,
+# in build/fresh-root/minbase.tar, or the tar given); the test command about 35 minutes on two
+# shared cores. Each run unpacks the cached root anew into build/fresh-root/root, with /proc, /sys,
 # /dev, /dev/pts and a fresh /tmp mounted, unmounted again however it ends. After a failure the
 # root stays for a look (removed at the next run); --keep keeps it after a pass too. --only runs
 # one of the two commands (run alone still builds: a quicker look at a start on a fresh machine).
