@@ -10,7 +10,8 @@
 #   valgrind --tool=callgrind --toggle-collect='*profiledPolls*' build/bench/tervin_bench cpu-profile 60
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev mosquitto
+. "$top/scripts/packages.sh"
+"$top/scripts/setup.sh" "${bench_packages[@]}"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 
 # tervin-cli read --mqtt with 32 units at 9600 bit/s on RS-485 timing against a Mosquitto broker on

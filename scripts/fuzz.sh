@@ -11,8 +11,10 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$top/build-fuzz"
 targets=(reply session cli transmitter)
 declare -A maxLength=([reply]=4096 [session]=2048 [cli]=512 [transmitter]=1024)
+. "$top/scripts/packages.sh"
 
 build() {
+    "$top/scripts/install-missing.sh" "${build_packages[@]}" "${qt5_packages[@]}" "${fuzz_packages[@]}"
     cmake -S "$top" -B "$out" -DTERVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
           -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$out" -j "$(nproc)" --target "${@/#/fuzz_}" >/dev/null

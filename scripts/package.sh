@@ -30,24 +30,27 @@ finish() {
 }
 trap finish EXIT
 
+# The lists in scripts/packages.sh. A release never ships without its manual pages: help2man is
+# installed here, and the build below fails when it cannot make them.
 install_tools() {
-    local qt_packages=(qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n)
-    [ "$qt" = 5 ] || qt_packages=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools
-                                  qt6-translations-l10n qt6-qpa-plugins)
-    "$top/scripts/install-missing.sh" cmake make g++ dpkg-dev libqcustomplot-dev help2man \
-        lintian appstream desktop-file-utils pkg-config libmosquitto-dev "${qt_packages[@]}"
+    . "$top/scripts/packages.sh"
+    local qt_packages=("${qt5_packages[@]}")
+    [ "$qt" = 5 ] || qt_packages=("${qt6_packages[@]}")
+    "$top/scripts/install-missing.sh" "${build_packages[@]}" "${qt_packages[@]}" \
+        "${manual_page_packages[@]}" "${package_packages[@]}"
 }
 
 # A Release build with the flags Debian builds its packages with (hardening included), from
 # nothing: the build folder is removed first, so that every run gives the same packages.
-build_packages() {
+build_release() {
     rm -rf "$build"
     local flags
     flags="$(cd "$top" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
     (
         eval "$flags"
         export CXXFLAGS="$CPPFLAGS $CXXFLAGS"
-        cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTERVIN_QT="$qt" >/dev/null
+        cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTERVIN_QT="$qt" \
+            -DTERVIN_REQUIRE_MANUAL_PAGES=ON >/dev/null
     )
     cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1 || { tail -n 30 "$build/build.log"; return 1; }
     (cd "$build" && cpack -G DEB -B "$out" >"$build/cpack.log" 2>&1) || { tail -n 30 "$build/cpack.log"; return 1; }
@@ -140,7 +143,7 @@ step() {
 }
 
 step "install tools" install_tools
-step "build" build_packages
+step "build" build_release
 step "lintian" run_lintian
 step "metadata" check_metadata
 step "contents" check_contents

@@ -8,6 +8,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
     echo "No display: the tool is a desktop program and needs a graphical session." >&2
     echo "Run this from a desktop terminal, or under a virtual display: xvfb-run -a $0" >&2
+    echo "(xvfb-run is in the packages xvfb and xauth)" >&2
     exit 1
 fi
 

@@ -5,7 +5,8 @@
 # the build and the tests do not.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/setup.sh" xvfb xauth fonts-liberation fonts-noto-cjk
+. "$top/scripts/packages.sh"
+"$top/scripts/setup.sh" "${display_packages[@]}" "${screenshot_packages[@]}"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 shoot() {
     xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb \

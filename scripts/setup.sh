@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian/Ubuntu packages) when it is missing, then configures
-# and builds the project into build/. Sourced or run by run.sh and test.sh.
+# Installs what the build and the test suite need (Debian/Ubuntu packages, the lists in
+# scripts/packages.sh) when it is missing, and the packages given, then configures and builds the
+# project into build/. Run by run.sh, test.sh, bench.sh, soak.sh and screenshot.sh.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$top/scripts/packages.sh"
 
-# poppler-utils (pdftotext, pdffonts) reads the check reports back in the tests, and a small CJK
-# font lets them be written in Chinese.
-"$top/scripts/install-missing.sh" cmake make g++ qtbase5-dev libqt5serialport5-dev qttools5-dev \
-    qttools5-dev-tools qttranslations5-l10n libqcustomplot-dev help2man dpkg-dev bash-completion \
-    poppler-utils fonts-wqy-microhei pkg-config libmosquitto-dev "$@"
+"$top/scripts/install-missing.sh" "${build_packages[@]}" "${qt5_packages[@]}" \
+    "${manual_page_packages[@]}" "${suite_packages[@]}" "$@"
 
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" -j "$(nproc)"

@@ -11,6 +11,7 @@
 # counts every test of every step.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$top/scripts/packages.sh" # what each step installs
 passed=0
 current=""
 finish() {
@@ -39,11 +40,12 @@ run_suite() {
 }
 
 qt5_suite() {
-    "$top/scripts/setup.sh" clang libclang-rt-14-dev mosquitto
+    "$top/scripts/setup.sh"
     run_suite "$top/build"
 }
 
-# tervin-cli and the simulator that the tests start are instrumented too. A leak is an error: the
+# tervin-cli and the simulator that the tests start are instrumented too. It calls what the Qt 5
+# step installed (g++ brings the sanitizers' run-time libraries). A leak is an error: the
 # suppressions (tests/sanitizers/lsan.supp) name only Qt's own.
 sanitizer_suite() {
     local build="$top/build-asan"
@@ -57,7 +59,7 @@ sanitizer_suite() {
     unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 }
 
-# Every fuzz target for its share of the seconds; each counts as one test.
+# Every fuzz target for its share of the seconds; each counts as one test. fuzz.sh installs clang.
 fuzz_targets() {
     local summary
     summary=$(mktemp)
@@ -66,14 +68,15 @@ fuzz_targets() {
     rm -f "$summary"
 }
 
+# package.sh installs what it calls.
 package() {
     "$top/scripts/package.sh"
     passed=$((passed + 1))
 }
 
 qt6_suite() {
-    "$top/scripts/install-missing.sh" qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools \
-        qt6-translations-l10n qt6-qpa-plugins libqcustomplot-dev
+    "$top/scripts/install-missing.sh" "${build_packages[@]}" "${qt6_packages[@]}" \
+        "${manual_page_packages[@]}" "${suite_packages[@]}"
     cmake -S "$top" -B "$top/build-qt6" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVIN_QT=6 >/dev/null
     cmake --build "$top/build-qt6" -j "$(nproc)"
     run_suite "$top/build-qt6"
