@@ -111,7 +111,7 @@ struct CliRun
     Clock::time_point from; // when the measurement began
 };
 
-int benchLatency(int seconds)
+int benchLatency(int seconds, int adapterLatencyMs)
 {
     MqttTest::Broker broker;
     if (!broker.start())
@@ -124,7 +124,7 @@ int benchLatency(int seconds)
     VirtualTransmitter line(first);
     for (int address = 2; address <= Units; ++address)
         line.addUnit(quint8(address));
-    line.setWire(true);
+    line.setWire(true, 5, adapterLatencyMs);
     if (!line.start())
         return 1;
     // When each reading reply's last byte is due on the wire, per address, in order, during the
@@ -145,6 +145,7 @@ int benchLatency(int seconds)
     const long rss = residentKiBOf(std::to_string(cli->process.processId()));
     cli.reset();
     firstRun = false;
+    const Clock::time_point firstRunEnded = Clock::now();
     // The CPU, with and without the broker in turn: the machine's other load comes and goes.
     std::vector<double> cpuWithoutBroker{CliRun(line, {}).cpuPercent(seconds)};
     for (int round = 1; round < CpuRounds; ++round) {
@@ -161,19 +162,28 @@ int benchLatency(int seconds)
         failed += state.value("result") != QLatin1String("ok");
         arrivals[state.value("address").toInt()].push_back(m.arrived);
     }
+    // Each state of the first run against the last reply of its unit before it: a unit's replies
+    // come a round (about a second) apart, its state a few milliseconds after its reply.
     std::vector<double> latencies;
     for (auto unit = arrivals.cbegin(); unit != arrivals.cend(); ++unit) {
         const std::vector<Clock::time_point> &sent = lastBytes.value(unit.key());
-        for (size_t i = 0; i < std::min(sent.size(), unit->size()); ++i)
-            if (sent[i] >= measuredFrom)
+        size_t reply = 0;
+        for (const Clock::time_point &arrived : *unit) {
+            if (arrived > firstRunEnded)
+                break;
+            while (reply + 1 < sent.size() && sent[reply + 1] <= arrived)
+                ++reply;
+            if (reply < sent.size() && sent[reply] <= arrived && sent[reply] >= measuredFrom)
                 latencies.push_back(
-                    std::chrono::duration<double, std::milli>((*unit)[i] - sent[i]).count());
+                    std::chrono::duration<double, std::milli>(arrived - sent[reply]).count());
+        }
     }
     if (latencies.empty())
         return 1;
-    std::printf("== tervin-cli read --mqtt: %d units at %d bit/s (--wire), --period 100, "
-                "--quiet, broker on this machine, %d s after %d s of warm-up\n",
-                Units, LineRate, seconds, WarmUpMs / 1000);
+    std::printf("== tervin-cli read --mqtt: %d units at %d bit/s (--wire), the adapter handing "
+                "bytes on every %d ms, --period 100, --quiet, broker on this machine, %d s after %d "
+                "s of warm-up\n",
+                Units, LineRate, adapterLatencyMs, seconds, WarmUpMs / 1000);
     std::printf("  readings published: %zu (%.1f a second), %d of the run's states not ok\n",
                 latencies.size(), double(latencies.size()) / wall, failed);
     std::printf("  reply's last byte to the subscriber: median %.1f ms, p99 %.1f ms, max %.1f ms "
@@ -253,9 +263,11 @@ int main(int argc, char *argv[])
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     const int number = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;
     if (which == QLatin1String("latency"))
-        return benchLatency(number > 0 ? number : 60);
+        return benchLatency(number > 0 ? number : 60,
+                            argc > 3 ? std::max(1, QString::fromLatin1(argv[3]).toInt()) : 1);
     if (which == QLatin1String("queue"))
         return benchQueue(number > 0 ? number : QueueMessages);
-    std::fprintf(stderr, "usage: mqtt_bench latency [SECONDS] | queue [MESSAGES]\n");
+    std::fprintf(stderr, "usage: mqtt_bench latency [SECONDS [ADAPTER_LATENCY_MS]] | queue "
+                         "[MESSAGES]\n");
     return 2;
 }

@@ -17,7 +17,8 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 # tervin-cli read --mqtt with 32 units at 9600 bit/s on RS-485 timing against a Mosquitto broker on
 # this machine (bench/mqttbench.cpp), then the broker sink's queue filled to its default bound.
 mqtt() {
-    "$top/build/bench/mqtt_bench" latency "${MQTT_SECONDS:-30}"
+    "$top/build/bench/mqtt_bench" latency "${MQTT_SECONDS:-30}" 1
+    "$top/build/bench/mqtt_bench" latency "${MQTT_SECONDS:-30}" 16
     "$top/build/bench/mqtt_bench" queue 2>/dev/null
 }
 if [ "${1:-}" = mqtt ]; then
