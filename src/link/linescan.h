@@ -5,6 +5,8 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
+
 // Finding the units of a line at the link's rate: the device information is asked from each
 // address in turn, each waiting only for the answer to begin (Transaction::scanTimeoutMs, or the
 // timeout given); once its first byte has come, the silence rule finishes it, so a slow long
@@ -12,8 +14,10 @@
 //
 // Garbled bytes are told apart: a reply from the slave asked but spoilt looks like several units
 // answering at once ("two units at address N?"); one that began too late shows up in the next
-// address's wait, under its own slave, or as the first part of a reply ("cut off: raise the
-// timeout"), and is put down to the address it came from.
+// address's wait, under its own slave, or as the first part of a reply, and is put down to the
+// address it came from. Those addresses are asked once more at the end, with the whole response
+// timeout of the rate: a unit that answers then is found; one that does not is reported as cut off
+// ("raise the timeout").
 class LineScan : public QObject
 {
     Q_OBJECT
@@ -34,12 +38,16 @@ signals:
     void answered(int address, const LinkOutcome &outcome);
     // Garbled answers that look like several units answering at once at this address.
     void collision(int address, const LinkOutcome &outcome);
-    // A unit at this address answered, but too late for the wait.
+    // A unit at this address answered too late for the wait, and not at the second look either.
     void cutOff(int address);
     void finished(bool cancelled);
 
 private:
     void ask();
+    void askAgain();
+    void lookedAgain(int address, const LinkOutcome &outcome);
+    void send(int address, int waitMs, std::function<void(const LinkOutcome &)> then);
+    bool portGone(const LinkOutcome &outcome);
     void askedEnded(int address, const LinkOutcome &outcome);
     void otherSlaveHeard(const QByteArray &bytes, LinkDropReason reason);
 
@@ -50,5 +58,6 @@ private:
     int index = 0;
     bool running = false;
     int generation = 0;
-    QList<int> cutOffReported;
+    QList<int> late;     // addresses whose answers began too late for the wait
+    int lateIndex = -1;  // the second look at them: the one asked, -1 before
 };

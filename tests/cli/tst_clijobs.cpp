@@ -329,6 +329,22 @@ private slots:
                                                   }));
     }
 
+    // --timeout too short for a slow unit: its answer runs into the next address's wait, and the
+    // summary names it as cut off, never as a collision at the next address.
+    void aReplyCutOffByAShortTimeoutIsNoCollision()
+    {
+        Run run({"scan", "ttyFAKE", "--addresses", "1-12", "--baud", "9600", "--timeout", "10"});
+        run.line.add(3);
+        run.line.add(7, 0, 30); // its answer begins 30 ms after the request: past the wait
+        run.run();
+        const QVariantMap summary = run.records.last();
+        QCOMPARE(summary["result"].toString(), "garbled");
+        QCOMPARE(summary["cut_off"].toList(), QVariantList{7});
+        QCOMPARE(summary["garbled"].toList(), QVariantList{});
+        QCOMPARE(summary["units"].toInt(), 1);
+        QVERIFY(summary["error"].toString().contains("answers cut off at 7: raise the timeout"));
+    }
+
     // Several units polled in turn, round after round, each record with its address, its serial
     // number and its reading in its own unit (a Tervin-F reads in °F among units in °C).
     void severalUnitsAreReadInTurn()
