@@ -20,7 +20,8 @@ struct CommandEntry
 constexpr CommandEntry Commands[] = {
     {"scan", Command::Scan},        {"info", Command::Info},
     {"read", Command::Read},        {"set-address", Command::SetAddress},
-    {"set-baud", Command::SetBaud}, {"commission", Command::Commission}};
+    {"set-baud", Command::SetBaud}, {"commission", Command::Commission},
+    {"check", Command::Check}};
 
 // Which commands an option applies to.
 constexpr int bitOf(Command command)
@@ -30,9 +31,10 @@ constexpr int bitOf(Command command)
 constexpr int ScanOnly = bitOf(Command::Scan);
 constexpr int ReadOnly = bitOf(Command::Read);
 constexpr int CommissionOnly = bitOf(Command::Commission);
+constexpr int CheckOnly = bitOf(Command::Check);
 constexpr int DeviceCommands = bitOf(Command::Info) | ReadOnly | bitOf(Command::SetAddress) |
                                bitOf(Command::SetBaud) | CommissionOnly;
-constexpr int Every = ScanOnly | DeviceCommands;
+constexpr int Every = ScanOnly | DeviceCommands | CheckOnly;
 
 constexpr int MaxTimeoutMs = 60000;
 constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000; // a reading a day
@@ -97,6 +99,52 @@ Apply limits(std::optional<Limits> CliOptions::*field, Quantity quantity)
     };
 }
 
+// A check's setting, read by the rule the window's fields follow too (CheckInput).
+Apply checkDuration(qint64 CheckSettings::*field, QString (*read)(const QString &, qint64 &))
+{
+    return [field, read](CliOptions &o, const QString &v) { return read(v, o.check.*field); };
+}
+
+Apply checkNumber(double CheckSettings::*field)
+{
+    return [field](CliOptions &o, const QString &v) {
+        return CheckInput::positiveNumber(v, o.check.*field);
+    };
+}
+
+Apply checkTolerance(std::optional<double> CheckSettings::*field)
+{
+    return [field](CliOptions &o, const QString &v) {
+        double tolerance = 0;
+        const QString problem = CheckInput::positiveNumber(v, tolerance);
+        if (problem.isEmpty())
+            o.check.*field = tolerance;
+        return problem;
+    };
+}
+
+Apply typedReference(std::optional<double> CheckReference::*value,
+                     double CheckReference::*uncertainty,
+                     QString (*read)(const QString &, double &, double &))
+{
+    return [=](CliOptions &o, const QString &v) {
+        double given = 0;
+        const QString problem = read(v, given, o.check.reference.*uncertainty);
+        if (problem.isEmpty())
+            o.check.reference.*value = given;
+        o.referenceTyped = true;
+        return problem;
+    };
+}
+
+Apply fileName(QString CliOptions::*field)
+{
+    return [field](CliOptions &o, const QString &v) {
+        o.*field = v;
+        return v.isEmpty() ? Cli::tr("the file name is empty") : QString();
+    };
+}
+
 const std::vector<OptionEntry> &options()
 {
     static const std::vector<OptionEntry> table = {
@@ -132,7 +180,7 @@ const std::vector<OptionEntry> &options()
              o.addresses = given.size() > 1 ? given : QList<int>();
              return problem;
          }},
-        {"--addresses", true, ScanOnly,
+        {"--addresses", true, ScanOnly | CheckOnly,
          [](CliOptions &o, const QString &v) { return Values::addressList(v, o.addresses); }},
         {"--block", true, ReadOnly,
          [](CliOptions &o, const QString &v) {
@@ -152,7 +200,7 @@ const std::vector<OptionEntry> &options()
          [](CliOptions &o, const QString &v) {
              return Values::wholeNumber(v, 0, std::numeric_limits<int>::max(), QString(), o.count);
          }},
-        {"--period", true, ReadOnly,
+        {"--period", true, ReadOnly | CheckOnly,
          [](CliOptions &o, const QString &v) {
              return Values::wholeNumber(v, Timing::MinPeriodMs, MaxPeriodMs, QStringLiteral(" ms"),
                                         o.periodMs);
@@ -161,6 +209,33 @@ const std::vector<OptionEntry> &options()
          limits(&CliOptions::expectTemperature, Quantity::Temperature)},
         {"--expect-humidity", true, CommissionOnly,
          limits(&CliOptions::expectHumidity, Quantity::Humidity)},
+        {"--reference", true, CheckOnly,
+         [](CliOptions &o, const QString &v) {
+             return addressProblem(v, o.check.reference.address);
+         }},
+        {"--reference-temperature", true, CheckOnly,
+         typedReference(&CheckReference::temperature, &CheckReference::temperatureUncertainty,
+                        CheckInput::referenceTemperature)},
+        {"--reference-humidity", true, CheckOnly,
+         typedReference(&CheckReference::humidity, &CheckReference::humidityUncertainty,
+                        CheckInput::referenceHumidity)},
+        {"--settle", true, CheckOnly,
+         checkDuration(&CheckSettings::settleMs, CheckInput::settleTime)},
+        {"--unstable-after", true, CheckOnly,
+         checkDuration(&CheckSettings::unstableAfterMs, CheckInput::duration)},
+        {"--tolerance-temperature", true, CheckOnly,
+         checkTolerance(&CheckSettings::temperatureTolerance)},
+        {"--tolerance-humidity", true, CheckOnly,
+         checkTolerance(&CheckSettings::humidityTolerance)},
+        {"--band-temperature", true, CheckOnly, checkNumber(&CheckSettings::temperatureBand)},
+        {"--band-humidity", true, CheckOnly, checkNumber(&CheckSettings::humidityBand)},
+        {"--report", true, CheckOnly, fileName(&CliOptions::reportFile)},
+        {"--first-point", true, CheckOnly, fileName(&CliOptions::firstPointFile)},
+        {"--note", true, CheckOnly,
+         [](CliOptions &o, const QString &v) {
+             o.note = v;
+             return QString();
+         }},
     };
     return table;
 }
@@ -214,15 +289,38 @@ QString operandProblem(CliOptions &o, QStringList operands)
     return QString();
 }
 
+// check: the units, one reference, settings that leave something to judge.
+QString checkProblem(CliOptions &o)
+{
+    const CheckReference &reference = o.check.reference;
+    if (o.addresses.isEmpty())
+        return Cli::tr("check: no addresses given (--addresses LIST)");
+    if (!reference.isUnit() && !o.referenceTyped)
+        return Cli::tr("check: no reference given (--reference ADDR, or --reference-temperature "
+                       "and --reference-humidity)");
+    if (reference.isUnit() && o.referenceTyped)
+        return Cli::tr("check: --reference and typed reference values do not go together");
+    if (o.addresses == QList<int>{reference.address})
+        return Cli::tr("check: no unit to check besides the reference");
+    QList<int> line = o.addresses;
+    if (reference.isUnit() && !line.contains(reference.address))
+        line << reference.address; // polled with the units
+    const QString problem = CheckInput::settingsProblem(o.check, line);
+    return problem.isEmpty() ? QString() : QStringLiteral("check: ") + problem;
+}
+
 // What the options mean together with the command.
 QString combinationProblem(CliOptions &o)
 {
     const QString command = commandName(o.command);
-    const bool severalUnits = o.command == Command::Read || o.command == Command::Scan;
+    const bool severalUnits =
+        o.command == Command::Read || o.command == Command::Scan || o.command == Command::Check;
     if (!o.addresses.isEmpty() && !severalUnits)
         return Cli::tr("option --address takes one address with %1").arg(command);
     if (o.command == Command::Scan && o.baudRate != 0 && o.addresses.isEmpty())
         return Cli::tr("option --baud applies to scan only with --addresses");
+    if (o.command == Command::Check)
+        return checkProblem(o);
     if (o.command != Command::Commission)
         return QString();
     if (o.address == 0)

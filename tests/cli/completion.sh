@@ -55,6 +55,11 @@ check "tervin-cli read x --re" "--retries"
 check "tervin-cli -" "--format --help --log --no-header --retries --timeout --verbose --version -V -h"
 check "tervin-cli read --address=3,7 x --period 100 --b" "--baud --block"
 check "tervin-cli info x --timeout=" ""
+check "tervin-cli che" "check"
+check "tervin-cli check x --ref" "--reference --reference-humidity --reference-temperature"
+check "tervin-cli check x --addresses 1-8 --tol" "--tolerance-humidity --tolerance-temperature"
+check "tervin-cli check x --settle=" "10m 1h 1m 30m"
+check "tervin-cli check x --note lot --fir" "--first-point"
 
 # Ports: a by-id name is offered, the device it points to is not offered again.
 dev=$(mktemp -d)
