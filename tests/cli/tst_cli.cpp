@@ -57,13 +57,17 @@ private slots:
         QTemporaryDir folder;
         const QString link = folder.filePath("by-id-name");
         QVERIFY(QFile::link(t.port, link));
-        for (const QStringList &arguments : {QStringList{"set-address", t.port, "0"},
-                                             {"read", t.port, "--period", "1e3"},
-                                             {"scan", t.port, "--addresses", "1,,2"},
-                                             {"scan", link, t.port},
-                                             {"info", t.port, "--log", t.port},
-                                             {"info", link, "--log", t.port},
-                                             {"info", t.port, "--bogus"}}) {
+        for (const QStringList &arguments :
+             {QStringList{"set-address", t.port, "0"},
+              {"read", t.port, "--period", "1e3"},
+              {"scan", t.port, "--addresses", "1,,2"},
+              {"scan", link, t.port},
+              {"info", t.port, "--log", t.port},
+              {"info", link, "--log", t.port},
+              {"info", t.port, "--bogus"},
+              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--settle", "59s"},
+              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--report",
+               "/nonexistent/lot.pdf"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);
             QVERIFY(outcome.err.contains("tervin-cli: ") && outcome.err.contains("--help"));
