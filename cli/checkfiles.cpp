@@ -2,15 +2,13 @@
 
 #include "comm/filefailure.h"
 #include "report/checkcsv.h"
+#include "report/checkreport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-const QString PdfSuffix = QStringLiteral(".pdf");
-const QString CsvSuffix = QStringLiteral(".csv");
 
 // Why the report cannot go to this path, or nothing.
 QString reportPathProblem(const QString &path)
@@ -41,13 +39,6 @@ QString firstPointProblem(CliOptions &options)
 
 } // namespace
 
-ReportPaths reportPaths(const QString &reportFile)
-{
-    const bool pdf = reportFile.endsWith(PdfSuffix, Qt::CaseInsensitive);
-    return {reportFile,
-            (pdf ? reportFile.left(reportFile.size() - PdfSuffix.size()) : reportFile) + CsvSuffix};
-}
-
 QString checkFilesProblem(CliOptions &options)
 {
     if (!options.firstPointFile.isEmpty()) {
@@ -57,7 +48,7 @@ QString checkFilesProblem(CliOptions &options)
     }
     if (options.reportFile.isEmpty())
         return QString();
-    const ReportPaths paths = reportPaths(options.reportFile);
+    const Report::Files paths = Report::filesBeside(options.reportFile);
     for (const QString &path : {paths.pdf, paths.csv}) {
         const QString problem = reportPathProblem(path);
         if (!problem.isEmpty())

@@ -190,8 +190,7 @@ Report::Outcome CheckJob::writeReport(const QList<UnitResult> &results,
     content.referenceUnit = feed->referenceIdentity();
     content.units = bothPoints.isEmpty() ? results : QList<UnitResult>();
     content.twoPoints = bothPoints;
-    const ReportPaths paths = reportPaths(options.reportFile);
-    return Report::writeCheck(content, {paths.pdf, paths.csv});
+    return Report::writeCheck(content, Report::filesBeside(options.reportFile));
 }
 
 // A unit's record; returns its result. With two points the verdict at both decides.
@@ -283,7 +282,7 @@ void CheckJob::summary(Result result, const QString &error, int tries,
         record.durationMs = feed->elapsedMs(exchange->nowMs());
     }
     if (!options.reportFile.isEmpty()) {
-        const ReportPaths paths = reportPaths(options.reportFile);
+        const Report::Files paths = Report::filesBeside(options.reportFile);
         record.reportPdf = report.pdfError.isEmpty() && feed ? paths.pdf : QString();
         record.reportCsv = report.csvError.isEmpty() && feed ? paths.csv : QString();
     }

@@ -29,8 +29,24 @@ UnitTable::UnitTable(const LineRoster *roster, std::function<qint64()> nowMs, QO
     addresses = roster->addresses();
 }
 
+void UnitTable::setExtraColumns(UnitColumns *columns)
+{
+    if (extra) {
+        beginRemoveColumns(QModelIndex(), ColumnCount, ColumnCount + extra->count() - 1);
+        extra = nullptr;
+        endRemoveColumns();
+    }
+    if (columns) {
+        beginInsertColumns(QModelIndex(), ColumnCount, ColumnCount + columns->count() - 1);
+        extra = columns;
+        endInsertColumns();
+    }
+}
+
 void UnitTable::refresh()
 {
+    if (extra)
+        extra->refresh();
     const QList<int> now = roster->addresses();
     if (now != addresses) {
         beginResetModel();
@@ -39,7 +55,7 @@ void UnitTable::refresh()
         return;
     }
     if (!addresses.isEmpty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 int UnitTable::rowCount(const QModelIndex &parent) const
@@ -49,13 +65,15 @@ int UnitTable::rowCount(const QModelIndex &parent) const
 
 int UnitTable::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : ColumnCount + (extra ? extra->count() : 0);
 }
 
 QVariant UnitTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
+    if (extra && section >= ColumnCount)
+        return extra->header(section - ColumnCount);
     switch (section) {
     case Address:
         return tr("Address");
@@ -98,6 +116,8 @@ QVariant UnitTable::data(const QModelIndex &index, int role) const
     if (!unit || !index.isValid())
         return QVariant();
     const int column = index.column();
+    if (extra && column >= ColumnCount)
+        return extra->data(unit->address, column - ColumnCount, role);
     switch (role) {
     case Qt::DisplayRole:
         return text(*unit, column);
@@ -220,7 +240,7 @@ QString UnitTable::csv(const QList<int> &rows) const
 {
     QStringList lines;
     QStringList header;
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < columnCount(); ++column)
         header << csvField(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
     lines << header.join(QLatin1Char(','));
     for (int row : rows) {
@@ -230,6 +250,8 @@ QString UnitTable::csv(const QList<int> &rows) const
         QStringList cells;
         for (int column = 0; column < ColumnCount; ++column)
             cells << csvField(text(*unit, column));
+        for (int column = 0; extra && column < extra->count(); ++column)
+            cells << csvField(extra->data(unit->address, column, Qt::DisplayRole).toString());
         lines << cells.join(QLatin1Char(','));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

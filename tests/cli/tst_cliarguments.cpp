@@ -318,15 +318,6 @@ private slots:
             QCOMPARE(options.firstPoint.size(), 1);
     }
 
-    void reportFilesSitSideBySide()
-    {
-        QCOMPARE(reportPaths("lot42.pdf").csv, "lot42.csv");
-        QCOMPARE(reportPaths("/r/Lot 42.PDF").csv, "/r/Lot 42.csv");
-        QCOMPARE(reportPaths("lot42").pdf, "lot42");
-        QCOMPARE(reportPaths("lot42").csv, "lot42.csv");
-        QCOMPARE(reportPaths("lot42.csv").csv, "lot42.csv.csv");
-    }
-
     void addressListsReadBackAsWritten_data()
     {
         QTest::addColumn<QString>("text");
