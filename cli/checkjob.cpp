@@ -38,8 +38,8 @@ QString beyondText(const QString &label, const QuantityFigures &q, const QString
     const QString deviation = QString::number(*q.deviation, 'f', 3);
     const QString allowed =
         q.uncertainty > 0
-            ? Cli::tr("\u00B1%1 %2 less \u00B1%3 %2").arg(q.tolerance).arg(unit).arg(q.uncertainty)
-            : QStringLiteral("\u00B1%1 %2").arg(q.tolerance).arg(unit);
+            ? Cli::tr("±%1 %2 less ±%3 %2").arg(q.tolerance).arg(unit).arg(q.uncertainty)
+            : QStringLiteral("±%1 %2").arg(q.tolerance).arg(unit);
     return Cli::tr("%1 %2 %3 beyond %4")
         .arg(label, *q.deviation >= 0 ? QLatin1Char('+') + deviation : deviation, unit, allowed);
 }
@@ -233,7 +233,7 @@ QString CheckJob::unitProblem(const UnitResult &unit, Verdict deciding) const
         return QString();
     case Verdict::Fail: {
         QStringList beyond{
-            beyondText(Cli::tr("temperature"), unit.temperature, QStringLiteral("\u00B0C")),
+            beyondText(Cli::tr("temperature"), unit.temperature, QStringLiteral("°C")),
             beyondText(Cli::tr("humidity"), unit.humidity, QStringLiteral("%RH"))};
         beyond.removeAll(QString());
         if (beyond.isEmpty()) // failed at the first point
@@ -241,7 +241,7 @@ QString CheckJob::unitProblem(const UnitResult &unit, Verdict deciding) const
         return Cli::tr("fail: %1").arg(beyond.join(QStringLiteral(", ")));
     }
     case Verdict::Unstable:
-        return Cli::tr("unstable: its readings did not stay within %1 \u00B0C and %2 %RH over "
+        return Cli::tr("unstable: its readings did not stay within %1 °C and %2 %RH over "
                        "%3 before %4")
             .arg(settings.temperatureBand)
             .arg(settings.humidityBand)

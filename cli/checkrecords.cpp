@@ -16,8 +16,8 @@ constexpr int FigureDecimals = 3; // means of hundredths, and their spread
 constexpr int SlopeDecimals = 4;
 constexpr double MsPerSecond = 1000.0;
 constexpr qint64 SecondsPerMinute = 60;
-const QString Celsius = QStringLiteral("\u00B0C");
-const QString Fahrenheit = QStringLiteral("\u00B0F");
+const QString Celsius = QStringLiteral("°C");
+const QString Fahrenheit = QStringLiteral("°F");
 const QString RelativeHumidity = QStringLiteral("%RH");
 
 QString figureText(double value, bool sign = false, int decimals = FigureDecimals)
@@ -109,8 +109,8 @@ QString quantityText(const QString &label, const QuantityFigures &q, const QStri
         about << Cli::tr("deviation %1").arg(deviation);
     }
     about << (q.uncertainty > 0
-                  ? Cli::tr("tolerance \u00B1%1 less \u00B1%2").arg(q.tolerance).arg(q.uncertainty)
-                  : Cli::tr("tolerance \u00B1%1").arg(q.tolerance));
+                  ? Cli::tr("tolerance ±%1 less ±%2").arg(q.tolerance).arg(q.uncertainty)
+                  : Cli::tr("tolerance ±%1").arg(q.tolerance));
     return label.arg(mean) + QStringLiteral(" (") + about.join(QStringLiteral(", ")) +
            QLatin1Char(')');
 }
@@ -151,10 +151,9 @@ QStringList checkParts(const CheckRecord &r)
         parts << Cli::tr("dew point %1 %2").arg(figureText(*u.dewPoint), Celsius);
     if (r.bothPoints) {
         parts << Cli::tr("at both points: %1").arg(verdictText(r.bothPoints->verdict))
-              << fitText(Cli::tr("temperature: unit = %1 \u00D7 reference %2"),
+              << fitText(Cli::tr("temperature: unit = %1 × reference %2"),
                          r.bothPoints->temperature)
-              << fitText(Cli::tr("humidity: unit = %1 \u00D7 reference %2"),
-                         r.bothPoints->humidity);
+              << fitText(Cli::tr("humidity: unit = %1 × reference %2"), r.bothPoints->humidity);
     }
     parts.removeAll(QString());
     return parts;
