@@ -5,10 +5,13 @@
 //  - polls a second at each rate against a transmitter with RS-485 timing;
 //  - the trend: appending, redrawing and memory up to a day of readings;
 //  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp);
-//  - the production check fed 32 units, and its report of 32 units (checkbench.cpp).
+//  - the production check fed 32 units, and its report of 32 units (checkbench.cpp);
+//  - a check's line time against polling, and the window's CPU while its Line window checks 32
+//    units (linecheckbench.cpp).
 #include "benchsupport.h"
 #include "checkbench.h"
 #include "comm/commstate.h"
+#include "linecheckbench.h"
 #include "link/linksession.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -334,13 +337,19 @@ int main(int argc, char *argv[])
         benchProductionCheck();
     else if (which == QLatin1String("report"))
         benchCheckReport();
+    else if (which == QLatin1String("checkline"))
+        benchCheckLineTime();
+    else if (which == QLatin1String("linecpu"))
+        benchLineWindowCheckCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("cpu"))
         benchWindowCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("cpu-profile") && count > 0)
         profileWindowPolls(count);
     else {
         std::fprintf(stderr,
-                     "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report\n"
+                     "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report|"
+                     "checkline\n"
+                     "       tervin_bench linecpu [SECONDS (30 or more)]\n"
                      "       tervin_bench cpu [SECONDS (30 or more)]\n"
                      "       tervin_bench cpu-profile POLLS\n");
         return 2;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks (receive path, poll cycle, message view and a QTextBrowser for
 # comparison, polling over an RS-485 line, the trend, the production check and its report of 32
-# units, the window's CPU while polling every 100 ms,
+# units, the check's line time against polling, the window's CPU while polling every 100 ms and
+# while its Line window checks 32 units,
 # the chart libraries Debian offers, and tervin-cli scanning many ports at once), each in a process
 # of its own; prints figures.
 # A profile of the window's poll cycle (60 polls, the set-up left out):
@@ -10,7 +11,7 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$top/scripts/setup.sh" libqt5charts5-dev libqwt-qt5-dev
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
-for which in receive poll view browser wire trend check report cpu; do
+for which in receive poll view browser wire trend check report checkline cpu linecpu; do
     "$top/build/bench/tervin_bench" "$which"
 done
 # The chart libraries side by side (Qt Charts takes minutes at a day of readings).

@@ -46,12 +46,19 @@ QLineEdit *edit(const QString &text, const char *name, QWidget *parent)
     return field;
 }
 
+constexpr int FieldMargin = 16; // a line edit's frame and its text's margins
+
 // The family defaults are read in full.
 void fitPlaceholder(QLineEdit *field)
 {
-    constexpr int Margin = 16; // the frame and the text's margins
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(field->placeholderText()) +
-                           Margin);
+                           FieldMargin);
+}
+
+// A field as wide as the longest value it takes, so that the reference's name is read in full.
+void fitValue(QLineEdit *field, const QString &longest)
+{
+    field->setMaximumWidth(field->fontMetrics().horizontalAdvance(longest) + FieldMargin);
 }
 
 QPushButton *button(const QString &text, const char *name, QWidget *parent)
@@ -88,6 +95,7 @@ void CheckPanel::buildControls()
                               "once settled from the readings of the line's polls"));
     reference = new QComboBox(this);
     reference->setObjectName(QStringLiteral("comboBoxCheckReference"));
+    reference->setSizeAdjustPolicy(QComboBox::AdjustToContents); // serial numbers come later
     reference->setToolTip(tr("The reference: a unit of the line (a calibrated transmitter beside "
                              "the others), or values typed from a reference instrument"));
     referenceTemperature = edit(QString(), "lineEditReferenceTemperature", this);
@@ -100,7 +108,10 @@ void CheckPanel::buildControls()
     referenceHumidity->setToolTip(tr("The reference instrument's humidity in %RH and, after a "
                                      "colon, its uncertainty: 45:1.5. Empty: humidity is not "
                                      "judged"));
+    fitValue(referenceTemperature, QStringLiteral("-40.00:0.05 "));
+    fitValue(referenceHumidity, QStringLiteral("100.00:0.05 "));
     settle = edit(DefaultSettle, "lineEditSettle", this);
+    fitValue(settle, QStringLiteral("168h00m00s"));
     settle->setToolTip(tr("How long the readings of a unit and of the reference must stay "
                           "within 0.1 °C and 0.5 %RH before it is judged: 10m, 90s, 1h30m; "
                           "at least 1m"));

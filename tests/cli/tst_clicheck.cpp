@@ -62,6 +62,11 @@ struct CheckRun
     {
         // The job has a session of its own on the port: the rig's hears nothing.
         QObject::disconnect(&rig.port, nullptr, &rig.session, nullptr);
+        const auto heard = rig.port.onWrite; // the line's units; the moment of each request first
+        rig.port.onWrite = [this, heard](const QByteArray &request) {
+            writtenAt << rig.clock.nowMs();
+            heard(request);
+        };
         const ParsedCommandLine parsed = parseCommandLine(
             QStringList{"check", "ttyFAKE", "--baud", "9600", "--format", "json"} + arguments);
         problem = parsed.error;
@@ -120,6 +125,7 @@ struct CheckRun
     PortJob *job = nullptr;
     qint64 endedAt = -1;
     int exitCode = -1;
+    QList<qint64> writtenAt;
 };
 
 QString pdfText(const QString &path)
@@ -350,6 +356,7 @@ private slots:
         QVERIFY(asked > 62 * 8);
         QCOMPARE(read.line.requestsHeard.mid(0, asked), check.line.requestsHeard);
         QCOMPARE(read.rig.port.writes.mid(0, asked), check.rig.port.writes);
+        QCOMPARE(read.writtenAt.mid(0, asked), check.writtenAt);
     }
 
     // Two points: over magnesium chloride, then over sodium chloride with the first's CSV. A unit
