@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "checkoptions.h"
+
 #include "protocol/protocol.h"
 #include "protocol/values.h"
 
@@ -40,7 +42,6 @@ constexpr int MaxTimeoutMs = 60000;
 constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000; // a reading a day
 constexpr int MaxRetries = 10;
 
-using Apply = std::function<QString(CliOptions &, const QString &value)>;
 struct OptionEntry
 {
     const char *name;
@@ -95,44 +96,6 @@ Apply limits(std::optional<Limits> CliOptions::*field, Quantity quantity)
         Limits given;
         const QString problem = parseLimits(v, quantity, given);
         o.*field = given;
-        return problem;
-    };
-}
-
-// A check's setting, read by the rule the window's fields follow too (CheckInput).
-Apply checkDuration(qint64 CheckSettings::*field, QString (*read)(const QString &, qint64 &))
-{
-    return [field, read](CliOptions &o, const QString &v) { return read(v, o.check.*field); };
-}
-
-Apply checkNumber(double CheckSettings::*field)
-{
-    return [field](CliOptions &o, const QString &v) {
-        return CheckInput::positiveNumber(v, o.check.*field);
-    };
-}
-
-Apply checkTolerance(std::optional<double> CheckSettings::*field)
-{
-    return [field](CliOptions &o, const QString &v) {
-        double tolerance = 0;
-        const QString problem = CheckInput::positiveNumber(v, tolerance);
-        if (problem.isEmpty())
-            o.check.*field = tolerance;
-        return problem;
-    };
-}
-
-Apply typedReference(std::optional<double> CheckReference::*value,
-                     double CheckReference::*uncertainty,
-                     QString (*read)(const QString &, double &, double &))
-{
-    return [=](CliOptions &o, const QString &v) {
-        double given = 0;
-        const QString problem = read(v, given, o.check.reference.*uncertainty);
-        if (problem.isEmpty())
-            o.check.reference.*value = given;
-        o.referenceTyped = true;
         return problem;
     };
 }
@@ -214,21 +177,24 @@ const std::vector<OptionEntry> &options()
              return addressProblem(v, o.check.reference.address);
          }},
         {"--reference-temperature", true, CheckOnly,
-         typedReference(&CheckReference::temperature, &CheckReference::temperatureUncertainty,
-                        CheckInput::referenceTemperature)},
+         CheckOptions::typedReference(&CheckReference::temperature,
+                                      &CheckReference::temperatureUncertainty,
+                                      CheckInput::referenceTemperature)},
         {"--reference-humidity", true, CheckOnly,
-         typedReference(&CheckReference::humidity, &CheckReference::humidityUncertainty,
-                        CheckInput::referenceHumidity)},
+         CheckOptions::typedReference(&CheckReference::humidity,
+                                      &CheckReference::humidityUncertainty,
+                                      CheckInput::referenceHumidity)},
         {"--settle", true, CheckOnly,
-         checkDuration(&CheckSettings::settleMs, CheckInput::settleTime)},
+         CheckOptions::duration(&CheckSettings::settleMs, CheckInput::settleTime)},
         {"--unstable-after", true, CheckOnly,
-         checkDuration(&CheckSettings::unstableAfterMs, CheckInput::duration)},
+         CheckOptions::duration(&CheckSettings::unstableAfterMs, CheckInput::duration)},
         {"--tolerance-temperature", true, CheckOnly,
-         checkTolerance(&CheckSettings::temperatureTolerance)},
+         CheckOptions::tolerance(&CheckSettings::temperatureTolerance)},
         {"--tolerance-humidity", true, CheckOnly,
-         checkTolerance(&CheckSettings::humidityTolerance)},
-        {"--band-temperature", true, CheckOnly, checkNumber(&CheckSettings::temperatureBand)},
-        {"--band-humidity", true, CheckOnly, checkNumber(&CheckSettings::humidityBand)},
+         CheckOptions::tolerance(&CheckSettings::humidityTolerance)},
+        {"--band-temperature", true, CheckOnly,
+         CheckOptions::number(&CheckSettings::temperatureBand)},
+        {"--band-humidity", true, CheckOnly, CheckOptions::number(&CheckSettings::humidityBand)},
         {"--report", true, CheckOnly, fileName(&CliOptions::reportFile)},
         {"--first-point", true, CheckOnly, fileName(&CliOptions::firstPointFile)},
         {"--note", true, CheckOnly,
@@ -289,26 +255,6 @@ QString operandProblem(CliOptions &o, QStringList operands)
     return QString();
 }
 
-// check: the units, one reference, settings that leave something to judge.
-QString checkProblem(CliOptions &o)
-{
-    const CheckReference &reference = o.check.reference;
-    if (o.addresses.isEmpty())
-        return Cli::tr("check: no addresses given (--addresses LIST)");
-    if (!reference.isUnit() && !o.referenceTyped)
-        return Cli::tr("check: no reference given (--reference ADDR, or --reference-temperature "
-                       "and --reference-humidity)");
-    if (reference.isUnit() && o.referenceTyped)
-        return Cli::tr("check: --reference and typed reference values do not go together");
-    if (o.addresses == QList<int>{reference.address})
-        return Cli::tr("check: no unit to check besides the reference");
-    QList<int> line = o.addresses;
-    if (reference.isUnit() && !line.contains(reference.address))
-        line << reference.address; // polled with the units
-    const QString problem = CheckInput::settingsProblem(o.check, line);
-    return problem.isEmpty() ? QString() : QStringLiteral("check: ") + problem;
-}
-
 // What the options mean together with the command.
 QString combinationProblem(CliOptions &o)
 {
@@ -320,7 +266,7 @@ QString combinationProblem(CliOptions &o)
     if (o.command == Command::Scan && o.baudRate != 0 && o.addresses.isEmpty())
         return Cli::tr("option --baud applies to scan only with --addresses");
     if (o.command == Command::Check)
-        return checkProblem(o);
+        return CheckOptions::problem(o);
     if (o.command != Command::Commission)
         return QString();
     if (o.address == 0)

@@ -1144,6 +1144,10 @@ not_verified、out_of_range、port_error、several_units（地址写入被拒绝
         <source>check: no unit to check besides the reference</source>
         <translation>check：除参考外没有要检验的设备</translation>
     </message>
+    <message>
+        <source>check: --period %1 ms would leave too long between a unit&apos;s readings; at most %2 ms</source>
+        <translation>check：--period %1 毫秒会使同一设备两次读数相隔太久；最多 %2 毫秒</translation>
+    </message>
 </context>
 <context>
     <name>Files</name>

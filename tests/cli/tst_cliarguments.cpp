@@ -151,6 +151,10 @@ private slots:
             << check + QStringList{"--reference-temperature", "23.5:0.2"}
             << "check: the reference's uncertainty \u00B10.2 \u00B0C leaves nothing of the "
                "tolerance \u00B10.2 \u00B0C";
+        QTest::newRow("check, a reading a minute")
+            << check + typed + QStringList{"--period", "60000"}
+            << "check: --period 60000 ms would leave too long between a unit's readings; at most "
+               "15000 ms";
         QTest::newRow("check, an address") << check + typed + QStringList{"--address", "3"}
                                            << "option --address does not apply to check";
         QTest::newRow("check, two ports") << check + typed + QStringList{"/dev/ttyUSB1"}

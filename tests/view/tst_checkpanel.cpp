@@ -11,6 +11,7 @@
 #include "view/linewindow.h"
 
 #include <QHeaderView>
+#include <QProcess>
 #include <QTableView>
 #include <QTranslator>
 
@@ -24,21 +25,29 @@ constexpr qint64 Minute = 60 * 1000;
 // reading 0.3 °C cool, and the reference at 9.
 struct CheckBench
 {
-    CheckBench() : line(rig), window(&rig.session)
+    // Or Tervin-Cs at these addresses, each with its offsets (°C, %RH).
+    explicit CheckBench(const QMap<int, QPair<double, double>> &units = {})
+        : line(rig), window(&rig.session)
     {
-        for (int address : {1, 2, 3, 9})
-            line.add(address, address == 2 ? FahrenheitDeviceType : 1);
-        offset(1, -0.3); // the unit at 2
-        offset(2, 0.5);  // the unit at 3
-        for (int address : {1, 2, 3, 9})
+        const QList<int> addresses = units.isEmpty() ? QList<int>{1, 2, 3, 9} : units.keys();
+        for (int address : addresses) {
+            const int index = line.add(
+                address, address == 2 && units.isEmpty() ? FahrenheitDeviceType : quint16(1));
             rig.session.roster().unit(address); // as a scan lists them
-        window.setHundredths(true);             // the window's Magnification at *100
+            offset(index, units.value(address).first, units.value(address).second);
+        }
+        if (units.isEmpty()) {
+            offset(1, -0.3); // the unit at 2
+            offset(2, 0.5);  // the unit at 3
+        }
+        window.setHundredths(true); // the window's Magnification at *100
         window.show();
     }
-    void offset(int index, double celsius)
+    void offset(int index, double celsius, double humidity = 0)
     {
         SensorError error;
         error.temperature.offset = celsius;
+        error.humidity.offset = humidity;
         line.unit(index).setSensorError(error);
     }
     void mode(bool on)
@@ -129,6 +138,43 @@ private slots:
         QVERIFY(QFileInfo(folder.filePath("lot42.csv")).size() > 0);
         bench.mode(false);
         QCOMPARE(bench.view()->model()->columnCount(), int(UnitTable::ColumnCount));
+    }
+
+    // Eight units, two of them off, checked from the window against typed values: the report
+    // names exactly those two as failed, against their serial numbers.
+    void aBatchOfEight()
+    {
+        QMap<int, QPair<double, double>> units;
+        for (int address = 1; address <= 8; ++address)
+            units[address] = {0, 0};
+        units[3] = {0.5, 0};
+        units[6] = {0, -3};
+        CheckBench bench(units);
+        bench.mode(true);
+        bench.edit("lineEditReferenceTemperature")->setText("23.5:0.05");
+        bench.edit("lineEditReferenceHumidity")->setText("45:0.5");
+        click(bench.window, "pushButtonStartCheck");
+        bench.rig.clock.advance(11 * Minute);
+        QVERIFY(!bench.panel()->check().isRunning());
+        QTemporaryDir folder;
+        QVERIFY(bench.panel()->writeReport("lot 42", folder.filePath("lot42.pdf")));
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {"-layout", folder.filePath("lot42.pdf"), "-"});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\n');
+        QList<int> failed, passed;
+        for (int address = 1; address <= 8; ++address) {
+            const QString serial = QString("123456789a%1").arg(address, 2, 10, QChar('0'));
+            const QStringList row = lines.filter(serial);
+            QCOMPARE(row.size(), 1);
+            const QStringList words = row[0].split(' ', Qt::SkipEmptyParts);
+            if (words.contains("fail"))
+                failed << address;
+            if (words.contains("pass"))
+                passed << address;
+        }
+        QCOMPARE(failed, QList<int>({3, 6}));
+        QCOMPARE(passed.size(), 6);
     }
 
     // Typed reference values, and a tolerance set for every unit instead of the family's.
