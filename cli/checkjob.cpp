@@ -103,9 +103,11 @@ void CheckJob::polled(int address, const LinkOutcome &ended)
         return;
     }
     const qint64 now = exchange->nowMs();
-    feed->polled(address, ended, exchange->link()->roster(), now);
-    announce(feed->results(now));
-    if (feed->isFinished(now))
+    const bool finished = feed->polled(address, ended, exchange->link()->roster(), now);
+    const bool reference =
+        options.check.reference.isUnit() && address == options.check.reference.address;
+    announce(reference ? feed->results(now) : QList<UnitResult>{feed->result(address, now)});
+    if (finished)
         conclude();
 }
 
@@ -121,7 +123,7 @@ void CheckJob::announce(const QList<UnitResult> &results)
     for (const UnitResult &result : results) {
         if (!isFinal(result.verdict) || announced.contains(result.address))
             continue;
-        announced.insert(result.address, result.verdict);
+        announced.insert(result.address);
         output.message(
             Cli::tr("address %1: %2").arg(result.address).arg(verdictText(result.verdict)));
     }
@@ -203,7 +205,7 @@ Result CheckJob::unitRecord(const UnitResult &unit, const TwoPointResult *bothPo
     const LineUnit *onLine = exchange->link()->roster().find(unit.address);
     const bool heard = onLine && onLine->health.replies > 0;
     CheckRecord record;
-    QString error = lost ? why : unitProblem(unit, deciding);
+    QString error = lost ? why : unitProblem(unit, bothPoints);
     stamp(record, result, error, onLine ? onLine->health.requests : 0);
     const UnitIdentity &identity = bothPoints ? bothPoints->identity : unit.identity;
     record.address = unit.address;
@@ -224,10 +226,13 @@ Result CheckJob::unitRecord(const UnitResult &unit, const TwoPointResult *bothPo
     return result;
 }
 
-// Why a unit did not pass, in words.
-QString CheckJob::unitProblem(const UnitResult &unit, Verdict deciding) const
+// Why a unit did not pass, in words: at this point, or at the first.
+QString CheckJob::unitProblem(const UnitResult &unit, const TwoPointResult *bothPoints) const
 {
     const CheckSettings &settings = options.check;
+    const Verdict deciding = bothPoints ? bothPoints->verdict : unit.verdict;
+    if (deciding != unit.verdict) // decided by the first point
+        return Cli::tr("%1 at the first point").arg(verdictText(deciding));
     switch (deciding) {
     case Verdict::Pass:
         return QString();
@@ -236,8 +241,6 @@ QString CheckJob::unitProblem(const UnitResult &unit, Verdict deciding) const
             beyondText(Cli::tr("temperature"), unit.temperature, QStringLiteral("°C")),
             beyondText(Cli::tr("humidity"), unit.humidity, QStringLiteral("%RH"))};
         beyond.removeAll(QString());
-        if (beyond.isEmpty()) // failed at the first point
-            return Cli::tr("fail at the first point");
         return Cli::tr("fail: %1").arg(beyond.join(QStringLiteral(", ")));
     }
     case Verdict::Unstable:
@@ -255,8 +258,6 @@ QString CheckJob::unitProblem(const UnitResult &unit, Verdict deciding) const
     case Verdict::NoAnswer:
         break;
     }
-    if (unit.verdict != Verdict::NoAnswer) // answered here, missing at the first point
-        return Cli::tr("no answer at the first point");
     const LineUnit *onLine = exchange->link()->roster().find(unit.address);
     if (!onLine || onLine->health.replies == 0)
         return Cli::tr("no answer during the check");

@@ -8,6 +8,7 @@
 #include "report/checkreport.h"
 
 #include <QMap>
+#include <QSet>
 #include <QVector>
 
 #include <memory>
@@ -142,12 +143,12 @@ private:
                                 const QList<TwoPointResult> &bothPoints);
     Result unitRecord(const UnitResult &unit, const TwoPointResult *bothPoints, Result ending,
                       const QString &why);
-    QString unitProblem(const UnitResult &unit, Verdict deciding) const;
+    QString unitProblem(const UnitResult &unit, const TwoPointResult *bothPoints) const;
     void summary(Result result, const QString &error, int tries,
                  const QList<Verdict> &verdicts = {}, const Report::Outcome &report = {});
 
     PollCycle *cycle;
     std::unique_ptr<CheckFeed> feed;
-    QMap<int, Verdict> announced; // the final verdicts already said on standard error
+    QSet<int> announced; // the addresses whose final verdict was said on standard error
     bool concluded = false;
 };

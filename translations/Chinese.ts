@@ -815,10 +815,6 @@
         <translation>湿度</translation>
     </message>
     <message>
-        <source>fail at the first point</source>
-        <translation>在第一个点不合格</translation>
-    </message>
-    <message>
         <source>fail: %1</source>
         <translation>不合格：%1</translation>
     </message>
@@ -833,10 +829,6 @@
     <message>
         <source>still settling when the check ended (%1 left)</source>
         <translation>检验结束时仍在稳定中（还需 %1）</translation>
-    </message>
-    <message>
-        <source>no answer at the first point</source>
-        <translation>在第一个点无应答</translation>
     </message>
     <message>
         <source>no answer during the check</source>
@@ -1147,6 +1139,10 @@ not_verified、out_of_range、port_error、several_units（地址写入被拒绝
     <message>
         <source>check: --period %1 ms would leave too long between a unit&apos;s readings; at most %2 ms</source>
         <translation>check：--period %1 毫秒会使同一设备两次读数相隔太久；最多 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 at the first point</source>
+        <translation>在第一个点%1</translation>
     </message>
 </context>
 <context>

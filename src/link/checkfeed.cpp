@@ -41,35 +41,42 @@ QList<int> CheckFeed::polledAddresses() const
     return polled;
 }
 
-bool CheckFeed::isUnderCheck(int address) const
+bool CheckFeed::isReferenceUnit(int address) const
 {
-    return judged.contains(address) ||
-           (settings().reference.isUnit() && address == settings().reference.address);
+    return settings().reference.isUnit() && address == settings().reference.address;
 }
 
-void CheckFeed::polled(int address, const LinkOutcome &outcome, const LineRoster &roster,
+bool CheckFeed::isUnderCheck(int address) const
+{
+    return judged.contains(address) || isReferenceUnit(address);
+}
+
+bool CheckFeed::polled(int address, const LinkOutcome &outcome, const LineRoster &roster,
                        qint64 nowMs)
 {
     const LineUnit *unit = roster.find(address);
     if (!isUnderCheck(address) || !unit)
-        return;
-    const qint64 ms = elapsedMs(nowMs);
-    if (outcome.ok() && !outcome.decoded.reading.isEmpty()) {
-        check.addReading(address, unit->identity, ms, outcome.decoded.reading);
-        return;
-    }
-    if (const std::optional<qint64> since = unit->watch.silentSinceMs())
+        return false;
+    if (outcome.ok() && !outcome.decoded.reading.isEmpty())
+        check.addReading(address, unit->identity, elapsedMs(nowMs), outcome.decoded.reading);
+    else if (const std::optional<qint64> since = unit->watch.silentSinceMs())
         check.unitSilent(address, std::max<qint64>(0, elapsedMs(*since)));
+    if (!isReferenceUnit(address) && !isFinal(result(address, nowMs).verdict))
+        return false;
+    return isFinished(nowMs);
+}
+
+UnitResult CheckFeed::result(int address, qint64 nowMs) const
+{
+    const std::optional<UnitResult> result = check.result(address, elapsedMs(nowMs));
+    return result ? *result : neverHeard(address, settings());
 }
 
 QList<UnitResult> CheckFeed::results(qint64 nowMs) const
 {
-    const qint64 ms = elapsedMs(nowMs);
     QList<UnitResult> all;
-    for (int address : judged) {
-        const std::optional<UnitResult> result = check.result(address, ms);
-        all << (result ? *result : neverHeard(address, settings()));
-    }
+    for (int address : judged)
+        all << result(address, nowMs);
     return all;
 }
 

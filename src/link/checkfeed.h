@@ -26,11 +26,15 @@ public:
     QList<int> polledAddresses() const;
 
     // A poll ended at nowMs: a reading goes to the check; a unit the roster finds silent is
-    // reported silent. Polls of other addresses are no part of the check.
-    void polled(int address, const LinkOutcome &outcome, const LineRoster &roster, qint64 nowMs);
+    // reported silent. Polls of other addresses are no part of the check. Returns whether every
+    // unit now has its final verdict; only a poll of a unit that has its own, or of the reference,
+    // can make it so, and only then are the others looked at.
+    bool polled(int address, const LinkOutcome &outcome, const LineRoster &roster, qint64 nowMs);
 
     // Every unit judged, as at nowMs, in address order: an address never heard has no answer.
     QList<UnitResult> results(qint64 nowMs) const;
+    // One of them.
+    UnitResult result(int address, qint64 nowMs) const;
     // Every unit has a final verdict (pass, fail or unstable).
     bool isFinished(qint64 nowMs) const;
     // When the check ends whatever its units do: one settle window past the unstable limit, as a
@@ -43,6 +47,7 @@ public:
 
 private:
     bool isUnderCheck(int address) const;
+    bool isReferenceUnit(int address) const;
 
     ProductionCheck check;
     QList<int> judged;

@@ -63,8 +63,7 @@ bool LineCheck::polled(int address, const LinkOutcome &outcome)
     if (!running)
         return false;
     const qint64 now = nowMs();
-    feed->polled(address, outcome, *roster, now);
-    if (!feed->isFinished(now) && !feed->isPastDeadline(now))
+    if (!feed->polled(address, outcome, *roster, now) && !feed->isPastDeadline(now))
         return false;
     stop();
     return true;

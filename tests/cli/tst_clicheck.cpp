@@ -361,7 +361,8 @@ private slots:
 
     // Two points: over magnesium chloride, then over sodium chloride with the first's CSV. A unit
     // whose slope is wrong passes at 33 %RH and fails at 75 %RH; each record gives the line
-    // through both points, and the verdict at both decides.
+    // through both points, and the verdict at both decides (a unit missing at the first point has
+    // no answer there).
     void twoPoints()
     {
         QTemporaryDir folder;
@@ -379,18 +380,27 @@ private slots:
         sloped(atFirst);
         atFirst.run();
         QCOMPARE(atFirst.verdicts(), QStringList({"1 pass", "2 pass"}));
-        CheckRun atSecond(common + QStringList{"--reference-humidity", "75:0.2", "--first-point",
+        // A third unit joins at the second point: it has no answer at the first.
+        CheckRun atSecond(common + QStringList{"--addresses", "1-3", "--reference-humidity",
+                                               "75:0.2", "--first-point",
                                                folder.filePath("mgcl2.csv"), "--report",
                                                folder.filePath("nacl.pdf")},
-                          {{1}, {2}}, 23.5, 75);
+                          {{1}, {2}, {3}}, 23.5, 75);
         sloped(atSecond);
         atSecond.run();
         QVERIFY2(atSecond.problem.isEmpty(), qPrintable(atSecond.problem));
-        QCOMPARE(atSecond.verdicts(), QStringList({"1 pass", "2 fail"}));
+        QCOMPARE(atSecond.verdicts(), QStringList({"1 pass", "2 fail", "3 pass"}));
+        QCOMPARE(atSecond.unit(3)["verdict_both"].toString(), "no_answer");
+        QCOMPARE(atSecond.unit(3)["result"].toString(), "no_answer");
+        QVERIFY(atSecond.messages.contains(
+            "tervin-cli: ttyFAKE: address 3: no answer at the first point"));
         const QVariantMap good = atSecond.unit(1), bad = atSecond.unit(2);
         QCOMPARE(good["verdict_both"].toString(), "pass");
         QCOMPARE(bad["verdict_both"].toString(), "fail");
         QCOMPARE(bad["result"].toString(), "out_of_range");
+        QVERIFY2(atSecond.messages.contains("tervin-cli: ttyFAKE: address 2: fail: humidity "
+                                            "-4.510 %RH beyond ±2 %RH less ±0.2 %RH"),
+                 qPrintable(atSecond.messages.join('\n')));
         QVERIFY(qAbs(good["slope_humidity"].toDouble() - 1) < 0.001);
         QVERIFY(qAbs(bad["slope_humidity"].toDouble() - 0.857) < 0.001);
         QVERIFY(qAbs(bad["offset_humidity"].toDouble() - 6.219) < 0.01);
