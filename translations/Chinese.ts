@@ -230,6 +230,10 @@
         <source>The report is in %1 and %2</source>
         <translation>报告已保存到 %1 和 %2</translation>
     </message>
+    <message>
+        <source>Not linked: use Link in the main window first.</source>
+        <translation>未连接：请先在主窗口中点击“连接”。</translation>
+    </message>
 </context>
 <context>
     <name>CheckReport</name>

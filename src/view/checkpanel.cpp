@@ -236,6 +236,10 @@ void CheckPanel::startClicked()
         end(tr("Check stopped"));
         return;
     }
+    if (!session->isOpen()) {
+        status->setText(tr("Not linked: use Link in the main window first."));
+        return;
+    }
     const QList<int> units = session->roster().addresses();
     if (units.isEmpty()) {
         status->setText(tr("No unit listed: Scan first."));

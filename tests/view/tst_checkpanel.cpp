@@ -237,6 +237,20 @@ private slots:
         QVERIFY(bench.rig.port.writes.isEmpty());
     }
 
+    // Not linked: the check does not start, and says why.
+    void notLinked()
+    {
+        CheckBench bench;
+        bench.rig.session.close();
+        bench.mode(true);
+        bench.edit("lineEditReferenceTemperature")->setText("23.5");
+        click(bench.window, "pushButtonStartCheck");
+        QCOMPARE(child<ElidedLabel>(&bench.window, "labelCheckStatus")->text(),
+                 "Not linked: use Link in the main window first.");
+        QVERIFY(!bench.panel()->check().hasResults());
+        QVERIFY(!bench.window.isPolling());
+    }
+
     // A report file that cannot be written is said in a box naming it, in the user's language;
     // the other file is written all the same.
     void aReportThatCannotBeWritten_data()
