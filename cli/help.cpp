@@ -91,7 +91,7 @@ QString helpText()
         "                          report and the summary\n"
         "  --first-point FILE      a first point's CSV report: each unit is judged at\n"
         "                          both points, with its offset and slope\n"
-        "  --period MS             a round of polls every MS (default 1000)\n"
+        "  --period MS             a round of polls every MS, at most 15000 (default 1000)\n"
         "  --baud R                the line's rate (without it, the rate is searched)\n"
         "\n"
         "Every record carries time, command, port, address, baud, serial, result, error\n"

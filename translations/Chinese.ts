@@ -917,6 +917,30 @@
         <translation>报告 %1</translation>
     </message>
     <message>
+        <source>check: no addresses given (--addresses LIST)</source>
+        <translation>check：未给出地址（--addresses LIST）</translation>
+    </message>
+    <message>
+        <source>check: no reference given (--reference ADDR, or --reference-temperature and --reference-humidity)</source>
+        <translation>check：未给出参考（--reference ADDR，或 --reference-temperature 和 --reference-humidity）</translation>
+    </message>
+    <message>
+        <source>check: --reference and typed reference values do not go together</source>
+        <translation>check：--reference 不能与输入的参考数值同时使用</translation>
+    </message>
+    <message>
+        <source>check: no unit to check besides the reference</source>
+        <translation>check：除参考外没有要检验的设备</translation>
+    </message>
+    <message>
+        <source>check: --period %1 ms would leave too long between a unit&apos;s readings; at most %2 ms</source>
+        <translation>check：--period %1 毫秒会使同一设备两次读数相隔太久；最多 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>%1 at the first point</source>
+        <translation>在第一个点%1</translation>
+    </message>
+    <message>
         <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
 Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
 
@@ -1005,7 +1029,7 @@ Options of check:
                           report and the summary
   --first-point FILE      a first point&apos;s CSV report: each unit is judged at
                           both points, with its offset and slope
-  --period MS             a round of polls every MS (default 1000)
+  --period MS             a round of polls every MS, at most 15000 (default 1000)
   --baud R                the line&apos;s rate (without it, the rate is searched)
 
 Every record carries time, command, port, address, baud, serial, result, error
@@ -1106,7 +1130,7 @@ check 的选项：
   --note TEXT             操作员的备注（批号、订单、试验箱），写入报告和汇总
   --first-point FILE      第一个点的 CSV 报告：每台设备在两个点上判定，并给出
                           其偏移和斜率
-  --period MS             每 MS 毫秒轮询一轮（默认 1000）
+  --period MS             每 MS 毫秒轮询一轮，最多 15000（默认 1000）
   --baud R                线路的波特率（不给出时自动查找）
 
 每条记录都含有 time、command、port、address、baud、serial、result、error
@@ -1123,30 +1147,6 @@ not_verified、out_of_range、port_error、several_units（地址写入被拒绝
      无法写入）
 有多个串口时，退出状态取其中最差者。
 </translation>
-    </message>
-    <message>
-        <source>check: no addresses given (--addresses LIST)</source>
-        <translation>check：未给出地址（--addresses LIST）</translation>
-    </message>
-    <message>
-        <source>check: no reference given (--reference ADDR, or --reference-temperature and --reference-humidity)</source>
-        <translation>check：未给出参考（--reference ADDR，或 --reference-temperature 和 --reference-humidity）</translation>
-    </message>
-    <message>
-        <source>check: --reference and typed reference values do not go together</source>
-        <translation>check：--reference 不能与输入的参考数值同时使用</translation>
-    </message>
-    <message>
-        <source>check: no unit to check besides the reference</source>
-        <translation>check：除参考外没有要检验的设备</translation>
-    </message>
-    <message>
-        <source>check: --period %1 ms would leave too long between a unit&apos;s readings; at most %2 ms</source>
-        <translation>check：--period %1 毫秒会使同一设备两次读数相隔太久；最多 %2 毫秒</translation>
-    </message>
-    <message>
-        <source>%1 at the first point</source>
-        <translation>在第一个点%1</translation>
     </message>
 </context>
 <context>
