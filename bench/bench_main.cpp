@@ -7,11 +7,14 @@
 //  - the whole window's CPU while polling every 100 ms, shown offscreen (windowcpu.cpp);
 //  - the production check fed 32 units, and its report of 32 units (checkbench.cpp);
 //  - a line of 32 units polled round after round, and the window's CPU with the Line window
-//    polling them (linebench.cpp).
+//    polling them (linebench.cpp);
+//  - a check's line time against polling, and the window's CPU while its Line window checks 32
+//    units (linecheckbench.cpp).
 #include "benchsupport.h"
 #include "checkbench.h"
 #include "comm/commstate.h"
 #include "linebench.h"
+#include "linecheckbench.h"
 #include "link/linksession.h"
 #include "protocol/modbusreply.h"
 #include "protocol/protocol.h"
@@ -337,6 +340,10 @@ int main(int argc, char *argv[])
         benchProductionCheck();
     else if (which == QLatin1String("report"))
         benchCheckReport();
+    else if (which == QLatin1String("checkline"))
+        benchCheckLineTime();
+    else if (which == QLatin1String("linecpu"))
+        benchLineWindowCheckCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("cpu"))
         benchWindowCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("line"))
@@ -348,8 +355,9 @@ int main(int argc, char *argv[])
         profileWindowPolls(count);
     else {
         std::fprintf(stderr,
-                     "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report\n"
-                     "       tervin_bench cpu|line [SECONDS (30 or more)]\n"
+                     "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report|"
+                     "checkline\n"
+                     "       tervin_bench cpu|line|linecpu [SECONDS (30 or more)]\n"
                      "       tervin_bench line-cpu [SECONDS [ADAPTER_LATENCY_MS]]\n"
                      "       tervin_bench cpu-profile POLLS\n");
         return 2;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "link/checkfeed.h"
 #include "link/linescan.h"
 #include "link/linkfollower.h"
 #include "link/pollcycle.h"
 #include "portjob.h"
+#include "report/checkreport.h"
 
 #include <QMap>
+#include <QSet>
 #include <QVector>
 
 #include <memory>
@@ -111,4 +114,41 @@ private:
     QList<int> cutOff;
     QMap<QString, QList<int>> addressesOf; // serial number: the addresses it answered at
     Result worst = Result::Ok;
+};
+
+// check: every unit of a line against a reference, polled round after round by the line's poll
+// cycle (the reference unit among them) and fed to the production check, until every unit has its
+// verdict or the deadline passes; then a record for each unit, a summary, and with --report the
+// PDF and the CSV. Interrupted, it ends the same way with what it has.
+class CheckJob : public PortJob
+{
+public:
+    CheckJob(const CliOptions &options, const QString &portName, const PortOutput &output,
+             LinkPort *port, LinkClock *clock, QObject *parent);
+
+    void interrupt() override;
+
+private:
+    void begin() override;
+    void fail(Result result, const QString &error) override;
+    void missed(const Miss &miss);
+    void startCheck();
+    void polled(int address, const LinkOutcome &outcome);
+    void roundEnded();
+    void announce(const QList<UnitResult> &results);
+    // The check ends: a port lost (PortError) makes every unit without a final verdict a port
+    // error; `why` says why it ended early.
+    void conclude(Result ending = Result::Ok, const QString &why = QString());
+    Report::Outcome writeReport(const QList<UnitResult> &results,
+                                const QList<TwoPointResult> &bothPoints);
+    Result unitRecord(const UnitResult &unit, const TwoPointResult *bothPoints, Result ending,
+                      const QString &why);
+    QString unitProblem(const UnitResult &unit, const TwoPointResult *bothPoints) const;
+    void summary(Result result, const QString &error, int tries,
+                 const QList<Verdict> &verdicts = {}, const Report::Outcome &report = {});
+
+    PollCycle *cycle;
+    std::unique_ptr<CheckFeed> feed;
+    QSet<int> announced; // the addresses whose final verdict was said on standard error
+    bool concluded = false;
 };

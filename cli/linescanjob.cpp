@@ -1,8 +1,8 @@
 // scan --addresses: the units of a multi-drop line, one address after another.
 #include "jobs.h"
 #include "protocol/protocol.h"
-#include "requests.h"
 #include "protocol/values.h"
+#include "requests.h"
 
 LineScanJob::LineScanJob(const CliOptions &options, const QString &portName,
                          const PortOutput &output, LinkPort *port, LinkClock *clock,

@@ -1,4 +1,5 @@
 // tervin-cli: the tool's protocol on the command line, for scripts and production lines.
+#include "checkfiles.h"
 #include "interruption.h"
 #include "mqttsink.h"
 #include "options.h"
@@ -6,8 +7,10 @@
 #include "portjob.h"
 #include "ports.h"
 #include "records.h"
+#include "report/checkreport.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSerialPort>
 #include <QTranslator>
 
@@ -62,13 +65,15 @@ int run(QCoreApplication &app, const CliOptions &options, MqttSink *broker)
     const QString header = options.quiet ? QString() : Records::header(options);
     if (!header.isEmpty() && !Console::out(header))
         return OutputLost;
-    Interruption interruption([&output, broker] {
+    QList<PortJob *> jobs;
+    Interruption interruption([&output, &jobs, broker] {
+        for (PortJob *job : jobs)
+            job->interrupt();
         output.release();
         if (broker)
             broker->finish(MqttSink::InterruptedDeliveryMs);
     });
     SystemClock clock;
-    QList<PortJob *> jobs;
     for (int i = 0; i < options.ports.size(); ++i) {
         auto *port = new SerialLinkPort(new QSerialPort(&app), &app);
         jobs << PortJob::create(options, options.ports[i], output.port(i), port, &clock, &app);
@@ -141,16 +146,33 @@ int dispatch(QCoreApplication &app, const ParsedCommandLine &parsed)
         if (!problem.isEmpty())
             return usageError(commandName(options.command) + QStringLiteral(": ") + problem);
     }
+    const QString filesProblem = checkFilesProblem(options);
+    if (!filesProblem.isEmpty())
+        return usageError(commandName(options.command) + QStringLiteral(": ") + filesProblem);
     return publishAndRun(app, options);
+}
+
+// A check with --report draws a PDF, which needs Qt Gui for its fonts: that run alone gets a
+// QGuiApplication, on the offscreen platform (no display on a production line's PC, over SSH).
+std::unique_ptr<QCoreApplication> application(int &argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine parsed = parseCommandLine(arguments);
+    if (parsed.outcome != ParsedCommandLine::Run || parsed.options.reportFile.isEmpty())
+        return std::make_unique<QCoreApplication>(argc, argv);
+    Report::useOffscreenPlatform();
+    return std::make_unique<QGuiApplication>(argc, argv);
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = application(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TERVIN_VERSION));
     QTranslator translator;
-    installTranslation(app, translator);
-    const int code = dispatch(app, parseCommandLine(app.arguments().mid(1)));
+    installTranslation(*app, translator);
+    const int code = dispatch(*app, parseCommandLine(app->arguments().mid(1)));
     return Console::finish(code);
 }

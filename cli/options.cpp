@@ -1,6 +1,8 @@
 #include "options.h"
 
 #include "mqttmessages.h"
+#include "checkoptions.h"
+
 #include "protocol/protocol.h"
 #include "protocol/values.h"
 
@@ -21,7 +23,8 @@ struct CommandEntry
 constexpr CommandEntry Commands[] = {
     {"scan", Command::Scan},        {"info", Command::Info},
     {"read", Command::Read},        {"set-address", Command::SetAddress},
-    {"set-baud", Command::SetBaud}, {"commission", Command::Commission}};
+    {"set-baud", Command::SetBaud}, {"commission", Command::Commission},
+    {"check", Command::Check}};
 
 // Which commands an option applies to.
 constexpr int bitOf(Command command)
@@ -31,9 +34,10 @@ constexpr int bitOf(Command command)
 constexpr int ScanOnly = bitOf(Command::Scan);
 constexpr int ReadOnly = bitOf(Command::Read);
 constexpr int CommissionOnly = bitOf(Command::Commission);
+constexpr int CheckOnly = bitOf(Command::Check);
 constexpr int DeviceCommands = bitOf(Command::Info) | ReadOnly | bitOf(Command::SetAddress) |
                                bitOf(Command::SetBaud) | CommissionOnly;
-constexpr int Every = ScanOnly | DeviceCommands;
+constexpr int Every = ScanOnly | DeviceCommands | CheckOnly;
 // Not a command: the option means something only with --mqtt.
 constexpr int NeedsBroker = 1 << 16;
 constexpr int Publishing = ReadOnly | NeedsBroker;
@@ -43,7 +47,6 @@ constexpr int MaxPeriodMs = 24 * 60 * 60 * 1000; // a reading a day
 constexpr int MaxRetries = 10;
 constexpr int MaxMqttQueue = 10000000; // about 4 GB of state messages
 
-using Apply = std::function<QString(CliOptions &, const QString &value)>;
 struct OptionEntry
 {
     const char *name;
@@ -110,6 +113,14 @@ Apply limits(std::optional<Limits> CliOptions::*field, Quantity quantity)
     };
 }
 
+Apply fileName(QString CliOptions::*field)
+{
+    return [field](CliOptions &o, const QString &v) {
+        o.*field = v;
+        return v.isEmpty() ? Cli::tr("the file name is empty") : QString();
+    };
+}
+
 const std::vector<OptionEntry> &options()
 {
     static const std::vector<OptionEntry> table = {
@@ -145,7 +156,7 @@ const std::vector<OptionEntry> &options()
              o.addresses = given.size() > 1 ? given : QList<int>();
              return problem;
          }},
-        {"--addresses", true, ScanOnly,
+        {"--addresses", true, ScanOnly | CheckOnly,
          [](CliOptions &o, const QString &v) { return Values::addressList(v, o.addresses); }},
         {"--block", true, ReadOnly,
          [](CliOptions &o, const QString &v) {
@@ -165,7 +176,7 @@ const std::vector<OptionEntry> &options()
          [](CliOptions &o, const QString &v) {
              return Values::wholeNumber(v, 0, std::numeric_limits<int>::max(), QString(), o.count);
          }},
-        {"--period", true, ReadOnly,
+        {"--period", true, ReadOnly | CheckOnly,
          [](CliOptions &o, const QString &v) {
              return Values::wholeNumber(v, Timing::MinPeriodMs, MaxPeriodMs, QStringLiteral(" ms"),
                                         o.periodMs);
@@ -199,6 +210,36 @@ const std::vector<OptionEntry> &options()
         {"--mqtt-user", true, Publishing, text(&MqttOptions::user)},
         {"--mqtt-password-file", true, Publishing, text(&MqttOptions::passwordFile)},
         {"--mqtt-cafile", true, Publishing, text(&MqttOptions::caFile)},
+        {"--reference", true, CheckOnly,
+         [](CliOptions &o, const QString &v) {
+             return addressProblem(v, o.check.reference.address);
+         }},
+        {"--reference-temperature", true, CheckOnly,
+         CheckOptions::typedReference(&CheckReference::temperature,
+                                      &CheckReference::temperatureUncertainty,
+                                      CheckInput::referenceTemperature)},
+        {"--reference-humidity", true, CheckOnly,
+         CheckOptions::typedReference(&CheckReference::humidity,
+                                      &CheckReference::humidityUncertainty,
+                                      CheckInput::referenceHumidity)},
+        {"--settle", true, CheckOnly,
+         CheckOptions::duration(&CheckSettings::settleMs, CheckInput::settleTime)},
+        {"--unstable-after", true, CheckOnly,
+         CheckOptions::duration(&CheckSettings::unstableAfterMs, CheckInput::duration)},
+        {"--tolerance-temperature", true, CheckOnly,
+         CheckOptions::tolerance(&CheckSettings::temperatureTolerance)},
+        {"--tolerance-humidity", true, CheckOnly,
+         CheckOptions::tolerance(&CheckSettings::humidityTolerance)},
+        {"--band-temperature", true, CheckOnly,
+         CheckOptions::number(&CheckSettings::temperatureBand)},
+        {"--band-humidity", true, CheckOnly, CheckOptions::number(&CheckSettings::humidityBand)},
+        {"--report", true, CheckOnly, fileName(&CliOptions::reportFile)},
+        {"--first-point", true, CheckOnly, fileName(&CliOptions::firstPointFile)},
+        {"--note", true, CheckOnly,
+         [](CliOptions &o, const QString &v) {
+             o.note = v;
+             return QString();
+         }},
     };
     return table;
 }
@@ -256,7 +297,8 @@ QString operandProblem(CliOptions &o, QStringList operands)
 QString combinationProblem(CliOptions &o)
 {
     const QString command = commandName(o.command);
-    const bool severalUnits = o.command == Command::Read || o.command == Command::Scan;
+    const bool severalUnits =
+        o.command == Command::Read || o.command == Command::Scan || o.command == Command::Check;
     if (!o.addresses.isEmpty() && !severalUnits)
         return Cli::tr("option --address takes one address with %1").arg(command);
     if (o.command == Command::Scan && o.baudRate != 0 && o.addresses.isEmpty())
@@ -265,6 +307,8 @@ QString combinationProblem(CliOptions &o)
         return Cli::tr("option --mqtt-password-file needs --mqtt-user");
     if (!o.mqtt.caFile.isEmpty() && !o.mqtt.url->tls)
         return Cli::tr("option --mqtt-cafile applies to mqtts:// only");
+    if (o.command == Command::Check)
+        return CheckOptions::problem(o);
     if (o.command != Command::Commission)
         return QString();
     if (o.address == 0)

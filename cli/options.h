@@ -1,6 +1,8 @@
 #pragma once
 
 #include "mqtturl.h"
+#include "link/checksettings.h"
+#include "link/productioncheck.h"
 #include "readinglimits.h"
 
 #include <QCoreApplication>
@@ -18,7 +20,7 @@ class Cli
 
 // The command line of tervin-cli: what to do, on which ports, and how to print it. Scripts rely
 // on these names; a new option is added, none is renamed.
-enum class Command { Scan, Info, Read, SetAddress, SetBaud, Commission };
+enum class Command { Scan, Info, Read, SetAddress, SetBaud, Commission, Check };
 enum class Format { Text, Csv, Json };
 enum class What { All, Temperature, Humidity, DewPoint };
 
@@ -72,6 +74,15 @@ struct CliOptions
     bool noHeader = false;                   // CSV without its header line, to append to a file
     bool quiet = false;                      // read: no records on standard output
     MqttOptions mqtt;
+    // check: the units at addresses against a reference; the settings as given, each tolerance
+    // unset for the family's own. A reference unit is polled with the units whether or not the
+    // list names it.
+    CheckSettings check;
+    bool referenceTyped = false;  // --reference-temperature or --reference-humidity given
+    QString reportFile;           // the PDF; the CSV beside it (reportFiles)
+    QString note;                 // the operator's: lot, order, chamber
+    QString firstPointFile;       // the first point's CSV report, for a two-point check
+    QList<UnitResult> firstPoint; // its units, read before anything is sent
 };
 
 struct ParsedCommandLine

@@ -21,6 +21,8 @@ PortJob *PortJob::create(const CliOptions &options, const QString &portName,
         return new ReadJob(options, portName, output, port, clock, parent);
     case Command::Commission:
         return new CommissionJob(options, portName, output, port, clock, parent);
+    case Command::Check:
+        return new CheckJob(options, portName, output, port, clock, parent);
     case Command::Info:
     case Command::SetAddress:
     case Command::SetBaud:
@@ -233,13 +235,13 @@ void PortJob::print(const QString &line, Result result, const QString &error)
         output.message(error);
 }
 
-void PortJob::finish(Result worst)
+void PortJob::finish(Result worst, int atLeast)
 {
     if (done)
         return;
     done = true;
     search->stop();
-    code = exitCodeOf(worst);
+    code = std::max(exitCodeOf(worst), atLeast);
     exchange->close();
     output.done();
     emit finished();

@@ -25,6 +25,9 @@ public:
                            QObject *parent = nullptr);
 
     void start();
+    // SIGINT or SIGTERM: the run ends by the signal once this returns. A job whose records come
+    // at its end prints what it has.
+    virtual void interrupt() {}
     bool isDone() const { return done; }
     int exitCode() const { return code; }
 
@@ -77,7 +80,8 @@ protected:
                                const QString &unreadable);
     // Prints the record; the reason of a failure goes to standard error.
     void print(const QString &line, Result result, const QString &error);
-    void finish(Result worst);
+    // The job ends with the exit code of its worst result, or atLeast when that is higher.
+    void finish(Result worst, int atLeast = Success);
     QList<int> rates() const;
 
     CliOptions options;

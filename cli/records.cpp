@@ -2,10 +2,9 @@
 
 #include "protocol/deviceinfo.h"
 #include "protocol/values.h"
+#include "recordfields.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
 
@@ -20,6 +19,20 @@ const char *const HeadColumns = "time,command,port,address,baud,serial,result,er
 const char *const DeviceColumns = "device_type,sensor_type,firmware,previous_address,previous_baud";
 const char *const ReadingColumns = "temperature,humidity,dew_point,unit";
 const char *const SummaryColumns = "addresses,units,garbled,duration_ms,cut_off";
+const char *const CheckUnitColumns =
+    "device_type,sensor_type,firmware,verdict,unit,mean_temperature,sd_temperature,"
+    "reference_temperature,deviation_temperature,tolerance_temperature,uncertainty_temperature,"
+    "mean_humidity,sd_humidity,reference_humidity,deviation_humidity,tolerance_humidity,"
+    "uncertainty_humidity,mean_dew_point,mean_temperature_f,deviation_temperature_f,"
+    "settle_left_s,waiting_for_reference,window_start_s,window_end_s,verdict_both,"
+    "offset_temperature,slope_temperature,offset_humidity,slope_humidity";
+const char *const CheckSummaryColumns =
+    "addresses,units,pass,fail,settling,unstable,no_answer,reference_address,reference_serial,"
+    "settle_s,duration_ms,note,report_pdf,report_csv";
+
+} // namespace
+
+namespace Records {
 
 QStringList columnsOf(Command command)
 {
@@ -39,6 +52,9 @@ QStringList columnsOf(Command command)
     case Command::Commission:
         columns << QLatin1String(DeviceColumns) << QLatin1String(ReadingColumns);
         break;
+    case Command::Check: // the unit records and the summary share a header
+        columns << QLatin1String(CheckUnitColumns) << QLatin1String(CheckSummaryColumns);
+        break;
     }
     return columns.join(QLatin1Char(',')).split(QLatin1Char(','));
 }
@@ -54,53 +70,6 @@ QString csvField(const QString &text)
            QLatin1Char('"');
 }
 
-// A record's named values, each with its JSON value and its CSV text (a reading keeps the
-// decimals of its register block there). A value not known is null in JSON and empty in CSV.
-class Fields
-{
-public:
-    void add(const QString &name, const QJsonValue &value, const QString &text)
-    {
-        json.insert(name, value);
-        texts.insert(name, text);
-    }
-    void number(const QString &name, qint64 value, bool known = true)
-    {
-        add(name, known ? QJsonValue(value) : QJsonValue(), known ? QString::number(value) : "");
-    }
-    void text(const QString &name, const QString &value)
-    {
-        add(name, value.isEmpty() ? QJsonValue() : QJsonValue(value), value);
-    }
-    QString csv(Command command) const
-    {
-        QStringList row;
-        for (const QString &column : columnsOf(command))
-            row << csvField(texts.value(column));
-        return row.join(QLatin1Char(','));
-    }
-    // Every record of a command has the keys of its CSV header, so that a script reading one
-    // kind of record reads them all: null for a value not known, or not of this kind of record.
-    QJsonObject keyed(Command command) const
-    {
-        QJsonObject object;
-        for (const QString &column : columnsOf(command))
-            object.insert(column, json.contains(column) ? json.value(column) : QJsonValue());
-        return object;
-    }
-    QString line(Format format, Command command) const
-    {
-        return format == Format::Csv
-                   ? csv(command)
-                   : QString::fromUtf8(
-                         QJsonDocument(keyed(command)).toJson(QJsonDocument::Compact));
-    }
-
-private:
-    QJsonObject json;
-    QHash<QString, QString> texts;
-};
-
 Fields headFields(const RecordHead &h)
 {
     Fields f;
@@ -115,6 +84,31 @@ Fields headFields(const RecordHead &h)
     f.number("tries", h.tries);
     return f;
 }
+
+// Text: "TIME  PORT: " and the parts, for people; a failure has no text record.
+QString textLine(const RecordHead &h, const QStringList &parts)
+{
+    return Records::isoTime(h.time) + QStringLiteral("  ") + h.port + QStringLiteral(": ") +
+           parts.join(QStringLiteral(", "));
+}
+
+QStringList identityParts(const RecordHead &h, int previousAddress, int previousRate)
+{
+    QStringList parts;
+    if (h.address != 0)
+        parts << Cli::tr("address %1").arg(h.address) +
+                     (previousAddress != 0 ? Cli::tr(" (was %1)").arg(previousAddress) : "");
+    if (h.baudRate != 0)
+        parts << Cli::tr("%1 bit/s").arg(h.baudRate) +
+                     (previousRate != 0 ? Cli::tr(" (was %1)").arg(previousRate) : "");
+    return parts;
+}
+
+} // namespace Records
+
+namespace {
+
+using Records::Fields;
 
 void addDevice(Fields &f, const DeviceRecord &r)
 {
@@ -143,28 +137,9 @@ void addReading(Fields &f, const Reading &reading)
     f.text("unit", reading.unit());
 }
 
-// Text: "TIME  PORT: " and the parts, for people; a failure has no text record.
-QString textLine(const RecordHead &h, const QStringList &parts)
-{
-    return Records::isoTime(h.time) + QStringLiteral("  ") + h.port + QStringLiteral(": ") +
-           parts.join(QStringLiteral(", "));
-}
-
-QStringList identityParts(const RecordHead &h, int previousAddress = 0, int previousRate = 0)
-{
-    QStringList parts;
-    if (h.address != 0)
-        parts << Cli::tr("address %1").arg(h.address) +
-                     (previousAddress != 0 ? Cli::tr(" (was %1)").arg(previousAddress) : "");
-    if (h.baudRate != 0)
-        parts << Cli::tr("%1 bit/s").arg(h.baudRate) +
-                     (previousRate != 0 ? Cli::tr(" (was %1)").arg(previousRate) : "");
-    return parts;
-}
-
 QStringList deviceParts(const DeviceRecord &r)
 {
-    QStringList parts = identityParts(r, r.previousAddress, r.previousBaudRate);
+    QStringList parts = Records::identityParts(r, r.previousAddress, r.previousBaudRate);
     if (r.identified)
         parts << DeviceInfo::deviceTypeName(r.deviceType)
               << Cli::tr("sensor %1").arg(DeviceInfo::sensorTypeName(r.sensorType))
@@ -198,11 +173,16 @@ QString resultName(Result result)
 
 QStringList resultNames()
 {
-    return {QStringLiteral("ok"),           QStringLiteral("no_answer"),
-            QStringLiteral("garbled"),      QStringLiteral("other_slave"),
-            QStringLiteral("exception"),    QStringLiteral("not_verified"),
-            QStringLiteral("out_of_range"), QStringLiteral("port_error"),
-            QStringLiteral("several_units")};
+    return {QStringLiteral("ok"),
+            QStringLiteral("no_answer"),
+            QStringLiteral("garbled"),
+            QStringLiteral("other_slave"),
+            QStringLiteral("exception"),
+            QStringLiteral("not_verified"),
+            QStringLiteral("out_of_range"),
+            QStringLiteral("port_error"),
+            QStringLiteral("several_units"),
+            QStringLiteral("not_settled")};
 }
 
 int exitCodeOf(Result result)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/unitidentity.h"
+#include "link/twopoint.h"
 #include "options.h"
 #include "protocol/reading.h"
 
@@ -22,9 +23,10 @@ enum class Result {
     OutOfRange,
     PortError,
     SeveralUnits, // an address write refused: more than one unit would take it
+    NotSettled,   // check: a unit unstable, or still settling when the check ended
 };
 // "ok", "no_answer", "garbled", "other_slave", "exception", "not_verified", "out_of_range",
-// "port_error", "several_units"
+// "port_error", "several_units", "not_settled"
 QString resultName(Result result);
 QStringList resultNames();
 int exitCodeOf(Result result);
@@ -81,6 +83,29 @@ struct ScanSummaryRecord : RecordHead
     QList<int> cutOff; // addresses whose answers began too late for the wait
 };
 
+// check: a unit's verdict and the figures behind it, at this point; with --first-point also the
+// verdict at both points and the line through them. The head's result follows the verdict that
+// decides (at both points, when there are two): pass ok, fail out_of_range, unstable and settling
+// not_settled, no answer no_answer.
+struct CheckRecord : DeviceRecord
+{
+    UnitResult unit;
+    std::optional<TwoPointResult> bothPoints;
+};
+
+// check: after a record for each unit, how the check went.
+struct CheckSummaryRecord : RecordHead
+{
+    QList<int> asked; // the addresses given, the reference among them or not
+    CheckSettings settings;
+    UnitIdentity referenceUnit;
+    QList<Verdict> verdicts; // each unit's deciding verdict
+    qint64 durationMs = 0;   // from the first poll to the end
+    QString note;
+    QString reportPdf; // the report's files, written
+    QString reportCsv;
+};
+
 namespace Records {
 
 // 2026-12-07T14:02:17.123+01:00: local time to the millisecond and its offset from UTC.
@@ -97,5 +122,7 @@ QString device(Format format, const DeviceRecord &record);
 QString reading(Format format, const ReadingRecord &record);
 QString commission(Format format, const CommissionRecord &record);
 QString scanSummary(Format format, const ScanSummaryRecord &record);
+QString check(Format format, const CheckRecord &record);
+QString checkSummary(Format format, const CheckSummaryRecord &record);
 
 } // namespace Records

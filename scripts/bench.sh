@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks (receive path, poll cycle, message view and a QTextBrowser for
 # comparison, polling over an RS-485 line, the trend, the production check and its report of 32
-# units, the window's CPU while polling every 100 ms, the chart libraries Debian offers, tervin-cli
-# scanning many ports at once, and tervin-cli publishing 32 units to a broker), each in a process
+# units, the check's line time against polling, the window's CPU while polling every 100 ms and
+# while its Line window checks 32 units, the chart libraries Debian offers, tervin-cli scanning many
+# ports at once, and tervin-cli publishing 32 units to a broker), each in a process
 # of its own; prints figures.
 # scripts/bench.sh mqtt runs only the last: the latency from a reply to a subscriber, tervin-cli's
 # CPU with and without --mqtt, and the memory of a full queue (about five minutes).
@@ -25,7 +26,7 @@ if [ "${1:-}" = mqtt ]; then
     mqtt
     exit
 fi
-for which in receive poll view browser wire trend check report cpu; do
+for which in receive poll view browser wire trend check report checkline cpu linecpu; do
     "$top/build/bench/tervin_bench" "$which"
 done
 # The chart libraries side by side (Qt Charts takes minutes at a day of readings).

@@ -73,6 +73,169 @@
     </message>
 </context>
 <context>
+    <name>CheckPanel</name>
+    <message>
+        <source>Check</source>
+        <translation>检验</translation>
+    </message>
+    <message>
+        <source>Check mode: every unit of the line against a reference, judged once settled from the readings of the line&apos;s polls</source>
+        <translation>检验模式：把线路上的每台设备与参考比较，稳定后根据线路轮询的读数判定</translation>
+    </message>
+    <message>
+        <source>The reference: a unit of the line (a calibrated transmitter beside the others), or values typed from a reference instrument</source>
+        <translation>参考：线路上的一台设备（放在其他设备旁边、经过校准的变送器），或从参考仪器上读取后输入的数值</translation>
+    </message>
+    <message>
+        <source>The reference instrument&apos;s temperature in °C and, after a colon, its uncertainty: 23.5:0.1. Empty: temperature is not judged</source>
+        <translation>参考仪器的温度（°C），冒号后为其不确定度：23.5:0.1。留空：不判定温度</translation>
+    </message>
+    <message>
+        <source>The reference instrument&apos;s humidity in %RH and, after a colon, its uncertainty: 45:1.5. Empty: humidity is not judged</source>
+        <translation>参考仪器的湿度（%RH），冒号后为其不确定度：45:1.5。留空：不判定湿度</translation>
+    </message>
+    <message>
+        <source>How long the readings of a unit and of the reference must stay within 0.1 °C and 0.5 %RH before it is judged: 10m, 90s, 1h30m; at least 1m</source>
+        <translation>设备和参考的读数须在 0.1 °C 和 0.5 %RH 以内保持多久才判定：10m、90s、1h30m；至少 1m</translation>
+    </message>
+    <message>
+        <source>The tolerance of every unit in °C. Empty: each unit&apos;s sensor family&apos;s, as shown</source>
+        <translation>每台设备的温度允差（°C）。留空：按各设备的传感器系列，如提示所示</translation>
+    </message>
+    <message>
+        <source>The tolerance of every unit in %RH. Empty: each unit&apos;s sensor family&apos;s, as shown</source>
+        <translation>每台设备的湿度允差（%RH）。留空：按各设备的传感器系列，如提示所示</translation>
+    </message>
+    <message>
+        <source>Start check</source>
+        <translation>开始检验</translation>
+    </message>
+    <message>
+        <source>Starts the check of the listed units (polling the line if it is not), or stops it where it stands</source>
+        <translation>开始检验列表中的设备（线路未在轮询时同时开始轮询），或在当前状态停止检验</translation>
+    </message>
+    <message>
+        <source>Report…</source>
+        <translation>报告…</translation>
+    </message>
+    <message>
+        <source>Writes the check&apos;s report as it stands, as PDF and as CSV beside it, with your note</source>
+        <translation>按当前状态写出检验报告：一份 PDF，旁边一份 CSV，附上您的备注</translation>
+    </message>
+    <message>
+        <source>Reference:</source>
+        <translation>参考：</translation>
+    </message>
+    <message>
+        <source>Temperature:</source>
+        <translation>温度：</translation>
+    </message>
+    <message>
+        <source>Humidity:</source>
+        <translation>湿度：</translation>
+    </message>
+    <message>
+        <source>Settle time:</source>
+        <translation>稳定时间：</translation>
+    </message>
+    <message>
+        <source>Tolerance ± °C:</source>
+        <translation>允差 ± °C：</translation>
+    </message>
+    <message>
+        <source>± %RH:</source>
+        <translation>± %RH：</translation>
+    </message>
+    <message>
+        <source>Check stopped</source>
+        <translation>检验已停止</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Humidity</source>
+        <translation>湿度</translation>
+    </message>
+    <message>
+        <source>Settle time</source>
+        <translation>稳定时间</translation>
+    </message>
+    <message>
+        <source>Tolerance °C</source>
+        <translation>允差 °C</translation>
+    </message>
+    <message>
+        <source>Tolerance %RH</source>
+        <translation>允差 %RH</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Not linked: use Link in the main window first.</source>
+        <translation>未连接：请先在主窗口中点击“连接”。</translation>
+    </message>
+    <message>
+        <source>No unit listed: Scan first.</source>
+        <translation>列表中没有设备：请先扫描。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Check: %1</source>
+        <translation>检验：%1</translation>
+    </message>
+    <message>
+        <source>Stop check</source>
+        <translation>停止检验</translation>
+    </message>
+    <message>
+        <source>Check done</source>
+        <translation>检验完成</translation>
+    </message>
+    <message>
+        <source>Check stopped with the polling</source>
+        <translation>轮询停止，检验随之停止</translation>
+    </message>
+    <message>
+        <source>Checking: %1; done by %2 at the latest</source>
+        <translation>检验中：%1；最迟 %2 完成</translation>
+    </message>
+    <message>
+        <source>Typed values</source>
+        <translation>输入的数值</translation>
+    </message>
+    <message>
+        <source>Address %1</source>
+        <translation>地址 %1</translation>
+    </message>
+    <message>
+        <source>Address %1, %2</source>
+        <translation>地址 %1，%2</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>Your note for the report (lot, order, chamber):</source>
+        <translation>报告的备注（批号、订单、试验箱）：</translation>
+    </message>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF 文件 (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The report is in %1 and %2</source>
+        <translation>报告已保存到 %1 和 %2</translation>
+    </message>
+</context>
+<context>
     <name>CheckReport</name>
     <message>
         <source>&apos;%1&apos; in %2 is not a number</source>
@@ -696,6 +859,188 @@
         <translation>选项 %1 需要 --mqtt</translation>
     </message>
     <message>
+        <source>--report %1: not a regular file</source>
+        <translation>--report %1：不是普通文件</translation>
+    </message>
+    <message>
+        <source>--report %1: no such folder %2</source>
+        <translation>--report %1：文件夹 %2 不存在</translation>
+    </message>
+    <message>
+        <source>--first-point %1: %2</source>
+        <translation>--first-point %1：%2</translation>
+    </message>
+    <message>
+        <source>--first-point %1: no unit in it</source>
+        <translation>--first-point %1：其中没有设备</translation>
+    </message>
+    <message>
+        <source>--report %1 would replace the first point&apos;s report %2</source>
+        <translation>--report %1 会覆盖第一个点的报告 %2</translation>
+    </message>
+    <message>
+        <source>±%1 %2 less ±%3 %2</source>
+        <translation>±%1 %2 减去 ±%3 %2</translation>
+    </message>
+    <message>
+        <source>%1 %2 %3 beyond %4</source>
+        <translation>%1 %2 %3 超出 %4</translation>
+    </message>
+    <message>
+        <source>the reference at address %1 does not answer: %2</source>
+        <translation>地址 %1 的参考无应答：%2</translation>
+    </message>
+    <message>
+        <source>no unit of %1 answers: %2</source>
+        <translation>%1 中没有设备应答：%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>checking %n unit(s): each judged once steady for %1, all within %2</source>
+        <translation>
+            <numerusform>正在检验 %n 台设备：每台稳定 %1 后判定，全部在 %2 内完成</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>已中断</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n unit(s) did not pass</source>
+        <translation>
+            <numerusform>%n 台设备中有 %1 台未合格</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 at the first point</source>
+        <translation>在第一个点%1</translation>
+    </message>
+    <message>
+        <source>temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>humidity</source>
+        <translation>湿度</translation>
+    </message>
+    <message>
+        <source>fail: %1</source>
+        <translation>不合格：%1</translation>
+    </message>
+    <message>
+        <source>unstable: its readings did not stay within %1 °C and %2 %RH over %3 before %4</source>
+        <translation>不稳定：在 %4 之前，其读数未能在任何 %3 内保持在 %1 °C 和 %2 %RH 以内</translation>
+    </message>
+    <message>
+        <source>still waiting for the reference when the check ended</source>
+        <translation>检验结束时仍在等待参考</translation>
+    </message>
+    <message>
+        <source>still settling when the check ended (%1 left)</source>
+        <translation>检验结束时仍在稳定中（还需 %1）</translation>
+    </message>
+    <message>
+        <source>no answer during the check</source>
+        <translation>检验期间无应答</translation>
+    </message>
+    <message>
+        <source>no answer since %1</source>
+        <translation>自 %1 起无应答</translation>
+    </message>
+    <message>
+        <source>no answer: too few readings to judge</source>
+        <translation>无应答：读数太少，无法判定</translation>
+    </message>
+    <message>
+        <source>check: no addresses given (--addresses LIST)</source>
+        <translation>check：未给出地址（--addresses LIST）</translation>
+    </message>
+    <message>
+        <source>check: no reference given (--reference ADDR, or --reference-temperature and --reference-humidity)</source>
+        <translation>check：未给出参考（--reference ADDR，或 --reference-temperature 和 --reference-humidity）</translation>
+    </message>
+    <message>
+        <source>check: --reference and typed reference values do not go together</source>
+        <translation>check：--reference 不能与输入的参考数值同时使用</translation>
+    </message>
+    <message>
+        <source>check: no unit to check besides the reference</source>
+        <translation>check：除参考外没有要检验的设备</translation>
+    </message>
+    <message>
+        <source>check: --period %1 ms would leave too long between a unit&apos;s readings; at most %2 ms</source>
+        <translation>check：--period %1 毫秒会使同一设备两次读数相隔太久；最多 %2 毫秒</translation>
+    </message>
+    <message>
+        <source>reference %1</source>
+        <translation>参考 %1</translation>
+    </message>
+    <message>
+        <source>deviation %1</source>
+        <translation>偏差 %1</translation>
+    </message>
+    <message>
+        <source>tolerance ±%1 less ±%2</source>
+        <translation>允差 ±%1 减去 ±%2</translation>
+    </message>
+    <message>
+        <source>tolerance ±%1</source>
+        <translation>允差 ±%1</translation>
+    </message>
+    <message>
+        <source>waiting for the reference</source>
+        <translation>等待参考</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation>还需 %1</translation>
+    </message>
+    <message>
+        <source>temperature %1</source>
+        <translation>温度 %1</translation>
+    </message>
+    <message>
+        <source>humidity %1</source>
+        <translation>湿度 %1</translation>
+    </message>
+    <message>
+        <source>at both points: %1</source>
+        <translation>两点判定：%1</translation>
+    </message>
+    <message>
+        <source>temperature: unit = %1 × reference %2</source>
+        <translation>温度：变送器 = %1 × 参考 %2</translation>
+    </message>
+    <message>
+        <source>humidity: unit = %1 × reference %2</source>
+        <translation>湿度：变送器 = %1 × 参考 %2</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 分钟</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 分 %2 秒</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n unit(s): %1</source>
+        <translation>
+            <numerusform>%n 台设备：%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>in %1</source>
+        <translation>用时 %1</translation>
+    </message>
+    <message>
+        <source>report %1</source>
+        <translation>报告 %1</translation>
+    </message>
+    <message>
         <source>Usage: tervin-cli COMMAND [OPTIONS] PORT...
 Finds, reads and sets up Tervin Modbus RTU temperature/humidity transmitters.
 
@@ -714,6 +1059,12 @@ Commands:
   commission PORT --address NEW [--baud RATE]
                           find the unit, write its address and rate, verify
                           each, take one reading and check the limits
+  check PORT --addresses LIST (--reference ADDR | --reference-temperature T[:U]
+        --reference-humidity H[:U])
+                          poll the units of LIST round after round, judge each
+                          against the reference once both have settled, and
+                          print a verdict a unit: pass, fail, settling,
+                          unstable or no_answer; then a summary
 
 A PORT with a / or that exists in the current folder is used as given; a bare
 name is looked up under /dev/. The same device may not be given twice.
@@ -778,74 +1129,108 @@ Options of commission:
                           the temperature must lie within LO:HI, in Celsius
   --expect-humidity LO:HI the humidity must lie within LO:HI, in %
 
+Options of check:
+  --addresses LIST        the units checked (1-247, or 1,5,9-12)
+  --reference ADDR        the reference: the unit at ADDR on the same line,
+                          polled with the units (in LIST or not), never judged
+  --reference-temperature T[:U]
+  --reference-humidity H[:U]
+                          or a reference instrument&apos;s values, in Celsius and
+                          %RH, with their uncertainty U (either or both)
+  --settle DURATION       settled once steady this long: 10m (default), 90s,
+                          1h30m; at least 1m
+  --unstable-after DURATION
+                          a unit not settled by then is unstable (default three
+                          settle times); the check ends one settle time later
+  --band-temperature X    steady: within X Celsius (default 0.1)
+  --band-humidity Y       and Y %RH (default 0.5), highest minus lowest
+  --tolerance-temperature X
+  --tolerance-humidity Y  the tolerance of every unit, in Celsius and %RH
+                          (default: its sensor family&apos;s)
+  --report FILE           write the report as PDF to FILE and as CSV beside it
+                          (check.pdf: check.csv; FILE without .pdf: FILE.csv)
+  --note TEXT             the operator&apos;s note (lot, order, chamber), in the
+                          report and the summary
+  --first-point FILE      a first point&apos;s CSV report: each unit is judged at
+                          both points, with its offset and slope
+  --period MS             a round of polls every MS, at most 15000 (default 1000)
+  --baud R                the line&apos;s rate (without it, the rate is searched)
+
 Every record carries time, command, port, address, baud, serial, result, error
 and tries; result is ok, no_answer, garbled, other_slave, exception,
-not_verified, out_of_range, port_error or several_units (an address write
-refused, nothing written, because more than one unit would take it).
+not_verified, out_of_range, port_error, several_units (an address write
+refused, nothing written, because more than one unit would take it) or
+not_settled (check: unstable, or still settling at the end; a unit that
+failed is out_of_range).
 
 Exit status:
   0  success
-  1  a device did not answer, refused, or a change or check did not pass
+  1  a device did not answer, refused, or a change or check did not pass (check:
+     a unit that did not pass)
   2  usage error: nothing was sent
   3  a port could not be opened or went away, or the output was lost (standard
-     output or the --log file could not be written), or the broker refused the
-     user name or password, or dropped readings, or did not take them all by the
-     end
+     output, the --log file or the --report files could not be written), or the
+     broker refused the user name or password, or dropped readings, or did not
+     take them all by the end
 With several ports, the status is the worst of them.
 </source>
-        <translation>用法：tervin-cli COMMAND [OPTIONS] PORT...
-查找、读取并设置 Tervin Modbus RTU 温湿度变送器。
+        <translation>用法：tervin-cli 命令 [选项] 串口...
+查找、读取和设置 Tervin Modbus RTU 温湿度变送器。
 
 命令：
-  scan PORT...            在每个串口上查找波特率和地址（依次为 115200、19200、
-                          9600、4800、2400、1200）并打印设备信息；
+  scan PORT...            在每个串口上依次以 115200、19200、9600、4800、2400、
+                          1200 波特率查找设备的波特率和地址，并打印设备信息；
                           各串口同时扫描
   scan PORT --addresses LIST
-                          多点总线上的每台设备：依次询问 LIST 中的每个地址
-                          （1-247，或 1,5,9-12），最后给出汇总
+                          多站线路上的每台设备：依次询问 LIST（1-247，或
+                          1,5,9-12）中的每个地址，最后打印汇总
   info PORT               设备信息
-  read PORT...            每个串口上各设备的读数，每行一个，使用各设备自己的
+  read PORT...            每个串口上各设备的读数，每次一行，使用各设备自己的
                           单位；带 --mqtt 时同时发布到 MQTT 服务器
-  set-address PORT NEW    写入新地址（1 到 247）并在新地址上确认
-  set-baud PORT RATE      写入新波特率并在新波特率上确认
+  set-address PORT NEW    写入新地址（1 到 247），并在新地址上确认
+  set-baud PORT RATE      写入新波特率，并以新波特率确认
   commission PORT --address NEW [--baud RATE]
-                          找到设备，写入地址和波特率并逐一确认，
-                          读取一次读数并检查限值
+                          查找设备，写入地址和波特率并逐一确认，读取一次读数
+                          并检查限值
+  check PORT --addresses LIST (--reference ADDR | --reference-temperature T[:U]
+        --reference-humidity H[:U])
+                          一轮接一轮地轮询 LIST 中的设备，待设备与参考都稳定后
+                          与参考比较判定，每台设备打印一个判定：pass、fail、
+                          settling、unstable 或 no_answer；最后打印汇总
 
-PORT 含有 / 或在当前文件夹中存在时按原样使用；单独的名称在 /dev/ 下查找。
-同一设备不能给出两次。
+含 / 的 PORT，或当前文件夹中存在的 PORT，按原样使用；单独的名称在 /dev/ 下
+查找。同一设备不能给出两次。
 
 所有命令的选项：
   --format text|csv|json  记录的打印格式（JSON：每行一个对象）
-  --no-header             CSV 不输出表头行，以便追加到文件
-  --log FILE              把每一帧追加到 FILE，格式与窗口的保存文件相同
-  --timeout MS            请求发完后等待应答开始的时间 MS（1 到 60000），
-                          而不是由波特率得出的时间（scan --addresses：9600 时
-                          约 20 毫秒）；不给出时，应答迟到的设备会被等待更久
-  --retries N             无应答或应答为错误帧时，最多重发 N 次（0 到 10，
-                          默认 0）
-  --verbose               在标准错误上打印每一帧
+  --no-header             CSV 不带表头行，便于追加到文件
+  --log FILE              把每个报文追加到 FILE，格式与窗口的报文保存相同
+  --timeout MS            请求发出后等待应答开始 MS 毫秒（1 到 60000），代替
+                          由波特率决定的时间（scan --addresses：9600 时约 20 毫秒）；
+                          不给出时，应答迟到的设备会被等待更久
+  --retries N             无应答或应答错乱后最多重发 N 次（0 到 10，默认 0）
+  --verbose               在标准错误上打印每个报文
   -h, --help              打印本帮助
   -V, --version           打印版本
 
 info、read、set-address 和 set-baud 的选项：
-  --baud R                设备的波特率（不给出时自动搜索）
-  --address A             设备的地址，1 到 247（不给出时，线路上唯一的
-                          设备在从站 0 应答）；read 可给出列表 A,B,C，
-                          一轮接一轮地轮询这些设备（不再应答的设备会
-                          越来越少被询问，最终每十轮一次）
+  --baud R                设备的波特率（不给出时自动查找）
+  --address A             设备的地址，1 到 247（不给出时，由线路上唯一的设备在
+                          从站 0 应答）；read 可接受列表 A,B,C，一轮接一轮地
+                          轮询各设备（不再应答的设备会越来越少被询问，最终每十
+                          轮一次）
 
 scan 带 --addresses 时的选项：
-  --baud R                线路的波特率（不给出时，在从站 0 有任何应答的
-                          每种波特率上询问这些地址）
+  --baud R                线路的波特率（不给出时，在从站 0 有任何应答的每个波特
+                          率下询问各地址）
 
 read 的选项：
   --block x10|x100        十分位（默认）或百分位
   --what all|temperature|humidity|dew
-                          读哪些读数（默认 all）
-  --count N               读 N 轮（默认 1；0 表示一直读到中断，并等待拔出的
+                          读取哪些读数（默认 all）
+  --count N               读取 N 轮（默认 1；0 表示一直读到被中断，并等待拔出的
                           USB 转换器重新插入）
-  --period MS             每 MS 读一次，100 到 86400000（默认 1000）
+  --period MS             每 MS 毫秒读取一次，100 到 86400000（默认 1000）
   --quiet                 不在标准输出上打印记录
   --mqtt URL              把每个读数以 QoS 1 发布到 URL 处的 MQTT 服务器，
                           mqtt://host[:port]（1883）或 mqtts://host[:port]
@@ -866,25 +1251,51 @@ read 的选项：
   --mqtt-cafile FILE      mqtts://：信任的证书颁发机构（默认：系统的）
 
 commission 的选项：
-  --address NEW           设备要设置的地址（必须给出）
-  --baud RATE             设备要设置的波特率（默认保持原波特率）
+  --address NEW           设备要改用的地址（必需）
+  --baud RATE             设备要改用的波特率（默认保持原波特率）
   --expect-temperature LO:HI
-                          温度必须在 LO:HI 之内，单位为摄氏度
-  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位为 %
+                          温度必须在 LO:HI 之内，单位摄氏度
+  --expect-humidity LO:HI 湿度必须在 LO:HI 之内，单位 %
 
-每条记录都带有 time、command、port、address、baud、serial、result、error
+check 的选项：
+  --addresses LIST        被检验的设备（1-247，或 1,5,9-12）
+  --reference ADDR        参考：同一线路上地址为 ADDR 的设备，与各设备一起轮询
+                          （不论是否在 LIST 中），本身不判定
+  --reference-temperature T[:U]
+  --reference-humidity H[:U]
+                          或参考仪器的读数，单位摄氏度和 %RH，U 为其不确定度
+                          （可只给其一）
+  --settle DURATION       保持稳定这么久即为已稳定：10m（默认）、90s、1h30m；
+                          至少 1m
+  --unstable-after DURATION
+                          到此时仍未稳定的设备判为不稳定（默认三个稳定时间）；
+                          检验在此后再过一个稳定时间结束
+  --band-temperature X    稳定：在 X 摄氏度之内（默认 0.1）
+  --band-humidity Y       和 Y %RH 之内（默认 0.5），以最高减最低计
+  --tolerance-temperature X
+  --tolerance-humidity Y  每台设备的允差，单位摄氏度和 %RH（默认按其传感器系列）
+  --report FILE           把报告以 PDF 写入 FILE，并在旁边写一份 CSV
+                          （check.pdf：check.csv；不以 .pdf 结尾时：FILE.csv）
+  --note TEXT             操作员的备注（批号、订单、试验箱），写入报告和汇总
+  --first-point FILE      第一个点的 CSV 报告：每台设备在两个点上判定，并给出
+                          其偏移和斜率
+  --period MS             每 MS 毫秒轮询一轮，最多 15000（默认 1000）
+  --baud R                线路的波特率（不给出时自动查找）
+
+每条记录都含有 time、command、port、address、baud、serial、result、error
 和 tries；result 为 ok、no_answer、garbled、other_slave、exception、
-not_verified、out_of_range、port_error 或 several_units（地址写入被拒绝、
-未写入任何内容，因为不止一台设备会改为该地址）。
+not_verified、out_of_range、port_error、several_units（地址写入被拒绝，未写入
+任何内容，因为会有不止一台设备改用该地址）或 not_settled（check：不稳定，或
+结束时仍在稳定中；不合格的设备为 out_of_range）。
 
 退出状态：
   0  成功
-  1  设备未应答、拒绝，或更改或检查未通过
+  1  设备无应答、拒绝，或更改、检查未通过（check：有设备未合格）
   2  用法错误：未发送任何内容
-  3  串口无法打开或已断开，或输出丢失（标准输出或 --log 文件
-     无法写入），或 MQTT 服务器拒绝了用户名或密码，或丢弃了读数，
-     或到结束时未收下全部读数
-有多个串口时，取其中最差的状态。
+  3  串口无法打开或已断开，或输出丢失（标准输出、--log 文件或 --report 文件
+     无法写入），或 MQTT 服务器拒绝了用户名或密码，或丢弃了读数，或到结束时
+     未收下全部读数
+有多个串口时，退出状态取其中最差者。
 </translation>
     </message>
 </context>
@@ -917,6 +1328,83 @@ not_verified、out_of_range、port_error 或 several_units（地址写入被拒�
     <message>
         <source>the system reports: %1</source>
         <translation>系统报告：%1</translation>
+    </message>
+</context>
+<context>
+    <name>LineCheck</name>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n unit(s): %1</source>
+        <translation>
+            <numerusform>%n 台设备：%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deviation °C</source>
+        <translation>偏差 °C</translation>
+    </message>
+    <message>
+        <source>Deviation %RH</source>
+        <translation>偏差 %RH</translation>
+    </message>
+    <message>
+        <source>Settled</source>
+        <translation>已稳定</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>判定</translation>
+    </message>
+    <message>
+        <source>reference</source>
+        <translation>参考</translation>
+    </message>
+    <message>
+        <source>The reference: every unit is compared with its readings</source>
+        <translation>参考：每台设备都与它的读数比较</translation>
+    </message>
+    <message>
+        <source>yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>waiting for the reference</source>
+        <translation>等待参考</translation>
+    </message>
+    <message>
+        <source>%1 s left</source>
+        <translation>还需 %1 秒</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s left</source>
+        <translation>还需 %1 分 %2 秒</translation>
+    </message>
+    <message>
+        <source>No reading to judge: the unit is silent, or has given none for 30 s</source>
+        <translation>没有可判定的读数：设备无应答，或 30 秒内没有读数</translation>
+    </message>
+    <message>
+        <source>mean %1 %2</source>
+        <translation>均值 %1 %2</translation>
+    </message>
+    <message>
+        <source>reference %1 %2</source>
+        <translation>参考 %1 %2</translation>
+    </message>
+    <message>
+        <source>tolerance ±%1 %2 less ±%3 %2</source>
+        <translation>允差 ±%1 %2 减去 ±%3 %2</translation>
+    </message>
+    <message>
+        <source>tolerance ±%1 %2</source>
+        <translation>允差 ±%1 %2</translation>
     </message>
 </context>
 <context>

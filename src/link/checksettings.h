@@ -67,6 +67,9 @@ struct CheckSettings
     std::optional<double> humidityTolerance;
 
     qint64 unstableLimitMs() const;
+    // The longest period between two polls of a unit that keeps its readings within the gap rule
+    // when a reply is lost now and then.
+    qint64 longestPollPeriodMs() const { return maxGapMs / 2; }
     // What a unit of this sensor family is held to.
     Tolerances tolerancesFor(quint16 sensorType, bool known) const;
 };

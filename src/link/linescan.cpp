@@ -19,7 +19,8 @@ void LineScan::start(const QList<int> &list, int timeout, int resends)
     timeoutMs = timeout;
     retries = resends;
     index = 0;
-    cutOffReported.clear();
+    late.clear();
+    lateIndex = -1;
     running = !addresses.isEmpty();
     ++generation;
     if (running)
@@ -37,20 +38,60 @@ void LineScan::cancel()
     emit finished(true);
 }
 
-void LineScan::ask()
+void LineScan::send(int address, int waitMs, std::function<void(const LinkOutcome &)> then)
 {
-    const int address = addresses.at(index);
     LinkRequest request;
     request.frame = DeviceInfo::request(quint8(address));
     request.retries = retries;
-    request.timeoutMs =
-        timeoutMs > 0 ? timeoutMs : Transaction::scanTimeoutMs(request.frame, session->baudRate());
+    request.timeoutMs = waitMs > 0 ? waitMs : session->timeoutMs(request.frame);
     const int asking = generation;
-    request.done = [this, asking, address](const LinkOutcome &outcome) {
+    request.done = [this, asking, then = std::move(then)](const LinkOutcome &outcome) {
         if (asking == generation && running)
-            askedEnded(address, outcome);
+            then(outcome);
     };
     session->submit(request);
+}
+
+void LineScan::ask()
+{
+    const int address = addresses.at(index);
+    const int wait = timeoutMs > 0 ? timeoutMs
+                                   : Transaction::scanTimeoutMs(DeviceInfo::request(quint8(address)),
+                                                                session->baudRate());
+    send(address, wait,
+         [this, address](const LinkOutcome &outcome) { askedEnded(address, outcome); });
+}
+
+// The addresses whose answers came too late, once more with the rate's whole response timeout.
+void LineScan::askAgain()
+{
+    if (++lateIndex >= late.size()) {
+        running = false;
+        emit finished(false);
+        return;
+    }
+    const int address = late.at(lateIndex);
+    send(address, 0,
+         [this, address](const LinkOutcome &outcome) { lookedAgain(address, outcome); });
+}
+
+void LineScan::lookedAgain(int address, const LinkOutcome &outcome)
+{
+    if (outcome.answered())
+        emit answered(address, outcome);
+    else
+        emit cutOff(address);
+    if (!portGone(outcome))
+        askAgain();
+}
+
+bool LineScan::portGone(const LinkOutcome &outcome)
+{
+    if (outcome.result != LinkOutcome::Lost && outcome.result != LinkOutcome::NotSent)
+        return false;
+    running = false;
+    emit finished(false);
+    return true;
 }
 
 void LineScan::askedEnded(int address, const LinkOutcome &outcome)
@@ -71,30 +112,21 @@ void LineScan::askedEnded(int address, const LinkOutcome &outcome)
             break;
         }
     }
-    if (!running)
+    if (!running || portGone(outcome))
         return;
-    if (outcome.result == LinkOutcome::Lost || outcome.result == LinkOutcome::NotSent) {
-        running = false;
-        emit finished(false);
-        return;
-    }
     emit progress(++index, total());
-    if (index < addresses.size()) {
+    if (index < addresses.size())
         ask();
-        return;
-    }
-    running = false;
-    emit finished(false);
+    else
+        askAgain();
 }
 
 // Bytes under another slave's address in an address's wait: that slave's answer, come late.
 void LineScan::otherSlaveHeard(const QByteArray &bytes, LinkDropReason reason)
 {
-    if (!running || reason != LinkDropReason::OtherSlave || bytes.isEmpty())
+    if (!running || lateIndex >= 0 || reason != LinkDropReason::OtherSlave || bytes.isEmpty())
         return;
     const int from = ModbusFrame::slaveOf(bytes);
-    if (cutOffReported.contains(from))
-        return;
-    cutOffReported << from;
-    emit cutOff(from);
+    if (addresses.contains(from) && !late.contains(from))
+        late << from;
 }

@@ -67,6 +67,13 @@ QString writeCsv(const CheckReportContent &content, const QString &path)
 
 namespace Report {
 
+Files filesBeside(const QString &pdf)
+{
+    const QString pdfSuffix = QStringLiteral(".pdf");
+    const bool named = pdf.endsWith(pdfSuffix, Qt::CaseInsensitive);
+    return {pdf, (named ? pdf.left(pdf.size() - pdfSuffix.size()) : pdf) + QStringLiteral(".csv")};
+}
+
 Outcome writeCheck(const CheckReportContent &content, const Files &files)
 {
     Outcome outcome;

@@ -31,6 +31,10 @@ struct Files
     QString csv;
 };
 
+// The PDF at this path and the CSV beside it, under the same name with .csv for .pdf (check.pdf:
+// check.csv), or with .csv added to a name that does not end in .pdf.
+Files filesBeside(const QString &pdf);
+
 // What came of writing them: for each file that could not be written, a message in the user's
 // language naming its path and why ("Cannot write the report /x/check.pdf: no such folder"). One
 // file's failure does not keep the other from being written.

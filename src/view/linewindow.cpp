@@ -5,6 +5,7 @@
 #include "link/pollcycle.h"
 #include "protocol/protocol.h"
 #include "protocol/values.h"
+#include "view/checkpanel.h"
 #include "view/unittable.h"
 
 #include <QApplication>
@@ -113,6 +114,7 @@ void LineWindow::buildControls()
     // every cell at each refresh would cost more than all the rest of the window.
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
+    checkPanel = new CheckPanel(session, table, view, this);
     note = new QLabel(this);
     note->setObjectName(QStringLiteral("labelLineNote"));
     note->setWordWrap(true);
@@ -127,12 +129,14 @@ void LineWindow::buildControls()
     pollRow->addWidget(new QLabel(tr("Period (ms):"), this));
     pollRow->addWidget(period);
     pollRow->addWidget(pollButton);
+    pollRow->addWidget(checkPanel->modeButton());
     pollRow->addStretch(1);
     pollRow->addWidget(copyButton);
     pollRow->addWidget(exportButton);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(scanRow);
     layout->addLayout(pollRow);
+    layout->addWidget(checkPanel);
     layout->addWidget(view, 1);
     layout->addWidget(note);
 
@@ -140,6 +144,12 @@ void LineWindow::buildControls()
     connect(cancelButton, &QPushButton::clicked, scan, &LineScan::cancel);
     connect(pollButton, &QPushButton::clicked, this, &LineWindow::pollClicked);
     connect(copyButton, &QPushButton::clicked, this, &LineWindow::copyRows);
+    connect(this, &LineWindow::polled, checkPanel, &CheckPanel::polled);
+    connect(this, &LineWindow::pollingChanged, checkPanel, &CheckPanel::pollingChanged);
+    connect(checkPanel, &CheckPanel::pollWanted, this, [this] {
+        if (!isPolling())
+            pollClicked();
+    });
     connect(exportButton, &QPushButton::clicked, this, &LineWindow::exportCsv);
     connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &LineWindow::rowChosen);

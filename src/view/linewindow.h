@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class CheckPanel;
 class LineScan;
 class PollCycle;
 class QLabel;
@@ -72,6 +73,7 @@ private:
     QPushButton *copyButton;
     QPushButton *exportButton;
     QTableView *view;
+    CheckPanel *checkPanel;
     QLabel *note;
     QTimer *refreshTimer; // the table anew a second (ages), and soon after a poll
     QTimer *soon;

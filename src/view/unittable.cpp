@@ -29,8 +29,24 @@ UnitTable::UnitTable(const LineRoster *roster, std::function<qint64()> nowMs, QO
     addresses = roster->addresses();
 }
 
+void UnitTable::setExtraColumns(UnitColumns *columns)
+{
+    if (extra) {
+        beginRemoveColumns(QModelIndex(), ColumnCount, ColumnCount + extra->count() - 1);
+        extra = nullptr;
+        endRemoveColumns();
+    }
+    if (columns) {
+        beginInsertColumns(QModelIndex(), ColumnCount, ColumnCount + columns->count() - 1);
+        extra = columns;
+        endInsertColumns();
+    }
+}
+
 void UnitTable::refresh()
 {
+    if (extra)
+        extra->refresh();
     const QList<int> now = roster->addresses();
     if (now != addresses) {
         beginResetModel();
@@ -38,24 +54,29 @@ void UnitTable::refresh()
         shown = QVector<QStringList>(addresses.size());
         endResetModel();
     }
+    const int columns = columnCount();
     for (int row = 0; row < addresses.size(); ++row) {
         const LineUnit *unit = roster->find(addresses[row]);
         if (!unit)
             continue;
-        // The texts of the row, and last whether its reading is current (its colour).
+        // The texts of the row (the other part's columns too), and last whether its reading is
+        // current (its colour).
         QStringList texts;
-        for (int column = 0; column < ColumnCount; ++column)
-            texts << text(*unit, column);
+        for (int column = 0; column < columns; ++column)
+            texts << (column < ColumnCount
+                          ? text(*unit, column)
+                          : extra->data(unit->address, column - ColumnCount, Qt::DisplayRole)
+                                .toString());
         texts << QString::number(unit->readingCurrent);
         const QStringList before = shown[row];
         shown[row] = texts;
         if (before.size() != texts.size()) {
-            cellsChanged(row, 0, ColumnCount - 1);
+            cellsChanged(row, 0, columns - 1);
             continue;
         }
         if (before.last() != texts.last())
             cellsChanged(row, Temperature, DewPoint);
-        for (int column = 0; column < ColumnCount; ++column)
+        for (int column = 0; column < columns; ++column)
             if (before[column] != texts[column])
                 cellsChanged(row, column, column);
     }
@@ -73,13 +94,15 @@ int UnitTable::rowCount(const QModelIndex &parent) const
 
 int UnitTable::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : ColumnCount + (extra ? extra->count() : 0);
 }
 
 QVariant UnitTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
+    if (extra && section >= ColumnCount)
+        return extra->header(section - ColumnCount);
     switch (section) {
     case Address:
         return tr("Address");
@@ -122,6 +145,8 @@ QVariant UnitTable::data(const QModelIndex &index, int role) const
     if (!unit || !index.isValid())
         return QVariant();
     const int column = index.column();
+    if (extra && column >= ColumnCount)
+        return extra->data(unit->address, column - ColumnCount, role);
     switch (role) {
     case Qt::DisplayRole:
         return text(*unit, column);
@@ -244,7 +269,7 @@ QString UnitTable::csv(const QList<int> &rows) const
 {
     QStringList lines;
     QStringList header;
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < columnCount(); ++column)
         header << csvField(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
     lines << header.join(QLatin1Char(','));
     for (int row : rows) {
@@ -254,6 +279,8 @@ QString UnitTable::csv(const QList<int> &rows) const
         QStringList cells;
         for (int column = 0; column < ColumnCount; ++column)
             cells << csvField(text(*unit, column));
+        for (int column = 0; extra && column < extra->count(); ++column)
+            cells << csvField(extra->data(unit->address, column, Qt::DisplayRole).toString());
         lines << cells.join(QLatin1Char(','));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

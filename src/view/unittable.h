@@ -9,6 +9,20 @@
 
 #include <functional>
 
+// Columns another part of the window shows after the table's own (the Check mode's), for the
+// unit at each address.
+class UnitColumns
+{
+public:
+    virtual ~UnitColumns() = default;
+    virtual int count() const = 0;
+    virtual QString header(int column) const = 0;
+    // Qt::DisplayRole, UnitTable::SortRole, Qt::ForegroundRole, Qt::ToolTipRole and the others.
+    virtual QVariant data(int address, int column, int role) const = 0;
+    // The table is about to be shown anew.
+    virtual void refresh() = 0;
+};
+
 // The units of a line as a table, one row a unit in address order: who it is, its last reading in
 // its own unit (grey when not current) with its age, and how it answers. It shows the roster as it
 // is at refresh(); the view sorts a proxy of it.
@@ -44,6 +58,9 @@ public:
     // Takes the roster as it is now: new units become rows, and the cells whose text changed are
     // shown anew (a repainted cell costs its text's layout: most do not change a second).
     void refresh();
+    // Columns after the table's own, or none (nullptr); inserted and removed as columns, so that
+    // the view keeps its selection and its order.
+    void setExtraColumns(UnitColumns *columns);
     int addressAt(int row) const { return addresses.value(row); }
     int rowOf(int address) const { return int(addresses.indexOf(address)); }
 
@@ -67,4 +84,5 @@ private:
     std::function<qint64()> nowMs;
     QList<int> addresses;
     QVector<QStringList> shown; // each row's texts as last shown
+    UnitColumns *extra = nullptr;
 };

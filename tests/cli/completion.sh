@@ -59,6 +59,11 @@ check "tervin-cli read x --mqtt-p" "--mqtt-password-file --mqtt-prefix"
 check "tervin-cli read x --mqtt=mq" ""
 check "tervin-cli read x --mqtt mqtt://b --no" "--no-discovery --no-header"
 check "tervin-cli info x --mq" ""
+check "tervin-cli che" "check"
+check "tervin-cli check x --ref" "--reference --reference-humidity --reference-temperature"
+check "tervin-cli check x --addresses 1-8 --tol" "--tolerance-humidity --tolerance-temperature"
+check "tervin-cli check x --settle=" "10m 1h 1m 30m"
+check "tervin-cli check x --note lot --fir" "--first-point"
 
 # Ports: a by-id name is offered, the device it points to is not offered again.
 dev=$(mktemp -d)

@@ -68,7 +68,10 @@ private slots:
               {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-prefix", "rack/#"},
               {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-user", "rack1",
                "--mqtt-password-file", folder.filePath("missing")},
-              {"info", t.port, "--bogus"}}) {
+              {"info", t.port, "--bogus"},
+              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--settle", "59s"},
+              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--report",
+               "/nonexistent/lot.pdf"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);
             QVERIFY(outcome.err.contains("tervin-cli: ") && outcome.err.contains("--help"));

@@ -1,10 +1,12 @@
 // tervin-cli's arguments without a device: the parser, the values it reads, the limits a reading
 // is checked against, the port names resolved to devices, and the texts that list them all.
 #include "mqtturl.h"
+#include "checkfiles.h"
 #include "options.h"
 #include "ports.h"
-#include "records.h"
 #include "protocol/values.h"
+#include "records.h"
+#include "report/checkcsv.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +146,66 @@ private slots:
                                          << "option --mqtt does not apply to info";
         QTest::newRow("--quiet for scan")
             << QStringList{"scan", p, "--quiet"} << "option --quiet does not apply to scan";
+        // check: every setting read by the rule the window's fields follow.
+        const QStringList check{"check", p, "--addresses", "1-8"};
+        const QStringList typed{"--reference-temperature", "23.5:0.1"};
+        QTest::newRow("check, no addresses") << QStringList{"check", p, "--reference", "9"}
+                                             << "check: no addresses given (--addresses LIST)";
+        QTest::newRow("check, no reference") << check << "check: no reference given";
+        QTest::newRow("check, both references")
+            << check + typed + QStringList{"--reference", "9"}
+            << "check: --reference and typed reference values do not go together";
+        QTest::newRow("check, only the reference")
+            << QStringList{"check", p, "--addresses", "9", "--reference", "9"}
+            << "check: no unit to check besides the reference";
+        QTest::newRow("check, addresses malformed")
+            << QStringList{"check", p, "--addresses", "1-8,", "--reference", "9"}
+            << "--addresses: 1-8, has an empty item";
+        QTest::newRow("check, reference 248") << check + QStringList{"--reference", "248"}
+                                              << "--reference: 248 is out of range (1 to 247)";
+        QTest::newRow("check, tolerance negative")
+            << check + typed + QStringList{"--tolerance-temperature", "-0.2"}
+            << "--tolerance-temperature: -0.2 is negative";
+        QTest::newRow("check, tolerance not a number")
+            << check + typed + QStringList{"--tolerance-humidity", "two"}
+            << "--tolerance-humidity: two is not a number";
+        QTest::newRow("check, tolerance 0") << check + typed + QStringList{"--tolerance-humidity=0"}
+                                            << "--tolerance-humidity: 0 is not above 0";
+        QTest::newRow("check, settle 59s") << check + typed + QStringList{"--settle", "59s"}
+                                           << "--settle: 59s is shorter than 1 minute";
+        QTest::newRow("check, settle 10")
+            << check + typed + QStringList{"--settle", "10"} << "--settle: 10 is not a duration";
+        QTest::newRow("check, settle beyond a week")
+            << check + typed + QStringList{"--settle", "200h"}
+            << "--settle: 200h is longer than 7 days";
+        QTest::newRow("check, unstable before settled")
+            << check + typed + QStringList{"--settle", "10m", "--unstable-after", "5m"}
+            << "check: the unstable limit is shorter than the settle time";
+        QTest::newRow("check, band negative")
+            << check + typed + QStringList{"--band-temperature", "-1"}
+            << "--band-temperature: -1 is negative";
+        QTest::newRow("check, reference beyond the sensor")
+            << check + QStringList{"--reference-humidity", "101"}
+            << "--reference-humidity: 101 is out of range (0 to 100 %RH)";
+        QTest::newRow("check, reference uncertainty malformed")
+            << check + QStringList{"--reference-temperature", "23.5:0.1:2"}
+            << "--reference-temperature: 23.5:0.1:2 is not a value with an optional uncertainty";
+        QTest::newRow("check, uncertainty eats the tolerance")
+            << check + QStringList{"--reference-temperature", "23.5:0.2"}
+            << "check: the reference's uncertainty \u00B10.2 \u00B0C leaves nothing of the "
+               "tolerance \u00B10.2 \u00B0C";
+        QTest::newRow("check, a reading a minute")
+            << check + typed + QStringList{"--period", "60000"}
+            << "check: --period 60000 ms would leave too long between a unit's readings; at most "
+               "15000 ms";
+        QTest::newRow("check, an address") << check + typed + QStringList{"--address", "3"}
+                                           << "option --address does not apply to check";
+        QTest::newRow("check, two ports") << check + typed + QStringList{"/dev/ttyUSB1"}
+                                          << "check: unexpected argument /dev/ttyUSB1";
+        QTest::newRow("check, report name empty")
+            << check + typed + QStringList{"--report="} << "--report: the file name is empty";
+        QTest::newRow("settle for read") << QStringList{"read", p, "--settle", "10m"}
+                                         << "option --settle does not apply to read";
     }
     void malformedArgumentsAreNamed()
     {
@@ -197,6 +259,110 @@ private slots:
                                 c.expectHumidity->low, c.expectHumidity->high}),
                  QList<double>({-5.5, 40, 20, 80}));
         QCOMPARE(parseCommandLine({"commission", "p", "--address", "3"}).options.newBaudRate, 0);
+
+        const ParsedCommandLine check = parseCommandLine({"check",
+                                                          "p",
+                                                          "--addresses",
+                                                          "1-8",
+                                                          "--reference",
+                                                          "12",
+                                                          "--settle",
+                                                          "1h30m",
+                                                          "--unstable-after",
+                                                          "5h",
+                                                          "--tolerance-temperature",
+                                                          "0.3",
+                                                          "--band-humidity",
+                                                          "0.8",
+                                                          "--report",
+                                                          "lot 42.pdf",
+                                                          "--note",
+                                                          "lot 42",
+                                                          "--period",
+                                                          "500",
+                                                          "--baud",
+                                                          "9600"});
+        QCOMPARE(check.outcome, ParsedCommandLine::Run);
+        const CliOptions &k = check.options;
+        QCOMPARE(k.addresses, QList<int>({1, 2, 3, 4, 5, 6, 7, 8}));
+        QCOMPARE(k.check.reference.address, 12);
+        QCOMPARE(QList<qint64>({k.check.settleMs, k.check.unstableAfterMs}),
+                 QList<qint64>({90 * 60000, 5 * 3600000}));
+        QCOMPARE(k.check.temperatureTolerance, std::optional<double>(0.3));
+        QCOMPARE(k.check.humidityTolerance, std::optional<double>()); // the family's
+        QCOMPARE(QList<double>({k.check.temperatureBand, k.check.humidityBand}),
+                 QList<double>({0.1, 0.8}));
+        QCOMPARE(QStringList({k.reportFile, k.note}), QStringList({"lot 42.pdf", "lot 42"}));
+        QCOMPARE(QList<int>({k.periodMs, k.baudRate}), QList<int>({500, 9600}));
+        const CheckReference typed =
+            parseCommandLine({"check", "p", "--addresses", "3",
+                              "--reference-temperature=-20.5:0.05", "--reference-humidity", "33"})
+                .options.check.reference;
+        QVERIFY(!typed.isUnit() && typed.temperature == -20.5 && typed.humidity == 33.0);
+        QCOMPARE(QList<double>({typed.temperatureUncertainty, typed.humidityUncertainty}),
+                 QList<double>({0.05, 0}));
+    }
+
+    // The report's two files side by side, and the files a check needs looked at before anything
+    // is sent: the first point read, the report's folder there and no device in its place.
+    void checkFiles_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("firstPoint"); // its content, written to first.csv; "-": none
+        QTest::addColumn<QString>("problem");
+        const QString header = CheckCsv::header();
+        const QString row = "2026-12-07T14:02:17+01:00,1,3,5e0000000003,Tervin-C,SHT2X/3X,1.2.3,"
+                            "\u00B0C,pass,23.5,0.01,23.5,0,0.2,0,33.1,0.1,32.8,0.3,2,0.5"
+                            ",5,,,0,600,,,,,,,,";
+        QTest::newRow("no files") << ""
+                                  << "-"
+                                  << "";
+        QTest::newRow("a report") << "check.pdf"
+                                  << "-"
+                                  << "";
+        QTest::newRow("a first point") << "" << header + row << "";
+        QTest::newRow("no such folder") << "gone/check.pdf"
+                                        << "-"
+                                        << "--report gone/check.pdf: no such folder";
+        QTest::newRow("a device") << "/dev/null"
+                                  << "-"
+                                  << "--report /dev/null: not a regular file";
+        QTest::newRow("a folder") << "."
+                                  << "-"
+                                  << "--report .: not a regular file";
+        QTest::newRow("no unit in the first point")
+            << "" << header << "--first-point first.csv: no unit in it";
+        QTest::newRow("an empty first point") << ""
+                                              << ""
+                                              << "--first-point first.csv: not a check report";
+        QTest::newRow("not a report") << ""
+                                      << "a,b\n1,2\n"
+                                      << "--first-point first.csv: not a check report";
+        QTest::newRow("over the first point")
+            << "first.pdf" << header + row << "--report first.pdf would replace the first point's";
+    }
+    void checkFiles()
+    {
+        QFETCH(QString, report);
+        QFETCH(QString, firstPoint);
+        QFETCH(QString, problem);
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        CliOptions options;
+        options.reportFile = report;
+        if (firstPoint != "-") {
+            QFile file("first.csv");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(firstPoint.toUtf8());
+            options.firstPointFile = "first.csv";
+        }
+        const QString found = checkFilesProblem(options);
+        QDir::setCurrent(before);
+        QVERIFY2(problem.isEmpty() ? found.isEmpty() : found.startsWith(problem),
+                 qPrintable(found));
+        if (problem.isEmpty() && firstPoint != "-")
+            QCOMPARE(options.firstPoint.size(), 1);
     }
 
     void mqttOptionsAreRead()

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include "protocol/protocol.h"
 
+#include <QTemporaryDir>
+
 Q_DECLARE_METATYPE(DeviceSettings)
 Q_DECLARE_METATYPE(Faults)
 
@@ -204,6 +206,65 @@ private slots:
         }
         QCOMPARE(order, QStringList({portA, portB}));
         QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("the adapter is back"));
+    }
+
+    // The program and the simulator as a production line runs them: eight units, two offset
+    // beyond the tolerance, checked with a report. A minute of settling is too long for the suite,
+    // so the check is ended by SIGTERM after a few rounds, as an operator ends it with Ctrl+C: it
+    // first prints a record for each unit as it stands (settling, its deviation so far) and writes
+    // the report, drawn on the offscreen platform of its own QGuiApplication. The verdicts in time
+    // are checked in virtual time (tst_clicheck).
+    void aBatchCheckedAgainstTheSimulator()
+    {
+        QProcess sim;
+        sim.start(TERVIN_SIM, {"--units", "1,2,3,4,5,6,7,8", "--device-type", "1", "--steady",
+                               "--offset", "3:+0.5", "--offset", "6:0:-3", "--verbose"});
+        QVERIFY(sim.waitForReadyRead(10000));
+        const QString port = QString::fromUtf8(sim.readLine()).trimmed();
+        QTemporaryDir folder;
+        const QString report = folder.filePath("lot 42.pdf");
+        QProcess check;
+        check.start(TERVIN_CLI,
+                    {"check", port, "--addresses", "1-8", "--baud", "9600",
+                     "--reference-temperature", "23.5:0.05", "--reference-humidity", "45:0.5",
+                     "--settle", "1m", "--report", report, "--note", "lot 42", "--format", "json"});
+        QByteArray answered;
+        const int readingRounds = 3, units = 8;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                answered += sim.readAllStandardError();
+                return answered.count("-> reply 0") >= units * (1 + readingRounds);
+            },
+            20000));
+        check.terminate();
+        const Outcome outcome = finished(check);
+        sim.terminate();
+        sim.waitForFinished(5000);
+        QCOMPARE(outcome.exitCode, -1); // ended by the signal, after its records
+        QList<QVariantMap> records = CliRun::records("json", outcome.out);
+        QCOMPARE(records.size(), units + 1);
+        const QVariantMap summary = records.takeLast();
+        QCOMPARE(summary["error"].toString(), "interrupted");
+        QCOMPARE(summary["settling"].toInt(), units);
+        QCOMPARE(summary["report_pdf"].toString(), report);
+        const QMap<int, QPair<double, double>> offsets{{3, {0.5, 0}}, {6, {0, -3}}};
+        for (const QVariantMap &r : records) {
+            const int address = r["address"].toInt();
+            QCOMPARE(r["verdict"].toString(), "settling");
+            QCOMPARE(r["result"].toString(), "not_settled");
+            QVERIFY(qAbs(r["deviation_temperature"].toDouble() - offsets[address].first) < 0.006);
+            QVERIFY(qAbs(r["deviation_humidity"].toDouble() - offsets[address].second) < 0.006);
+        }
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {"-layout", report, "-"});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\n');
+        for (const QVariantMap &r : records)
+            QVERIFY2(lines.filter(r["serial"].toString()).filter("settling").size() == 1,
+                     qPrintable(r["serial"].toString()));
+        QFile csv(folder.filePath("lot 42.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\n"), units + 1);
     }
 };
 

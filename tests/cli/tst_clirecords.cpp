@@ -4,6 +4,7 @@
 #include "output.h"
 #include "records.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -91,6 +92,40 @@ QStringList csvFields(const QString &line)
 const char *formatName(Format format)
 {
     return format == Format::Text ? "text" : format == Format::Csv ? "csv" : "json";
+}
+
+// A Tervin-F that failed at -20 °C, 0.4 °C warm over its window, and the summary of its check.
+CheckRecord checked(Result result = Result::OutOfRange)
+{
+    CheckRecord r;
+    static_cast<DeviceRecord &>(r) = identified(Command::Check, result);
+    r.unit.address = 12;
+    r.unit.fahrenheit = true;
+    r.unit.verdict = result == Result::Ok ? Verdict::Pass : Verdict::Fail;
+    r.unit.windowStartMs = 60000;
+    r.unit.windowEndMs = 660000;
+    r.unit.temperature = {-19.6, 0.012, -20.0, 0.4, 0.2, 0.05};
+    r.unit.humidity = {44.5, 0.1, 45.0, -0.5, 1.8, 0.5};
+    r.unit.dewPoint = -26.4;
+    return r;
+}
+
+CheckSummaryRecord checkSummary(Result result = Result::OutOfRange)
+{
+    CheckSummaryRecord r = unit<CheckSummaryRecord>(Command::Check, result);
+    r.address = 0;
+    r.serial.clear();
+    r.asked = {1, 2, 3, 12};
+    r.settings.reference.address = 12;
+    r.settings.humidityTolerance = 1.5;
+    r.referenceUnit.known = true;
+    r.referenceUnit.serial = "00ff1020abcd";
+    r.verdicts = {Verdict::Pass, Verdict::Fail, Verdict::Pass, Verdict::Settling};
+    r.durationMs = 623500;
+    r.note = "lot 42, chamber 2";
+    r.reportPdf = "lot42.pdf";
+    r.reportCsv = "lot42.csv";
+    return r;
 }
 
 QString written(Stream stream, const QString &line)
@@ -204,6 +239,24 @@ private slots:
               {"units", 3},
               {"garbled", QVariantList{5, 9}},
               {"duration_ms", 7012}}},
+            {"check, a Tervin-F that failed",
+             Command::Check,
+             Result::OutOfRange,
+             [](Format f) { return Records::check(f, checked()); },
+             {{"verdict", "fail"},
+              {"unit", "\u00B0F"},
+              {"mean_temperature", -19.6},
+              {"reference_temperature", -20.0},
+              {"deviation_temperature", 0.4},
+              {"tolerance_temperature", 0.2},
+              {"uncertainty_temperature", 0.05},
+              {"sd_humidity", 0.1},
+              {"deviation_humidity", -0.5},
+              {"mean_dew_point", -26.4},
+              {"mean_temperature_f", -3.28},
+              {"deviation_temperature_f", 0.72},
+              {"window_start_s", 60.0},
+              {"window_end_s", 660.0}}},
         };
         for (const Kind &kind : kinds)
             for (Format format : {Format::Text, Format::Csv, Format::Json})
@@ -222,7 +275,7 @@ private slots:
         const bool failed = result != "ok";
         QVariantMap fields;
         if (format == Format::Text) {
-            if (failed) { // its reason goes to standard error
+            if (failed && command != Command::Check) { // its reason goes to standard error
                 QCOMPARE(line, QString());
                 return;
             }
@@ -278,6 +331,10 @@ private slots:
         QTest::addColumn<Command>("command");
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("known");
+        for (int result = 0; result < resultNames().size(); ++result)
+            for (const char *kind : {"check", "check summary"})
+                QTest::addRow("%s, %s", kind, qPrintable(resultNames()[result]))
+                    << QString(kind) << Command::Check << result << true;
         struct Kind
         {
             const char *row;
@@ -306,7 +363,11 @@ private slots:
         QFETCH(bool, known);
         const Result outcome = Result(result);
         QString line;
-        if (kind == "device") {
+        if (kind == "check") {
+            line = Records::check(Format::Json, checked(outcome));
+        } else if (kind == "check summary") {
+            line = Records::checkSummary(Format::Json, checkSummary(outcome));
+        } else if (kind == "device") {
             DeviceRecord r =
                 known ? identified(command, outcome) : bare<DeviceRecord>(command, outcome);
             r.previousAddress = known ? 1 : 0;
@@ -341,6 +402,8 @@ private slots:
         QStringList keys = object.keys();
         header.sort();
         QCOMPARE(keys, header);
+        if (command == Command::Check)
+            return; // what each check record knows: checkRecords
         QStringList nulls;
         for (const QString &key : keys)
             if (object.value(key).isNull())
@@ -368,13 +431,60 @@ private slots:
         QCOMPARE(nulls, expected);
     }
 
+    // A check's records for people: each unit's line has its verdict and figures whatever the
+    // verdict (a Tervin-F's in both units), the summary counts the verdicts; for scripts, the
+    // summary's figures.
+    void checkRecords()
+    {
+        const QString unitLine = Records::check(Format::Text, checked());
+        for (const QString part :
+             {"address 12, 19200 bit/s, serial 00ff1020abcd, Tervin-F, sensor SHT3X/4X, fail, ",
+              "temperature -19.600 \u00B0C = -3.280 \u00B0F (reference -20.000, deviation "
+              "+0.400 \u00B0C = +0.720 \u00B0F, tolerance \u00B10.2 less \u00B10.05)",
+              "humidity 44.500 %RH (reference 45.000, deviation -0.500, tolerance \u00B11.8 less "
+              "\u00B10.5)",
+              "dew point -26.400 \u00B0C"})
+            QVERIFY2(unitLine.contains(part), qPrintable(unitLine));
+        CheckRecord settling = checked(Result::NotSettled);
+        settling.unit.verdict = Verdict::Settling;
+        settling.unit.settleLeftMs = 200000;
+        QVERIFY(Records::check(Format::Text, settling).contains(", settling, 3 min 20 s left, "));
+        settling.unit.waitingForReference = true;
+        QVERIFY(Records::check(Format::Text, settling)
+                    .contains(", settling, waiting for the reference, "));
+        QCOMPARE(Records::checkSummary(Format::Text, checkSummary()),
+                 QString(WhenText) + "  /dev/serial/by-id/usb-FTDI_A1: addresses 1-3,12, 19200 "
+                                     "bit/s, 4 unit(s): 2 pass, 1 fail, 1 settling, in 10 min 24 "
+                                     "s, report lot42.pdf, lot42.csv");
+        const QJsonObject summary =
+            QJsonDocument::fromJson(Records::checkSummary(Format::Json, checkSummary()).toUtf8())
+                .object();
+        const QVariantMap expected{{"units", 4},
+                                   {"pass", 2},
+                                   {"fail", 1},
+                                   {"settling", 1},
+                                   {"unstable", 0},
+                                   {"no_answer", 0},
+                                   {"reference_address", 12},
+                                   {"reference_serial", "00ff1020abcd"},
+                                   {"tolerance_humidity", 1.5},
+                                   {"settle_s", 600},
+                                   {"duration_ms", 623500},
+                                   {"note", "lot 42, chamber 2"},
+                                   {"report_csv", "lot42.csv"}};
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(summary.value(it.key()).toVariant().toString(), it.value().toString());
+        QVERIFY(summary.value("tolerance_temperature").isNull()); // the families'
+        QCOMPARE(summary.value("addresses").toArray().size(), 4);
+    }
+
     // Every command's CSV starts with the same columns, so that files can be appended; the
     // header comes only with CSV, and not with --no-header.
     void theHeaderStartsAlike_data()
     {
         QTest::addColumn<Command>("command");
         for (Command command : {Command::Scan, Command::Info, Command::Read, Command::SetAddress,
-                                Command::SetBaud, Command::Commission})
+                                Command::SetBaud, Command::Commission, Command::Check})
             QTest::newRow(qPrintable(commandName(command))) << command;
     }
     void theHeaderStartsAlike()

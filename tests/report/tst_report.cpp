@@ -269,6 +269,30 @@ private slots:
         QVERIFY(!QFileInfo::exists(path));
     }
 
+    // The CSV sits beside the PDF under the same name, as tervin-cli --report and the window's
+    // Report… write them.
+    void filesBeside_data()
+    {
+        QTest::addColumn<QString>("pdf");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow(".pdf") << "lot42.pdf"
+                              << "lot42.csv";
+        QTest::newRow(".PDF, a folder, a space") << "/r/Lot 42.PDF"
+                                                 << "/r/Lot 42.csv";
+        QTest::newRow("no .pdf") << "lot42"
+                                 << "lot42.csv";
+        QTest::newRow("another suffix") << "lot42.csv"
+                                        << "lot42.csv.csv";
+    }
+    void filesBeside()
+    {
+        QFETCH(QString, pdf);
+        QFETCH(QString, csv);
+        const Report::Files files = Report::filesBeside(pdf);
+        QCOMPARE(files.pdf, pdf);
+        QCOMPARE(files.csv, csv);
+    }
+
 private:
     QTranslator chinese;
 };

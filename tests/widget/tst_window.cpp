@@ -78,11 +78,11 @@ QStringList linesOf(MessageView *log)
 }
 
 // What may stay in Latin letters on a Chinese screen: the device and sensor names, TX/RX,
-// hexadecimal numbers and serial numbers, technical names and keys, file names and extensions, and
-// the port names.
+// hexadecimal numbers and serial numbers, technical names and keys, file names and extensions, the
+// port names, and units (%RH).
 const QRegularExpression AllowedNames(
-    "Tervin-[OCF]|SHT\\dX/\\dX|->[TR]X|0x[0-9A-Fa-f]+|\\*\\.(png|csv)|\\bV[0-9.]+|"
-    "\\b(Tervin|Modbus|CRC|USB|CSV|PNG|Excel|WPS|End|Shift|dialout)\\b|"
+    "Tervin-[OCF]|SHT\\dX/\\dX|->[TR]X|0x[0-9A-Fa-f]+|\\*\\.(png|csv|pdf)|\\bV[0-9.]+|%RH|"
+    "\\b(Tervin|Modbus|CRC|USB|CSV|PNG|PDF|Excel|WPS|End|Shift|dialout)\\b|"
     "\\b[0-9a-f]{12}\\b|\\bData\\b|\\b(Log|Readings)\\d{14}\\.(txt|csv)\\b|\\btty\\w+");
 } // namespace
 
