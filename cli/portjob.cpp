@@ -152,6 +152,8 @@ QString PortJob::failureText(const Outcome &outcome, const QString &silent,
     case Result::Exception:
         return Cli::tr("the device refused: %1").arg(outcome.detail);
     case Result::PortError:
+    case Result::SeveralUnits: // results of a whole job, never of one exchange
+    case Result::NotSettled:
         return outcome.detail;
     case Result::NoAnswer:
     case Result::OtherSlave:

@@ -100,8 +100,8 @@ void checkBroker(const MqttOptions &m, const QStringList &arguments)
 void checkOptions(const CliOptions &o, const QStringList &arguments)
 {
     require(!o.ports.isEmpty() && !o.ports.contains(QString()), "a run without ports", arguments);
-    require(o.command == Command::Scan || o.ports.size() == 1, "several ports, not scanning",
-            arguments);
+    require(o.command == Command::Scan || o.command == Command::Read || o.ports.size() == 1,
+            "several ports, neither scanning nor reading", arguments);
     require(o.baudRate == 0 || Modbus::baudCodeOfRate(o.baudRate) != 0, "a rate not one of six",
             arguments);
     require(o.address == 0 || isAddress(o.address), "an address out of range", arguments);
