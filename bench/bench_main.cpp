@@ -343,7 +343,8 @@ int main(int argc, char *argv[])
     else if (which == QLatin1String("checkline"))
         benchCheckLineTime();
     else if (which == QLatin1String("linecpu"))
-        benchLineWindowCheckCpu(std::max(count, MinimumCpuSeconds));
+        benchLineWindowCheckCpu(std::max(count, MinimumCpuSeconds),
+                                argc > 3 ? QString::fromLatin1(argv[3]).toInt() : 1);
     else if (which == QLatin1String("cpu"))
         benchWindowCpu(std::max(count, MinimumCpuSeconds));
     else if (which == QLatin1String("line"))
@@ -357,8 +358,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr,
                      "usage: tervin_bench receive|poll|view|browser|wire|trend|check|report|"
                      "checkline\n"
-                     "       tervin_bench cpu|line|linecpu [SECONDS (30 or more)]\n"
-                     "       tervin_bench line-cpu [SECONDS [ADAPTER_LATENCY_MS]]\n"
+                     "       tervin_bench cpu|line [SECONDS (30 or more)]\n"
+                     "       tervin_bench line-cpu|linecpu [SECONDS [ADAPTER_LATENCY_MS]]\n"
                      "       tervin_bench cpu-profile POLLS\n");
         return 2;
     }

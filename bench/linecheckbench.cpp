@@ -68,7 +68,7 @@ struct LineRun
 class LineWindowBench
 {
 public:
-    LineWindowBench()
+    explicit LineWindowBench(int adapterLatencyMs)
     {
         // A box would hold the measurement forever: it is closed, and named on stderr.
         QObject::connect(&boxCloser, &QTimer::timeout, [] {
@@ -82,7 +82,8 @@ public:
         for (int address = 1; address <= Units; ++address)
             units << QString::number(address);
         simulator.start(QStringLiteral(TERVIN_SIM),
-                        {"--units", units.join(','), "--device-type", "1", "--steady", "--wire"});
+                        {"--units", units.join(','), "--device-type", "1", "--steady", "--wire",
+                         "--adapter-latency", QString::number(adapterLatencyMs)});
         simulator.waitForReadyRead(10000);
         const QString port = QString::fromLocal8Bit(simulator.readLine()).trimmed();
         window.show();
@@ -151,9 +152,9 @@ void benchCheckLineTime()
                 same ? "yes" : "NO");
 }
 
-void benchLineWindowCheckCpu(int seconds)
+void benchLineWindowCheckCpu(int seconds, int adapterLatencyMs)
 {
-    LineWindowBench bench;
+    LineWindowBench bench(adapterLatencyMs);
     LineWindowBench::click(*bench.lineWindow, "pushButtonPollLine");
     runFor(5000);
     const LineWindowBench::Share polling = bench.share(seconds);
@@ -168,8 +169,8 @@ void benchLineWindowCheckCpu(int seconds)
             ->property("text")
             .toString();
     std::printf("== The window's CPU, its Line window polling tervin-sim's %d units (--wire) every "
-                "second at %d bit/s, %d s each\n",
-                Units, Rate, seconds);
+                "second at %d bit/s, the adapter handing bytes on every %d ms, %d s each\n",
+                Units, Rate, adapterLatencyMs, seconds);
     std::printf("%d units listed after the scan\n", bench.units());
     std::printf("polling the line:             %.2f %% of one core (%d readings)\n",
                 100 * polling.ofOneCore, polling.polls);

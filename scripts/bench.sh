@@ -26,7 +26,7 @@ if [ "${1:-}" = mqtt ]; then
     mqtt
     exit
 fi
-for which in receive poll view browser wire trend check report checkline cpu linecpu; do
+for which in receive poll view browser wire trend check report checkline cpu; do
     "$top/build/bench/tervin_bench" "$which"
 done
 # The chart libraries side by side (Qt Charts takes minutes at a day of readings).
@@ -104,5 +104,8 @@ done
 "$top/build/bench/tervin_bench" line 60
 "$top/build/bench/tervin_bench" line-cpu 30 1
 "$top/build/bench/tervin_bench" line-cpu 30 16
+# The same with the Line window's Check mode checking them too.
+"$top/build/bench/tervin_bench" linecpu 30 1
+"$top/build/bench/tervin_bench" linecpu 30 16
 
 mqtt

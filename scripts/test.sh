@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The README's test command; CI runs it through .ci/run. One function per step, run in order:
 #   suite (Qt 5)        sets up and builds into build/ (scripts/setup.sh), runs the whole suite
-#   suite (sanitizers)  the programs and the tests again in build-asan/ with AddressSanitizer, LeakSanitizer
-#                       and UBSan, and the whole suite on it
+#   suite (sanitizers)  the programs and the tests again in build-asan/ with AddressSanitizer,
+#                       LeakSanitizer and UBSan, and the whole suite on it
 #   fuzz                every fuzz target under AddressSanitizer and UBSan, FUZZ_SECONDS (60)
 #                       shared among them
 #   package             scripts/package.sh: the release packages, lintian, the unpacked package run
