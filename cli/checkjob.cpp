@@ -1,6 +1,7 @@
 // check: every unit of a line against a reference, until each has its verdict.
 #include "checkfiles.h"
 #include "jobs.h"
+#include "protocol/reading.h"
 #include "protocol/values.h"
 #include "recordfields.h"
 
@@ -238,8 +239,8 @@ QString CheckJob::unitProblem(const UnitResult &unit, const TwoPointResult *both
         return QString();
     case Verdict::Fail: {
         QStringList beyond{
-            beyondText(Cli::tr("temperature"), unit.temperature, QStringLiteral("°C")),
-            beyondText(Cli::tr("humidity"), unit.humidity, QStringLiteral("%RH"))};
+            beyondText(Cli::tr("temperature"), unit.temperature, UnitSymbol::Celsius),
+            beyondText(Cli::tr("humidity"), unit.humidity, UnitSymbol::RelativeHumidity)};
         beyond.removeAll(QString());
         return Cli::tr("fail: %1").arg(beyond.join(QStringLiteral(", ")));
     }

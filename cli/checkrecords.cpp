@@ -1,5 +1,6 @@
 // check's records: a unit's verdict with its figures, and the summary.
 #include "protocol/deviceinfo.h"
+#include "protocol/reading.h"
 #include "protocol/values.h"
 #include "recordfields.h"
 
@@ -16,9 +17,9 @@ constexpr int FigureDecimals = 3; // means of hundredths, and their spread
 constexpr int SlopeDecimals = 4;
 constexpr double MsPerSecond = 1000.0;
 constexpr qint64 SecondsPerMinute = 60;
-const QString Celsius = QStringLiteral("°C");
-const QString Fahrenheit = QStringLiteral("°F");
-const QString RelativeHumidity = QStringLiteral("%RH");
+using UnitSymbol::Celsius;
+using UnitSymbol::Fahrenheit;
+using UnitSymbol::RelativeHumidity;
 
 QString figureText(double value, bool sign = false, int decimals = FigureDecimals)
 {

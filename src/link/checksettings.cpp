@@ -1,5 +1,7 @@
 #include "link/checksettings.h"
 
+#include "protocol/reading.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -178,8 +180,8 @@ QString referenceTemperature(const QString &text, double &value, double &uncerta
 
 QString referenceHumidity(const QString &text, double &value, double &uncertainty)
 {
-    return referenceValue(text, LowestHumidity, HighestHumidity, QStringLiteral("%RH"), value,
-                          uncertainty);
+    return referenceValue(text, LowestHumidity, HighestHumidity, UnitSymbol::RelativeHumidity,
+                          value, uncertainty);
 }
 
 QString settingsProblem(const CheckSettings &settings, const QList<int> &lineAddresses)
@@ -201,7 +203,7 @@ QString settingsProblem(const CheckSettings &settings, const QList<int> &lineAdd
                          tightestTemperature, QStringLiteral("\u00B0C"));
     if (problem.isEmpty())
         problem = guardBandProblem(reference.humidityUncertainty, settings.humidityTolerance,
-                                   tightestHumidity, QStringLiteral("%RH"));
+                                   tightestHumidity, UnitSymbol::RelativeHumidity);
     if (problem.isEmpty() && settings.unstableLimitMs() < settings.settleMs)
         problem = Check::tr("the unstable limit is shorter than the settle time");
     return problem;

@@ -4,7 +4,7 @@
 
 QString Reading::unit() const
 {
-    return fahrenheit ? QStringLiteral("\u00B0F") : QStringLiteral("\u00B0C");
+    return fahrenheit ? UnitSymbol::Fahrenheit : UnitSymbol::Celsius;
 }
 
 namespace ReadingsCsv {

@@ -41,6 +41,13 @@ constexpr double fahrenheitOfCelsius(double celsius)
     return celsius * FahrenheitPerCelsius + FahrenheitAtZeroCelsius;
 }
 
+// The units' symbols, as every text, record and report writes them.
+namespace UnitSymbol {
+inline const QString Celsius = QStringLiteral("\u00B0C");
+inline const QString Fahrenheit = QStringLiteral("\u00B0F");
+inline const QString RelativeHumidity = QStringLiteral("%RH");
+} // namespace UnitSymbol
+
 // One accepted reading, in the device's unit: what a poll's reply carried, with the decimals of
 // its register block. A reading of one quantity carries only that one.
 struct Reading

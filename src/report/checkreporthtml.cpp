@@ -3,6 +3,7 @@
 #include "report/checkreport.h"
 
 #include "protocol/deviceinfo.h"
+#include "protocol/reading.h"
 
 #include <QCoreApplication>
 
@@ -13,9 +14,9 @@ namespace {
 constexpr int FigureDecimals = 3;
 constexpr int SlopeDecimals = 4;
 constexpr int ToleranceDecimals = 2; // ±0.15 °C
-const QString Celsius = QStringLiteral("\u00B0C");
-const QString Fahrenheit = QStringLiteral("\u00B0F");
-const QString RelativeHumidity = QStringLiteral("%RH");
+using UnitSymbol::Celsius;
+using UnitSymbol::Fahrenheit;
+using UnitSymbol::RelativeHumidity;
 const QString Nothing = QStringLiteral("\u2013");
 const char *const PassColour = "#1a7f37";
 const char *const FailColour = "#c62828";

@@ -1,5 +1,7 @@
 #include "view/linecheck.h"
 
+#include "protocol/reading.h"
+
 #include <QColor>
 #include <QFont>
 
@@ -16,9 +18,9 @@ constexpr int DeviationDecimals = 2; // the readings' hundredths
 constexpr int FigureDecimals = 3;
 constexpr qint64 MsPerSecond = 1000;
 constexpr qint64 SecondsPerMinute = 60;
-const QString Celsius = QStringLiteral("°C");
-const QString Fahrenheit = QStringLiteral("°F");
-const QString RelativeHumidity = QStringLiteral("%RH");
+using UnitSymbol::Celsius;
+using UnitSymbol::Fahrenheit;
+using UnitSymbol::RelativeHumidity;
 
 QString signedText(double value, int decimals = DeviationDecimals)
 {
