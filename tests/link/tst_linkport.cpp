@@ -42,18 +42,15 @@ private slots:
         QTest::addColumn<QString>("holder");
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("the same path") << "pts"
-                                       << "pts" << true;
-        QTest::newRow("the path, then a symlink") << "pts"
-                                                  << "link" << true;
-        QTest::newRow("a symlink, then the path") << "link"
-                                                  << "pts" << true;
-        QTest::newRow("a relative name, then a symlink") << "here"
-                                                         << "link" << true;
-        QTest::newRow("the path, then a relative name") << "pts"
-                                                        << "here" << true;
-        QTest::newRow("another terminal") << "pts"
-                                          << "other" << false;
+        auto row = [](const char *name, const char *holder, const char *second, bool refused) {
+            QTest::newRow(name) << QString(holder) << QString(second) << refused;
+        };
+        row("the same path", "pts", "pts", true);
+        row("the path, then a symlink", "pts", "link", true);
+        row("a symlink, then the path", "link", "pts", true);
+        row("a relative name, then a symlink", "here", "link", true);
+        row("the path, then a relative name", "pts", "here", true);
+        row("another terminal", "pts", "other", false);
     }
     void oneOpeningAtATime()
     {

@@ -34,7 +34,8 @@ public:
     }
     // On a rig, through its probe, which accounts for every byte.
     explicit FakeLine(Rig &rig)
-        : FakeLine(rig.clock, rig.port, [&rig](const QByteArray &bytes) { rig.probe.deliver(bytes); })
+        : FakeLine(rig.clock, rig.port,
+                   [&rig](const QByteArray &bytes) { rig.probe.deliver(bytes); })
     {
     }
 
@@ -54,11 +55,6 @@ public:
         units.emplace_back(settings);
         turnarounds.push_back(turnaroundMs);
         return units.back();
-    }
-    // Another transmitter in the place of this one, as when a unit is swapped on the bench.
-    void replace(TransmitterModel &unit, const DeviceSettings &settings)
-    {
-        unit = TransmitterModel(settings);
     }
     void mute(const TransmitterModel &unit, bool on) { flag(muted, unit, on); }
     // The unit reports this address in its device information, wherever it answers.
@@ -89,8 +85,8 @@ private:
         QByteArray reply = unit.handle(request);
         unit.applyPendingBaudCode();
         if (!reply.isEmpty() && refused.contains(number))
-            return TransmitterModel::exceptionReply(unit.settings().address,
-                                                    quint8(request.at(1)), 2);
+            return TransmitterModel::exceptionReply(unit.settings().address, quint8(request.at(1)),
+                                                    2);
         const auto stale = reported.find(&unit);
         if (stale != reported.end() && reply.size() > 4 && reply.at(1) == 3 &&
             ModbusFrame::startRegisterOf(request) == Reg::Address) {

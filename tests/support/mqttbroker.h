@@ -202,10 +202,9 @@ public:
         mosquitto_lib_init();
         const bool persistent = !clientId.isEmpty();
         client = mosquitto_new(persistent ? qPrintable(clientId) : nullptr, !persistent, this);
-        mosquitto_connect_callback_set(client, [](mosquitto *m, void *self, int code) {
+        mosquitto_connect_callback_set(client, [](mosquitto *m, void *, int code) {
             if (code == 0)
                 mosquitto_subscribe(m, nullptr, "#", 1);
-            static_cast<Subscriber *>(self)->connections += code == 0;
         });
         mosquitto_subscribe_callback_set(client,
                                          [](mosquitto *, void *self, int, int, const int *) {
@@ -236,7 +235,6 @@ public:
     {
         return QTest::qWaitFor([&] { return subscriptions > before; }, StartMs);
     }
-    int subscriptionCount() const { return subscriptions; }
 
     QList<Message> messages() const
     {
@@ -266,7 +264,6 @@ public:
 
 private:
     mosquitto *client = nullptr;
-    std::atomic<int> connections{0};
     std::atomic<int> subscriptions{0};
     mutable QMutex mutex;
     QList<Message> heard;
