@@ -41,7 +41,35 @@ class TestLine : public QObject
 {
     Q_OBJECT
 
+    std::optional<Rig> rig;
+    std::optional<FakeLine> line;
+    std::optional<Polling> polling;
+
+    // The line's units polled from now on, every period.
+    Polling &poll(const QList<int> &addresses, int periodMs)
+    {
+        polling.emplace(*rig, addresses, periodMs);
+        polling->cycle.start();
+        return *polling;
+    }
+
 private slots:
+    // A line at 9600 bit/s for each test; at its end, the session's rules held throughout.
+    void init()
+    {
+        rig.emplace();
+        line.emplace(*rig);
+    }
+
+    void cleanup()
+    {
+        const QString broken = rig->broken(false);
+        polling.reset();
+        line.reset();
+        rig.reset();
+        QVERIFY2(broken.isEmpty(), qPrintable(broken));
+    }
+
     // A unit or a line is silent after three requests in a row and two seconds without an
     // answer, whichever comes later, and answering again at the next answer. Steps: "a" an
     // answer, "u<sent>" a request written then that ends unanswered; each step at its time.
@@ -96,29 +124,25 @@ private slots:
     void lineFallsSilentAndAnswersAgain()
     {
         QFETCH(int, periodMs);
-        Rig rig;
-        FakeLine line(rig);
-        TransmitterModel &unit = line.add(1);
-        Polling polling(rig, {1}, periodMs);
+        TransmitterModel &unit = line->add(1);
+        Polling &polling = poll({1}, periodMs);
         QList<qint64> flips;
-        QObject::connect(&rig.session, &LinkSession::answeringChanged,
-                         [&] { flips << rig.clock.nowMs(); });
-        polling.cycle.start();
-        rig.clock.advance(3 * periodMs);
-        const qint64 lastAnswer = rig.clock.nowMs();
-        line.mute(unit, true);
-        rig.clock.advance(20 * periodMs + 4000);
+        QObject::connect(&rig->session, &LinkSession::answeringChanged,
+                         [&] { flips << rig->clock.nowMs(); });
+        rig->clock.advance(3 * periodMs);
+        const qint64 lastAnswer = rig->clock.nowMs();
+        line->mute(unit, true);
+        rig->clock.advance(20 * periodMs + 4000);
         QCOMPARE(flips.size(), 1);
-        const int missedAtFlip = rig.session.lineWatch().missedInARow();
+        const int missedAtFlip = rig->session.lineWatch().missedInARow();
         QVERIFY(flips[0] - lastAnswer >= AnswerWatch::SilentAfterMs);
         QVERIFY(flips[0] - lastAnswer <= AnswerWatch::SilentAfterMs + periodMs + 1000 ||
                 missedAtFlip >= AnswerWatch::SilentAfterRequests);
-        QVERIFY(rig.session.lineWatch().silentSinceMs().value_or(0) >= lastAnswer);
-        line.mute(unit, false);
-        rig.clock.advance(12 * periodMs + 1000); // a silent unit is asked again within ten rounds
+        QVERIFY(rig->session.lineWatch().silentSinceMs().value_or(0) >= lastAnswer);
+        line->mute(unit, false);
+        rig->clock.advance(12 * periodMs + 1000); // a silent unit is asked again within ten rounds
         QCOMPARE(flips.size(), 2);
-        QVERIFY(!rig.session.lineWatch().isSilent());
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
+        QVERIFY(!rig->session.lineWatch().isSilent());
     }
 
     // A unit that begins its reply after its request timed out is read: the line stays quiet for
@@ -136,51 +160,47 @@ private slots:
     {
         QFETCH(int, baud);
         QFETCH(int, turnaroundMs);
-        Rig rig(baud);
-        FakeLine line(rig);
-        line.add(1, 1, turnaroundMs);
+        rig->session.setBaudRate(baud);
+        line->add(1, 1, turnaroundMs);
         QList<int> learnt;
-        QObject::connect(&rig.session, &LinkSession::slowUnit,
+        QObject::connect(&rig->session, &LinkSession::slowUnit,
                          [&](int, int, int waitMs) { learnt << waitMs; });
-        Polling polling(rig, {1}, 100);
-        polling.cycle.start();
-        rig.clock.advance(20000);
-        const QByteArray poll = ModbusReply::readingsRequest(1, 1, ModbusReply::AllReadings, false);
-        const int ownTimeout = Transaction::responseTimeoutMs(poll, baud);
+        Polling &polling = poll({1}, 100);
+        rig->clock.advance(20000);
+        const QByteArray request =
+            ModbusReply::readingsRequest(1, 1, ModbusReply::AllReadings, false);
+        const int ownTimeout = Transaction::responseTimeoutMs(request, baud);
         const int answerStart =
             Transaction::wireTimeMs(8, baud) + turnaroundMs + Transaction::wireTimeMs(1, baud);
         QCOMPARE(learnt.size(), answerStart > ownTimeout ? 1 : 0);
-        QCOMPARE(line.collisions, 0);
-        QVERIFY(rig.session.timeoutMs(poll) >= answerStart);
-        QVERIFY(rig.session.timeoutMs(poll) <= std::max(ownTimeout, Timing::LateAnswerCeilingMs));
+        QCOMPARE(line->collisions, 0);
+        QVERIFY(rig->session.timeoutMs(request) >= answerStart);
+        QVERIFY(rig->session.timeoutMs(request) <=
+                std::max(ownTimeout, Timing::LateAnswerCeilingMs));
         // After at most the first exchange, every poll is answered.
         QVERIFY(polling.polled(1) > 10);
         QVERIFY(polling.polled(1, LinkOutcome::Answered) >= polling.polled(1) - 1);
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // Every unit once a round, back to back when the period is shorter than a round, each
     // reading decoded with its own unit's type: a Tervin-F among Tervin-Cs reads in °F.
     void fairRoundsInEachUnitsOwnUnit()
     {
-        Rig rig;
-        FakeLine line(rig);
-        line.add(3, 1);
-        line.add(7, 2); // a Tervin-F
-        line.add(12, 1).settings().temperature = -20.0;
-        Polling polling(rig, {3, 7, 12}, 10);
+        line->add(3, 1);
+        line->add(7, 2); // a Tervin-F
+        line->add(12, 1).settings().temperature = -20.0;
+        Polling &polling = poll({3, 7, 12}, 10);
         qint64 lastEnd = -1;
         qint64 idle = 0;
-        QObject::connect(&rig.session, &LinkSession::written, [&] {
+        QObject::connect(&rig->session, &LinkSession::written, [&] {
             if (lastEnd >= 0)
-                idle += rig.clock.nowMs() - lastEnd;
+                idle += rig->clock.nowMs() - lastEnd;
         });
-        QObject::connect(&rig.session, &LinkSession::answered,
-                         [&] { lastEnd = rig.clock.nowMs(); });
-        polling.cycle.start();
-        rig.clock.advance(10000);
+        QObject::connect(&rig->session, &LinkSession::answered,
+                         [&] { lastEnd = rig->clock.nowMs(); });
+        rig->clock.advance(10000);
         QCOMPARE(idle, 0);
-        const LineRoster &roster = rig.session.roster();
+        const LineRoster &roster = rig->session.roster();
         const int rounds = polling.cycle.rounds();
         for (int address : {3, 7, 12}) {
             QVERIFY(std::abs(polling.polled(address) - rounds) <= 1);
@@ -196,84 +216,71 @@ private slots:
             QCOMPARE(reading.serial, roster.serialAt(address));
         }
         QVERIFY(*roster.find(12)->reading->dewPoint < 0);
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // A unit that stops answering costs at most one timeout every ten rounds, is reported at
     // every request, and is never dropped.
     void silentUnitBacksOff()
     {
-        Rig rig;
-        FakeLine line(rig);
-        line.add(1);
-        TransmitterModel &silent = line.add(2);
-        line.add(3);
-        Polling polling(rig, {1, 2, 3}, 10);
-        polling.cycle.start();
-        rig.clock.advance(2000);
-        line.mute(silent, true);
+        line->add(1);
+        TransmitterModel &silent = line->add(2);
+        line->add(3);
+        Polling &polling = poll({1, 2, 3}, 10);
+        rig->clock.advance(2000);
+        line->mute(silent, true);
         const int roundsBefore = polling.cycle.rounds();
         const int askedBefore = polling.polled(2);
-        rig.clock.advance(60000);
+        rig->clock.advance(60000);
         const int rounds = polling.cycle.rounds() - roundsBefore;
         const int asked = polling.polled(2) - askedBefore;
         QVERIFY2(asked <= rounds / 10 + 4, qPrintable(QString("%1 in %2").arg(asked).arg(rounds)));
         QVERIFY(asked >= rounds / 10);
-        QCOMPARE(rig.session.roster().find(2)->health.timeouts,
+        QCOMPARE(rig->session.roster().find(2)->health.timeouts,
                  polling.polled(2, LinkOutcome::TimedOut));
-        QCOMPARE(rig.session.roster().find(2)->state(), LineUnit::State::Silent);
+        QCOMPARE(rig->session.roster().find(2)->state(), LineUnit::State::Silent);
         QCOMPARE(polling.cycle.units(), QList<int>({1, 2, 3}));
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // A new serial at one address is that address's new unit: its history starts anew and it is
     // said; the unit at another address is untouched.
     void swapAtOneAddress()
     {
-        Rig rig;
-        FakeLine line(rig);
-        TransmitterModel &seven = line.add(7);
-        line.add(12);
+        TransmitterModel &seven = line->add(7);
+        line->add(12);
         QStringList swaps;
-        QObject::connect(&rig.session, &LinkSession::identified,
+        QObject::connect(&rig->session, &LinkSession::identified,
                          [&](int address, const UnitIdentity &unit, const UnitIdentity &before) {
                              if (unit.isOtherUnit(before))
                                  swaps << QString("%1: %2").arg(address).arg(unit.serial);
                          });
-        Polling polling(rig, {7, 12}, 100);
-        polling.cycle.start();
-        rig.clock.advance(3000);
+        Polling &polling = poll({7, 12}, 100);
+        rig->clock.advance(3000);
         seven.settings().deviceType = 2; // another transmitter, a Tervin-F, in its place
         seven.settings().serialNumber[2] = 0xbeef;
-        rig.session.submit(rig.request(DeviceInfo::request(7)));
-        rig.clock.advance(1000);
+        rig->session.submit(rig->request(DeviceInfo::request(7)));
+        rig->clock.advance(1000);
         QCOMPARE(swaps, QStringList{"7: 12345678beef"});
-        const LineRoster &roster = rig.session.roster();
+        const LineRoster &roster = rig->session.roster();
         QVERIFY(roster.find(7)->health.replies < roster.find(12)->health.replies / 2);
         QCOMPARE(roster.find(7)->reading->serial, QString("12345678beef"));
         QVERIFY(roster.find(7)->reading->fahrenheit);
         QCOMPARE(roster.serialAt(12), QString("123456789abd"));
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // Two units at one address garble every answer there: flagged, never read as a reading.
     void twoUnitsAtOneAddress()
     {
-        Rig rig;
-        FakeLine line(rig);
-        line.add(5);
-        line.add(5).settings().temperature = -5;
-        line.add(6);
-        Polling polling(rig, {5, 6}, 100);
-        polling.cycle.start();
-        rig.clock.advance(3000);
-        const LineRoster &roster = rig.session.roster();
+        line->add(5);
+        line->add(5).settings().temperature = -5;
+        line->add(6);
+        Polling &polling = poll({5, 6}, 100);
+        rig->clock.advance(3000);
+        const LineRoster &roster = rig->session.roster();
         QCOMPARE(roster.find(5)->state(), LineUnit::State::Conflict);
         QVERIFY(!roster.find(5)->reading);
         QVERIFY(!roster.find(5)->identity.known);
         QCOMPARE(polling.polled(5, LinkOutcome::Answered), 0);
         QVERIFY(roster.find(6)->reading.has_value());
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // The scan waits only for an answer to begin: a reply that began too late is put down to the
@@ -282,14 +289,12 @@ private slots:
     // collision. A second scan merges.
     void scanTellsCollisionFromCutOff()
     {
-        Rig rig;
-        FakeLine line(rig);
-        line.add(3);
-        line.add(30, 1, 40); // begins 40 ms after the request: past the scan's wait
-        line.add(40);
-        line.add(40);
-        line.add(47, 2);
-        LineScan scan(&rig.session);
+        line->add(3);
+        line->add(30, 1, 40); // begins 40 ms after the request: past the scan's wait
+        line->add(40);
+        line->add(40);
+        line->add(47, 2);
+        LineScan scan(&rig->session);
         QList<int> found, cutOff, collided;
         QObject::connect(&scan, &LineScan::answered,
                          [&](int address, const LinkOutcome &) { found << address; });
@@ -300,16 +305,15 @@ private slots:
         for (int a = 1; a <= 50; ++a)
             addresses << a;
         scan.start(addresses);
-        rig.clock.advance(60000);
+        rig->clock.advance(60000);
         QCOMPARE(found, QList<int>({3, 47, 30})); // 30 at the second look
         QCOMPARE(cutOff, QList<int>{});
         QCOMPARE(collided, QList<int>{40});
-        const int size = rig.session.roster().size();
+        const int size = rig->session.roster().size();
         scan.start(addresses, 100); // a longer wait finds the slow one at once, merged
-        rig.clock.advance(60000);
+        rig->clock.advance(60000);
         QCOMPARE(found, QList<int>({3, 47, 30, 3, 30, 47}));
-        QCOMPARE(rig.session.roster().size(), size);
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
+        QCOMPARE(rig->session.roster().size(), size);
     }
 
     // Before the address write, which every unit takes: slave 0 is asked, and the roster says
@@ -333,39 +337,34 @@ private slots:
         QFETCH(QList<int>, known);
         QFETCH(bool, several);
         QFETCH(QString, names);
-        Rig rig;
-        FakeLine line(rig);
         for (int address : units)
-            line.add(address);
+            line->add(address);
         if (known.contains(9) && !units.contains(9)) { // a unit that answered, then left the line
-            TransmitterModel &gone = line.add(9);
-            rig.session.submit(rig.request(DeviceInfo::request(9)));
-            rig.clock.advance(500);
-            line.mute(gone, true);
+            TransmitterModel &gone = line->add(9);
+            rig->session.submit(rig->request(DeviceInfo::request(9)));
+            rig->clock.advance(500);
+            line->mute(gone, true);
         }
         for (int address : known)
-            rig.session.submit(rig.request(DeviceInfo::request(quint8(address))));
-        rig.clock.advance(1000);
+            rig->session.submit(rig->request(DeviceInfo::request(quint8(address))));
+        rig->clock.advance(1000);
         std::optional<BroadcastCheck> check;
-        checkBroadcastWrite(&rig.session, 0, [&](const BroadcastCheck &c) { check = c; });
-        rig.clock.advance(1000);
+        checkBroadcastWrite(&rig->session, 0, [&](const BroadcastCheck &c) { check = c; });
+        rig->clock.advance(1000);
         QVERIFY(check.has_value());
         QCOMPARE(check->several(), several);
         QCOMPARE(check->names(), names);
         QCOMPARE(check->garbled, units.size() > 1);
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
     }
 
     // The rate search, for both programs: the field's address at every rate, then slave 0.
     void rateSearchFindsTheUnit()
     {
-        Rig rig;
-        FakeLine line(rig);
-        line.add(5).settings().baudCode = 5; // 19200
+        line->add(5).settings().baudCode = 5; // 19200
         QStringList asked;
-        RateSearch search(&rig.session, [&](int rate) {
-            rig.probe.givenUp();
-            rig.session.setBaudRate(rate);
+        RateSearch search(&rig->session, [&](int rate) {
+            rig->probe.givenUp();
+            rig->session.setBaudRate(rate);
             return true;
         });
         QObject::connect(&search, &RateSearch::asking, [&](int rate, int slave, int) {
@@ -375,12 +374,11 @@ private slots:
         std::optional<LinkOutcome> last;
         QObject::connect(&search, &RateSearch::finished, [&](const LinkOutcome &o) { last = o; });
         search.start({{{12}, {0}}, {115200, 19200, 9600}, 0});
-        rig.clock.advance(10000);
+        rig->clock.advance(10000);
         QCOMPARE(asked, QStringList({"12@115200", "12@19200", "12@9600", "0@115200", "0@19200"}));
         QVERIFY(last && last->answered());
         QCOMPARE(last->unit.address, 5);
-        QCOMPARE(rig.session.baudRate(), 19200);
-        QVERIFY2(rig.broken(false).isEmpty(), qPrintable(rig.broken(false)));
+        QCOMPARE(rig->session.baudRate(), 19200);
     }
 };
 

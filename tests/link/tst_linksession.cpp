@@ -22,15 +22,9 @@ const QByteArray Exception = reply("018302");
 QByteArray infoReply(int address, int baudCode, const char *serial = "123456789abc", int type = 1,
                      int from = 0)
 {
-    QByteArray frame;
-    for (int byte : {from ? from : address, 3, 16})
-        frame += char(byte);
-    auto word = [&](int value) { frame += char(value >> 8) + QByteArray(1, char(value)); };
-    for (int value : {address, baudCode, 123, type})
-        word(value);
-    frame += QByteArray::fromHex(serial);
-    word(0);
-    return ModbusFrame::withCrc(frame);
+    const int slave = from ? from : address;
+    return reply(qPrintable(QString::asprintf("%02x0310%04x%04x007b%04x%s0000", slave, address,
+                                              baudCode, type, serial)));
 }
 
 // The bytes a device sent, in pieces at moments after the request was written.
