@@ -1,34 +1,12 @@
 // The serial port under the link session: one opening of a device at a time, whatever name each
 // gives it. Run as root, this is the lock the terminal's exclusive mode does not give.
 #include "link/linkport.h"
+#include "virtualtransmitter.h"
 
 #include <QDir>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-namespace {
-// A pseudo-terminal, as an adapter's device: the far end stays open for as long as it lives.
-struct Terminal
-{
-    Terminal() : master(posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Terminal()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-    int master;
-    QString path;
-};
-} // namespace
 
 class TestLinkPort : public QObject
 {
@@ -57,16 +35,16 @@ private slots:
         QFETCH(QString, holder);
         QFETCH(QString, second);
         QFETCH(bool, refused);
-        Terminal device, other;
-        QVERIFY(!device.path.isEmpty() && !other.path.isEmpty());
+        VirtualTransmitter device, other; // pseudo-terminals, as adapters' devices
+        QVERIFY(device.start() && other.start());
         QTemporaryDir folder;
-        QVERIFY(QFile::link(device.path, folder.filePath("link")));
-        const QString here = QDir::current().relativeFilePath(device.path);
+        QVERIFY(QFile::link(device.portPath(), folder.filePath("link")));
+        const QString here = QDir::current().relativeFilePath(device.portPath());
         QVERIFY(here.startsWith("../"));
-        const QMap<QString, QString> names{{"pts", device.path},
+        const QMap<QString, QString> names{{"pts", device.portPath()},
                                            {"link", folder.filePath("link")},
                                            {"here", here},
-                                           {"other", other.path}};
+                                           {"other", other.portPath()}};
         QSerialPort firstSerial, secondSerial;
         SerialLinkPort first(&firstSerial), next(&secondSerial);
         QCOMPARE(first.open(names[holder], 19200).kind, PortFailure::None);

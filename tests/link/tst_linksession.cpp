@@ -59,8 +59,8 @@ private slots:
         if (gap < Timing::ReceiveSilenceMs) {
             QCOMPARE(rig.probe.events(), "written 1, answered 1");
             QCOMPARE(rig.session.statistics().lastResponseMs, 5 + gap);
-            QCOMPARE(rig.probe.last.reading.temperature.value_or(0), 23.45);
-            QCOMPARE(rig.probe.last.reading.dewPoint.value_or(0), 10.88);
+            QCOMPARE(rig.probe.lastOutcome.decoded.reading.temperature.value_or(0), 23.45);
+            QCOMPARE(rig.probe.lastOutcome.decoded.reading.dewPoint.value_or(0), 10.88);
         } else {
             QCOMPARE(words.mid(0, 3).join(", "), "written 1, dropped incomplete, garbled 1");
             QVERIFY(words.size() == 4 && words[3].startsWith("dropped "));
@@ -75,11 +75,8 @@ private slots:
         QTest::addColumn<Pieces>("pieces");
         QTest::addColumn<int>("failAtMs"); // the port fails then (0: never)
         QTest::addColumn<QString>("events");
-        QByteArray badCrc = PollReply;
-        badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x40);
-        QByteArray otherSlave = PollReply.left(11);
-        otherSlave[0] = 9;
-        otherSlave = ModbusFrame::withCrc(otherSlave);
+        const QByteArray badCrc = PollReply.chopped(1) + char(PollReply.back() ^ 0x40);
+        const QByteArray otherSlave = reply("090308092911d704400000");
         Pieces trickle;
         for (int i = 0; i < 20; ++i) // a byte every 150 ms: the silence never runs out
             trickle << qMakePair(5 + 150 * i, QByteArray(1, char(0x55)));

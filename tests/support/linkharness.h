@@ -212,8 +212,6 @@ public:
                            ? QString("verified")
                            : "not verified: " + outcome.verification->reason();
             outcomes << word;
-            if (outcome.answered())
-                last = outcome.decoded;
             lastOutcome = outcome;
         };
     }
@@ -245,7 +243,6 @@ public:
     QStringList words;
     QStringList outcomes;
     QStringList faults; // broken rules
-    ModbusReply::Decoded last;
     LinkOutcome lastOutcome;
     int delivered = 0;
     int accounted = 0;

@@ -106,28 +106,24 @@ private slots:
         QCOMPARE(child<QPushButton>(&bench.window, "pushButtonStartCheck")->text(), "Stop check");
         bench.rig.clock.advance(Minute / 2);
         // Settling: the time left, the deviation so far in grey; the table takes it in a second.
-        QTRY_VERIFY(QRegularExpression("^3[01] s left$")
-                        .match(bench.cell(3, "Settled").toString())
-                        .hasMatch());
+        QTRY_VERIFY(
+            bench.cell(3, "Settled").toString().contains(QRegularExpression("^3[01] s left$")));
         QCOMPARE(bench.cell(3, "Verdict").toString(), "settling");
-        QCOMPARE(bench.cell(3, "Deviation \u00B0C", Qt::ForegroundRole).value<QColor>(),
-                 QColor(0x66, 0x66, 0x66));
+        QCOMPARE(bench.cell(3, "Deviation \u00B0C", Qt::ForegroundRole).value<QColor>().name(),
+                 "#666666");
         bench.rig.clock.advance(2 * Minute);
         QCOMPARE(bench.panel()->check().isRunning(), false); // every unit judged
         QVERIFY(bench.window.isPolling());                   // the window still polls
-        QCOMPARE(bench.cell(1, "Verdict").toString(), "pass");
-        QCOMPARE(bench.cell(2, "Verdict").toString(), "fail");
-        QCOMPARE(bench.cell(3, "Verdict").toString(), "fail");
-        QCOMPARE(bench.cell(9, "Verdict").toString(), "reference");
-        QCOMPARE(bench.cell(1, "Verdict", Qt::ForegroundRole).value<QColor>(),
-                 QColor(0x1a, 0x7f, 0x37));
-        QCOMPARE(bench.cell(3, "Verdict", Qt::ForegroundRole).value<QColor>(),
-                 QColor(0xc6, 0x28, 0x28));
-        QCOMPARE(bench.cell(3, "Deviation \u00B0C").toString(), "+0.50 \u00B0C");
-        QCOMPARE(bench.cell(2, "Deviation \u00B0C").toString(),
-                 "-0.30 \u00B0C (-0.54 \u00B0F)"); // a Tervin-F in its own unit too
-        QCOMPARE(bench.cell(1, "Deviation %RH").toString(), "+0.00 %RH");
-        QCOMPARE(bench.cell(1, "Settled").toString(), "yes");
+        QStringList shown; // by column, the units at 1, 2 (a Tervin-F, in its own unit too), 3, 9
+        for (const char *heading : {"Verdict", "Deviation \u00B0C", "Deviation %RH", "Settled"})
+            for (int address : {1, 2, 3, 9})
+                shown << bench.cell(address, heading).toString();
+        QCOMPARE(shown.join(" | "),
+                 "pass | fail | fail | reference | +0.00 \u00B0C | -0.30 \u00B0C "
+                 "(-0.54 \u00B0F) | +0.50 \u00B0C |  | +0.00 %RH | +0.00 %RH | "
+                 "+0.00 %RH |  | yes | yes | yes | ");
+        QCOMPARE(bench.cell(1, "Verdict", Qt::ForegroundRole).value<QColor>().name(), "#1a7f37");
+        QCOMPARE(bench.cell(3, "Verdict", Qt::ForegroundRole).value<QColor>().name(), "#c62828");
         QVERIFY(bench.cell(3, "Deviation \u00B0C", Qt::ToolTipRole)
                     .toString()
                     .contains("tolerance \u00B10.2 \u00B0C"));
@@ -253,8 +249,9 @@ private slots:
         QVERIFY(QFileInfo(folder.filePath("check.csv")).size() > 0);
     }
 
-    // The Check mode fits a 1366 x 768 screen in either language, every control says what it is
-    // for, and no text of it is left in English in Chinese.
+    // The Check mode fits a 1366 x 768 screen in either language, and every control says what it
+    // is for. (That none of its texts stays in English in Chinese, tst_window checks with every
+    // text of the Line window.)
     void fitsTheScreenInBothLanguages_data() { inBothLanguages(); }
     void fitsTheScreenInBothLanguages()
     {
@@ -266,20 +263,14 @@ private slots:
         QVERIFY2(least.width() <= 1366 && least.height() <= 700,
                  qPrintable(QString("%1 x %2").arg(least.width()).arg(least.height())));
         QList<QWidget *> controls = bench.panel()->findChildren<QWidget *>();
-        controls << bench.modeButton();
-        QStringList english;
-        for (QWidget *control : controls) {
-            auto *label = qobject_cast<QLabel *>(control);
-            auto *button = qobject_cast<QAbstractButton *>(control);
-            const bool fieldLabel = label && control->objectName().isEmpty();
-            if (!fieldLabel && (label || button || qobject_cast<QLineEdit *>(control) ||
-                                qobject_cast<QComboBox *>(control)))
+        for (QWidget *control : controls << bench.modeButton()) {
+            const bool fieldLabel =
+                qobject_cast<QLabel *>(control) && control->objectName().isEmpty();
+            if (!fieldLabel &&
+                (qobject_cast<QLabel *>(control) || qobject_cast<QAbstractButton *>(control) ||
+                 qobject_cast<QLineEdit *>(control) || qobject_cast<QComboBox *>(control)))
                 QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName()));
-            const QString text = label ? label->text() : button ? button->text() : QString();
-            if (inChinese && text.contains(QRegularExpression("[a-z]{3}")))
-                english << text;
         }
-        QVERIFY2(english.isEmpty(), qPrintable(english.join(" | ")));
     }
 
 private:
