@@ -91,8 +91,6 @@ class FakePort : public LinkPort
 public:
     PortFailure open(const QString &name, int baudRate) override
     {
-        if (refusal.failed())
-            return refusal;
         opened = true;
         portName = name;
         rate = baudRate;
@@ -126,7 +124,6 @@ public:
 
     QList<QByteArray> writes;
     std::function<void(const QByteArray &)> onWrite; // the device's part
-    PortFailure refusal;
 
 private:
     bool opened = false;
