@@ -5,10 +5,6 @@
 // temporary folder of its own, and is killed when the fixture goes. The subscriber hears every
 // topic through libmosquitto on the library's own thread, so that it keeps listening while the
 // test waits on conditions.
-#include <QFile>
-#include <QMutex>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <mosquitto.h>

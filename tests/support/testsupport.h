@@ -11,19 +11,9 @@
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
 #include <QSerialPort>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets> // precompiled for the window's tests
 
 #include <functional>
 

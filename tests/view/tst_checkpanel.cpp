@@ -11,10 +11,6 @@
 #include "view/linecheck.h"
 #include "view/linewindow.h"
 
-#include <QHeaderView>
-#include <QProcess>
-#include <QTableView>
-
 using namespace TestSupport;
 using LinkHarness::Rig;
 

@@ -1,15 +1,8 @@
 // The Line window as a technician uses it, against a virtual line of three units: a scan, a unit
 // chosen, the line polled, a unit swapped at one address and a unit that falls silent; the
-// readings file and the trend never put one unit's readings under another; bad input sends
-// nothing; and the window fits a 1366 x 768 screen.
+// readings file never puts one unit's readings under another; bad input sends nothing.
 #include "testsupport.h"
 #include "view/linewindow.h"
-#include "view/trendwindow.h"
-
-#include <QAbstractItemModel>
-#include <QProgressBar>
-#include <QTableView>
-#include <QtTest>
 
 using namespace TestSupport;
 
@@ -91,8 +84,7 @@ private slots:
         QCOMPARE(table->model()->rowCount(), 3);
         click(*lineWindow, "pushButtonPollLine");
 
-        // Each row of the readings file names the unit it came from; the trend holds the
-        // window's unit only.
+        // Each row of the readings file names the unit it came from.
         const QStringList files = QDir("Data").entryList({"Readings*.csv"});
         QCOMPARE(files.size(), 1);
         QMap<QString, QSet<QString>> serialsAt;

@@ -5,17 +5,6 @@
 #include "view/messageview.h"
 #include "view/readinglabel.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QScreen>
-#include <QScrollBar>
-#include <QVBoxLayout>
-#include <QtTest>
-
 namespace {
 QString line(int i)
 {
@@ -229,12 +218,10 @@ private slots:
         QTest::addColumn<QString>("pattern");   // marked wherever it stands
         QTest::addColumn<int>("scrolledRight"); // pixels
         QTest::addColumn<bool>("biggerFont");   // before the user scrolls
-        QTest::newRow("following") << 500 << 0 << false << "" << 0 << false;
         QTest::newRow("scrolled up, the banner counting") << 500 << 5 << false << "" << 0 << false;
-        QTest::newRow("a selection") << 500 << 0 << true << "" << 0 << false;
-        QTest::newRow("a find pattern") << 500 << 0 << false << "tx  0000006" << 0 << false;
-        QTest::newRow("scrolled right") << 160 << 0 << false << "" << 60 << false;
-        QTest::newRow("a bigger font") << 500 << 0 << false << "" << 0 << true;
+        QTest::newRow("following, a selection and a find pattern")
+            << 500 << 0 << true << "tx  0000006" << 0 << false;
+        QTest::newRow("scrolled right, a bigger font") << 160 << 0 << false << "" << 60 << true;
     }
     void incrementalPaintingMatchesAFullRepaint()
     {
