@@ -3,9 +3,7 @@
 #include "link/linkport.h"
 #include "virtualtransmitter.h"
 
-#include <QDir>
 #include <QSerialPort>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestLinkPort : public QObject

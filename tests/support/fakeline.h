@@ -56,7 +56,13 @@ public:
         turnarounds.push_back(turnaroundMs);
         return units.back();
     }
-    void mute(const TransmitterModel &unit, bool on) { flag(muted, unit, on); }
+    void mute(const TransmitterModel &unit, bool on)
+    {
+        if (on)
+            muted.insert(&unit);
+        else
+            muted.remove(&unit);
+    }
     // The unit reports this address in its device information, wherever it answers.
     void reportAddress(const TransmitterModel &unit, int address) { reported[&unit] = address; }
 
@@ -72,14 +78,6 @@ public:
     int collisions = 0; // requests written while units were answering
 
 private:
-    static void flag(QSet<const TransmitterModel *> &set, const TransmitterModel &unit, bool on)
-    {
-        if (on)
-            set.insert(&unit);
-        else
-            set.remove(&unit);
-    }
-
     QByteArray answerOf(TransmitterModel &unit, const QByteArray &request, int number)
     {
         QByteArray reply = unit.handle(request);

@@ -12,7 +12,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 
 namespace LinkHarness {

@@ -61,13 +61,9 @@ struct CheckBench
     QVariant cell(int address, const QString &heading, int role = Qt::DisplayRole)
     {
         QAbstractItemModel *model = view()->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->index(row, UnitTable::Address).data().toInt() != address)
-                continue;
-            for (int column = 0; column < model->columnCount(); ++column)
-                if (model->headerData(column, Qt::Horizontal).toString() == heading)
-                    return model->index(row, column).data(role);
-        }
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->headerData(column, Qt::Horizontal).toString() == heading)
+                return model->index(rowOfUnit(model, address), column).data(role);
         return QVariant();
     }
 

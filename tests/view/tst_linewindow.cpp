@@ -7,19 +7,10 @@
 using namespace TestSupport;
 
 namespace {
-int rowOf(QTableView *table, int address)
-{
-    QAbstractItemModel *model = table->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        if (model->index(row, 0).data().toInt() == address)
-            return row;
-    return -1;
-}
-
 // The text of a column in the row of an address, as the table shows it.
 QString cell(QTableView *table, int address, int column)
 {
-    return table->model()->index(rowOf(table, address), column).data().toString();
+    return table->model()->index(rowOfUnit(table->model(), address), column).data().toString();
 }
 
 enum Column { Address, Serial, Type, Sensor, Firmware, Temperature, State = 14 };
@@ -58,7 +49,7 @@ private slots:
         QVERIFY(lineWindow->findChild<QLabel *>("labelLineNote")->text().startsWith("3 unit(s)"));
 
         // The unit chosen in the table is the window's unit: its address and identity.
-        table->selectRow(rowOf(table, 5));
+        table->selectRow(rowOfUnit(table->model(), 5));
         QCOMPARE(bench.edit("lineEditAddress")->text(), "5");
         QCOMPARE(bench.label("labelSerialNumber"), "Serial number:123456780005");
         child<QLineEdit>(lineWindow, "lineEditLinePeriod")->setText("100");
