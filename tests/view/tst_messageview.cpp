@@ -221,7 +221,8 @@ private slots:
         QTest::newRow("scrolled up, the banner counting") << 500 << 5 << false << "" << 0 << false;
         QTest::newRow("following, a selection and a find pattern")
             << 500 << 0 << true << "tx  0000006" << 0 << false;
-        QTest::newRow("scrolled right, a bigger font") << 160 << 0 << false << "" << 60 << true;
+        QTest::newRow("scrolled right") << 160 << 0 << false << "" << 60 << false;
+        QTest::newRow("a bigger font") << 500 << 0 << false << "" << 0 << true;
     }
     void incrementalPaintingMatchesAFullRepaint()
     {
