@@ -172,3 +172,9 @@ inline CheckSettings unitReference(int address, double temperatureUncertainty = 
 }
 
 } // namespace CheckRun
+
+// Verdicts compared by QCOMPARE are named in a failure.
+inline char *toString(Verdict verdict)
+{
+    return qstrdup(qPrintable(verdictKey(verdict)));
+}

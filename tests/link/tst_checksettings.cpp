@@ -5,8 +5,27 @@
 #include <QtTest>
 
 namespace {
-enum class Field { Duration, SettleTime, Positive, ReferenceTemperature, ReferenceHumidity };
+// Every field's reader in one shape: the text, then what it holds (ms for a duration) and the
+// uncertainty typed after it.
+struct Field
+{
+    QString (*read)(const QString &text, double &value, double &uncertainty);
+};
+
+template <QString (*read)(const QString &, qint64 &)>
+QString inMs(const QString &text, double &value, double &)
+{
+    qint64 ms = -1;
+    const QString problem = read(text, ms);
+    value = double(ms);
+    return problem;
 }
+
+QString positiveNumber(const QString &text, double &value, double &)
+{
+    return CheckInput::positiveNumber(text, value);
+}
+} // namespace
 Q_DECLARE_METATYPE(Field)
 
 class TestCheckSettings : public QObject
@@ -22,9 +41,9 @@ private slots:
         QTest::addColumn<double>("value");       // ms for durations
         QTest::addColumn<double>("uncertainty"); // typed references
         QTest::addColumn<QString>("error");      // empty when taken
-        const Field duration = Field::Duration, settle = Field::SettleTime;
-        const Field positive = Field::Positive, temperature = Field::ReferenceTemperature;
-        const Field humidity = Field::ReferenceHumidity;
+        const Field duration{inMs<CheckInput::duration>}, settle{inMs<CheckInput::settleTime>};
+        const Field positive{positiveNumber}, temperature{CheckInput::referenceTemperature};
+        const Field humidity{CheckInput::referenceHumidity};
         QTest::newRow("10m") << settle << "10m" << 600e3 << 0.0 << "";
         QTest::newRow("90s") << settle << "90s" << 90e3 << 0.0 << "";
         QTest::newRow("1h") << settle << "1h" << 3600e3 << 0.0 << "";
@@ -70,42 +89,17 @@ private slots:
         QFETCH(double, value);
         QFETCH(double, uncertainty);
         QFETCH(QString, error);
-        qint64 ms = -1;
-        double number = -1, plusMinus = -1;
-        QString problem;
-        switch (field) {
-        case Field::Duration:
-            problem = CheckInput::duration(text, ms);
-            break;
-        case Field::SettleTime:
-            problem = CheckInput::settleTime(text, ms);
-            break;
-        case Field::Positive:
-            problem = CheckInput::positiveNumber(text, number);
-            break;
-        case Field::ReferenceTemperature:
-            problem = CheckInput::referenceTemperature(text, number, plusMinus);
-            break;
-        case Field::ReferenceHumidity:
-            problem = CheckInput::referenceHumidity(text, number, plusMinus);
-            break;
-        }
-        QCOMPARE(problem, error);
-        const bool durationField = field == Field::Duration || field == Field::SettleTime;
-        if (!error.isEmpty()) { // nothing is set by a text that is wrong
-            QCOMPARE(ms, qint64(-1));
-            QCOMPARE(number, -1.0);
-            return;
-        }
-        QCOMPARE(durationField ? double(ms) : number, value);
-        if (field == Field::ReferenceTemperature || field == Field::ReferenceHumidity)
+        double number = -1, plusMinus = 0;
+        QCOMPARE(field.read(text, number, plusMinus), error);
+        QCOMPARE(number, error.isEmpty() ? value : -1); // nothing is set by a text that is wrong
+        if (error.isEmpty())
             QCOMPARE(plusMinus, uncertainty);
     }
 
     // The settings as a whole, on a line of units at 1, 2 and 3.
     void settings_data()
     {
-        QTest::addColumn<int>("referenceAddress"); // 0: typed 23.5 °C, 45 %RH
+        QTest::addColumn<int>("referenceAddress"); // 0: typed 23.5 °C, 45 %RH; -1: typed nothing
         QTest::addColumn<double>("uncertainty");   // of both quantities
         QTest::addColumn<double>("tolerance");     // temperature, set; 0: the families'
         QTest::addColumn<qint64>("unstableAfterMs");
@@ -122,6 +116,9 @@ private slots:
         QTest::newRow("uncertainty beyond a set tolerance")
             << 0 << 0.2 << 0.15 << qint64(0)
             << "the reference's uncertainty ±0.2 °C leaves nothing of the tolerance ±0.15 °C";
+        QTest::newRow("typed, without values")
+            << -1 << 0.0 << 0.0 << qint64(0)
+            << "the reference has neither a temperature nor a humidity";
         QTest::newRow("limit under the settle time")
             << 0 << 0.0 << 0.0 << qint64(9 * 60000)
             << "the unstable limit is shorter than the settle time";
@@ -135,7 +132,7 @@ private slots:
         QFETCH(qint64, unstableAfterMs);
         QFETCH(QString, error);
         CheckSettings settings;
-        settings.reference.address = referenceAddress;
+        settings.reference.address = std::max(0, referenceAddress);
         if (referenceAddress == 0) {
             settings.reference.temperature = 23.5;
             settings.reference.humidity = 45;
@@ -146,12 +143,6 @@ private slots:
             settings.temperatureTolerance = tolerance;
         settings.unstableAfterMs = unstableAfterMs;
         QCOMPARE(CheckInput::settingsProblem(settings, {1, 2, 3}), error);
-    }
-
-    void typedReferenceWithoutValues()
-    {
-        QCOMPARE(CheckInput::settingsProblem(CheckSettings(), {1}),
-                 "the reference has neither a temperature nor a humidity");
     }
 
     // Each family's default, and what a set tolerance changes; the limit is three windows.

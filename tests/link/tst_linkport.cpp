@@ -1,34 +1,10 @@
 // The serial port under the link session: one opening of a device at a time, whatever name each
 // gives it. Run as root, this is the lock the terminal's exclusive mode does not give.
 #include "link/linkport.h"
+#include "virtualtransmitter.h"
 
-#include <QDir>
 #include <QSerialPort>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-namespace {
-// A pseudo-terminal, as an adapter's device: the far end stays open for as long as it lives.
-struct Terminal
-{
-    Terminal() : master(posix_openpt(O_RDWR | O_NOCTTY))
-    {
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
-            path = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Terminal()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-    int master;
-    QString path;
-};
-} // namespace
 
 class TestLinkPort : public QObject
 {
@@ -42,34 +18,31 @@ private slots:
         QTest::addColumn<QString>("holder");
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("the same path") << "pts"
-                                       << "pts" << true;
-        QTest::newRow("the path, then a symlink") << "pts"
-                                                  << "link" << true;
-        QTest::newRow("a symlink, then the path") << "link"
-                                                  << "pts" << true;
-        QTest::newRow("a relative name, then a symlink") << "here"
-                                                         << "link" << true;
-        QTest::newRow("the path, then a relative name") << "pts"
-                                                        << "here" << true;
-        QTest::newRow("another terminal") << "pts"
-                                          << "other" << false;
+        auto row = [](const char *name, const char *holder, const char *second, bool refused) {
+            QTest::newRow(name) << QString(holder) << QString(second) << refused;
+        };
+        row("the same path", "pts", "pts", true);
+        row("the path, then a symlink", "pts", "link", true);
+        row("a symlink, then the path", "link", "pts", true);
+        row("a relative name, then a symlink", "here", "link", true);
+        row("the path, then a relative name", "pts", "here", true);
+        row("another terminal", "pts", "other", false);
     }
     void oneOpeningAtATime()
     {
         QFETCH(QString, holder);
         QFETCH(QString, second);
         QFETCH(bool, refused);
-        Terminal device, other;
-        QVERIFY(!device.path.isEmpty() && !other.path.isEmpty());
+        VirtualTransmitter device, other; // pseudo-terminals, as adapters' devices
+        QVERIFY(device.start() && other.start());
         QTemporaryDir folder;
-        QVERIFY(QFile::link(device.path, folder.filePath("link")));
-        const QString here = QDir::current().relativeFilePath(device.path);
+        QVERIFY(QFile::link(device.portPath(), folder.filePath("link")));
+        const QString here = QDir::current().relativeFilePath(device.portPath());
         QVERIFY(here.startsWith("../"));
-        const QMap<QString, QString> names{{"pts", device.path},
+        const QMap<QString, QString> names{{"pts", device.portPath()},
                                            {"link", folder.filePath("link")},
                                            {"here", here},
-                                           {"other", other.path}};
+                                           {"other", other.portPath()}};
         QSerialPort firstSerial, secondSerial;
         SerialLinkPort first(&firstSerial), next(&secondSerial);
         QCOMPARE(first.open(names[holder], 19200).kind, PortFailure::None);

@@ -34,7 +34,8 @@ public:
     }
     // On a rig, through its probe, which accounts for every byte.
     explicit FakeLine(Rig &rig)
-        : FakeLine(rig.clock, rig.port, [&rig](const QByteArray &bytes) { rig.probe.deliver(bytes); })
+        : FakeLine(rig.clock, rig.port,
+                   [&rig](const QByteArray &bytes) { rig.probe.deliver(bytes); })
     {
     }
 
@@ -55,12 +56,13 @@ public:
         turnarounds.push_back(turnaroundMs);
         return units.back();
     }
-    // Another transmitter in the place of this one, as when a unit is swapped on the bench.
-    void replace(TransmitterModel &unit, const DeviceSettings &settings)
+    void mute(const TransmitterModel &unit, bool on)
     {
-        unit = TransmitterModel(settings);
+        if (on)
+            muted.insert(&unit);
+        else
+            muted.remove(&unit);
     }
-    void mute(const TransmitterModel &unit, bool on) { flag(muted, unit, on); }
     // The unit reports this address in its device information, wherever it answers.
     void reportAddress(const TransmitterModel &unit, int address) { reported[&unit] = address; }
 
@@ -76,21 +78,13 @@ public:
     int collisions = 0; // requests written while units were answering
 
 private:
-    static void flag(QSet<const TransmitterModel *> &set, const TransmitterModel &unit, bool on)
-    {
-        if (on)
-            set.insert(&unit);
-        else
-            set.remove(&unit);
-    }
-
     QByteArray answerOf(TransmitterModel &unit, const QByteArray &request, int number)
     {
         QByteArray reply = unit.handle(request);
         unit.applyPendingBaudCode();
         if (!reply.isEmpty() && refused.contains(number))
-            return TransmitterModel::exceptionReply(unit.settings().address,
-                                                    quint8(request.at(1)), 2);
+            return TransmitterModel::exceptionReply(unit.settings().address, quint8(request.at(1)),
+                                                    2);
         const auto stale = reported.find(&unit);
         if (stale != reported.end() && reply.size() > 4 && reply.at(1) == 3 &&
             ModbusFrame::startRegisterOf(request) == Reg::Address) {

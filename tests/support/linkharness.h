@@ -12,7 +12,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 
 namespace LinkHarness {
@@ -91,8 +90,6 @@ class FakePort : public LinkPort
 public:
     PortFailure open(const QString &name, int baudRate) override
     {
-        if (refusal.failed())
-            return refusal;
         opened = true;
         portName = name;
         rate = baudRate;
@@ -126,7 +123,6 @@ public:
 
     QList<QByteArray> writes;
     std::function<void(const QByteArray &)> onWrite; // the device's part
-    PortFailure refusal;
 
 private:
     bool opened = false;
@@ -212,8 +208,6 @@ public:
                            ? QString("verified")
                            : "not verified: " + outcome.verification->reason();
             outcomes << word;
-            if (outcome.answered())
-                last = outcome.decoded;
             lastOutcome = outcome;
         };
     }
@@ -245,7 +239,6 @@ public:
     QStringList words;
     QStringList outcomes;
     QStringList faults; // broken rules
-    ModbusReply::Decoded last;
     LinkOutcome lastOutcome;
     int delivered = 0;
     int accounted = 0;
@@ -299,13 +292,28 @@ struct Rig
         r.retries = retries;
         return r;
     }
+    // The device sends these bytes this long from now.
+    void deliverIn(qint64 ms, const QByteArray &bytes)
+    {
+        clock.at(clock.nowMs() + ms, [this, bytes] { probe.deliver(bytes); });
+    }
     // Lets the device answer each request with these pieces, each at its moment after the write.
     void answerWith(const QList<QPair<int, QByteArray>> &pieces)
     {
         port.onWrite = [this, pieces](const QByteArray &) {
             for (const auto &[atMs, bytes] : pieces)
-                clock.at(clock.nowMs() + atMs, [this, bytes = bytes] { probe.deliver(bytes); });
+                deliverIn(atMs, bytes);
         };
+    }
+
+    // The rules the probe saw broken, and bytes delivered that were neither taken nor dropped (nor,
+    // unless `drained`, still waiting in the session's buffer); empty when all held.
+    QString broken(bool drained = true) const
+    {
+        const int waiting = drained ? 0 : int(session.received().size());
+        if (probe.delivered != probe.accounted + waiting)
+            return QString("%1 bytes not accounted for").arg(probe.delivered - probe.accounted);
+        return probe.faults.join('\n');
     }
 
     VirtualClock clock;

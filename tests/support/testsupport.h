@@ -11,19 +11,9 @@
 #include "virtualtransmitter.h"
 #include "widget/widget.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
 #include <QSerialPort>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets> // precompiled for the window's tests
 
 #include <functional>
 
@@ -154,6 +144,15 @@ inline QStringList itemsOf(QComboBox *combo)
     return items;
 }
 
+// The row of the unit at this address in a table of units (by its first column), or -1.
+inline int rowOfUnit(const QAbstractItemModel *units, int address)
+{
+    for (int row = 0; row < units->rowCount(); ++row)
+        if (units->index(row, 0).data().toInt() == address)
+            return row;
+    return -1;
+}
+
 inline MessageView *view(Widget &window)
 {
     return child<MessageView>(&window, "textBrowser");
@@ -166,11 +165,10 @@ inline QStringList frames(Widget &window, const char *direction)
     QStringList frames;
     MessageView *log = view(window);
     const bool received = QString(direction) == "RX";
+    const auto kind = received ? MessageView::Kind::Received : MessageView::Kind::Sent;
     for (int i = 0; i < log->lineCount(); ++i) {
         const auto line = Capture::parseLine(log->lineText(i));
-        if (line && line->received == received &&
-            (log->lineKind(i) == MessageView::Kind::Sent ||
-             log->lineKind(i) == MessageView::Kind::Received))
+        if (line && line->received == received && log->lineKind(i) == kind)
             frames << line->frameText;
     }
     return frames;

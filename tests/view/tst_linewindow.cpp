@@ -1,15 +1,8 @@
 // The Line window as a technician uses it, against a virtual line of three units: a scan, a unit
 // chosen, the line polled, a unit swapped at one address and a unit that falls silent; the
-// readings file and the trend never put one unit's readings under another; bad input sends
-// nothing; and the window fits a 1366 x 768 screen.
+// readings file never puts one unit's readings under another; bad input sends nothing.
 #include "testsupport.h"
 #include "view/linewindow.h"
-#include "view/trendwindow.h"
-
-#include <QAbstractItemModel>
-#include <QProgressBar>
-#include <QTableView>
-#include <QtTest>
 
 using namespace TestSupport;
 
@@ -17,20 +10,7 @@ namespace {
 // The text of a column in the row of an address, as the table shows it.
 QString cell(QTableView *table, int address, int column)
 {
-    QAbstractItemModel *model = table->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        if (model->index(row, 0).data().toInt() == address)
-            return model->index(row, column).data().toString();
-    return QString();
-}
-
-int rowOf(QTableView *table, int address)
-{
-    QAbstractItemModel *model = table->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        if (model->index(row, 0).data().toInt() == address)
-            return row;
-    return -1;
+    return table->model()->index(rowOfUnit(table->model(), address), column).data().toString();
 }
 
 enum Column { Address, Serial, Type, Sensor, Firmware, Temperature, State = 14 };
@@ -69,7 +49,7 @@ private slots:
         QVERIFY(lineWindow->findChild<QLabel *>("labelLineNote")->text().startsWith("3 unit(s)"));
 
         // The unit chosen in the table is the window's unit: its address and identity.
-        table->selectRow(rowOf(table, 5));
+        table->selectRow(rowOfUnit(table->model(), 5));
         QCOMPARE(bench.edit("lineEditAddress")->text(), "5");
         QCOMPARE(bench.label("labelSerialNumber"), "Serial number:123456780005");
         child<QLineEdit>(lineWindow, "lineEditLinePeriod")->setText("100");
@@ -80,24 +60,22 @@ private slots:
         QTRY_VERIFY(bench.label("labelStatistics").startsWith("Address 5: "));
 
         // A different unit at address 9 (the old one out, a new one in): said, and listed under
-        // its own serial.
+        // its own serial. Meanwhile the unit at 1 falls silent: reported, never dropped.
         const int misses = session(bench.window)->roster().find(9)->health.timeouts;
         line.unit(nine).settings().baudCode = 1; // out: it hears nothing at 9600 any more
+        line.unit(0).settings().baudCode = 1;    // it now listens at 1200 bit/s
         QTRY_VERIFY(session(bench.window)->roster().find(9)->health.timeouts > misses);
         line.unit(nine).settings().serialNumber[2] = 0xbeef;
         line.unit(nine).settings().baudCode = 4;
         QTRY_VERIFY_WITH_TIMEOUT(cell(table, 9, Serial) == "12345678beef", 10000);
-        QVERIFY(notes(bench.window).contains("a different unit is at address 9 on " + bench.path +
-                                             " now: serial 12345678beef, Tervin-O"));
-
-        // A unit that falls silent is reported, never dropped.
-        line.unit(0).settings().baudCode = 1; // it now listens at 1200 bit/s
+        QVERIFY(notes(bench.window)
+                    .contains("a different unit is at address 9 on " + bench.path +
+                              " now: serial 12345678beef, Tervin-O"));
         QTRY_VERIFY_WITH_TIMEOUT(cell(table, 1, State).startsWith("silent since "), 15000);
         QCOMPARE(table->model()->rowCount(), 3);
         click(*lineWindow, "pushButtonPollLine");
 
-        // Each row of the readings file names the unit it came from; the trend holds the
-        // window's unit only.
+        // Each row of the readings file names the unit it came from.
         const QStringList files = QDir("Data").entryList({"Readings*.csv"});
         QCOMPARE(files.size(), 1);
         QMap<QString, QSet<QString>> serialsAt;
@@ -108,22 +86,22 @@ private slots:
         QVERIFY(serialsAt["9"].contains("12345678beef"));
     }
 
-    // Lists and periods that are not ones: said in a box, nothing sent.
+    // A list or a period that is not one: said in a box, nothing sent. (Each way a list or a
+    // number can be wrong is the value parser's, tried in tst_cliarguments; here, each field.)
     void badInputSendsNothing_data()
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("box");
-        QTest::newRow("a list with a gap") << "lineEditScanAddresses" << "1,,5" << "pushButtonScan"
-                                           << "Error/Addresses: 1,,5 has an empty item";
-        QTest::newRow("an address past 247") << "lineEditScanAddresses" << "1-300"
+        QTest::newRow("an address past 247") << "lineEditScanAddresses"
+                                             << "1-300"
                                              << "pushButtonScan"
                                              << "Error/Addresses: 300 is out of range (1 to 247)";
-        QTest::newRow("a short period") << "lineEditLinePeriod" << "50" << "pushButtonPollLine"
+        QTest::newRow("a short period") << "lineEditLinePeriod"
+                                        << "50"
+                                        << "pushButtonPollLine"
                                         << "Error/Period: 50 is out of range (100 to 86400000 ms)";
-        QTest::newRow("no period") << "lineEditLinePeriod" << "x" << "pushButtonPollLine"
-                                   << "Error/Period: x is not a number";
     }
 
     void badInputSendsNothing()
