@@ -175,16 +175,15 @@ private slots:
         const QString form = "--offset wants ADDR:T or ADDR:T:H";
         for (const char *bad : {"2", "2:x", "0:1", "248:1", "2:1:2:3", ":1", "2:1e3", "2:"})
             QTest::newRow(bad) << QStringList{"offset", bad} << form << SensorError();
-        QTest::newRow("no such unit") << QStringList{"noise", "9:0.1"}
-                                      << "--noise 9:0.1: no unit at address 9" << SensorError();
-        QTest::newRow("a slope of 0")
-            << QStringList{"slope", "2:0"} << "--slope 2:0: a slope is above 0" << SensorError();
-        QTest::newRow("a negative humidity slope")
-            << QStringList{"slope", "2:1:-1"} << "--slope 2:1:-1: a slope is above 0"
-            << SensorError();
-        QTest::newRow("a negative noise")
-            << QStringList{"noise", "2:-0.1"} << "--noise 2:-0.1: a noise is not below 0"
-            << SensorError();
+        const auto refused = [](const char *option, const char *value, const char *reason) {
+            QTest::newRow(value) << QStringList{option, value}
+                                 << QString("--%1 %2: %3").arg(option, value, reason)
+                                 << SensorError();
+        };
+        refused("noise", "9:0.1", "no unit at address 9");
+        refused("slope", "2:0", "a slope is above 0");
+        refused("slope", "2:1:-1", "a slope is above 0");
+        refused("noise", "2:-0.1", "a noise is not below 0");
     }
 
     void options()

@@ -73,6 +73,8 @@ private slots:
         }
     }
 
+    // Read polls at the period, 100 ms at the least, until Stop; a one-off request puts the next
+    // poll a second away. Each scale and item polls its registers; an emptied address stops Read.
     void readStopWithTheShortestPeriod()
     {
         Bench bench;
@@ -94,6 +96,25 @@ private slots:
         click(bench.window, "pushButtonRead");
         QCOMPARE(read->text(), "Read");
         QVERIFY(!bench.timer("timerRead")->isActive());
+        // Each scale and measurement item polls its registers (whatever the device type), as
+        // Read's tooltip says; Status dashes all three readings.
+        auto *scale = bench.combo("comboBoxRegister");
+        for (int index : {0, 1}) {
+            scale->setCurrentIndex(index);
+            const int firstRegister[] = {0, 0, 1, 2, 3};
+            for (int item = 0; item < 5; ++item) {
+                const int first = (index ? 0 : 4) + firstRegister[item];
+                QCOMPARE(bench.pollOnce(item),
+                         ModbusFrame::buildRequest(1, 3, quint16(first), item ? 1 : 4));
+                const QString asked =
+                    item ? QString("register 0x000%1 (").arg(first)
+                         : QString("registers 0x000%1 to 0x000%2 (").arg(first).arg(first + 3);
+                QVERIFY(read->toolTip().startsWith("Reads " + asked));
+            }
+            QTRY_COMPARE(bench.label("labelTemperature") + bench.label("labelHumidity") +
+                             bench.label("labelDewTemp"),
+                         "Temperature:---Humidity:---DewTemp:---");
+        }
         // With the address field emptied (and Return pressed), the next poll stops reading.
         QTRY_COMPARE(frames(bench.window, "TX").size(), frames(bench.window, "RX").size());
         bench.edit("lineEditAddress")->clear();
@@ -106,10 +127,9 @@ private slots:
         QCOMPARE(view(bench.window)->lineCount(), linesBefore);
     }
 
-    // At each device type: the device information, the "Magnification:" items, the request each
-    // item sends (and Read's tooltip names), and the labels of both blocks at -12.34 C and 45.67
-    // %RH (a single reading dashes the other two, Status all three); then the reads that update the
-    // Device group.
+    // At each device type: the device information, the "Magnification:" items, and the labels
+    // of both blocks at -12.34 C and 45.67 %RH (a single reading dashes the other two), the trend
+    // in the device's unit; then the reads that update the Device group.
     void eachDeviceType_data()
     {
         QTest::addColumn<int>("type");
@@ -120,11 +140,10 @@ private slots:
     void eachDeviceType()
     {
         QFETCH(int, type);
-        DeviceSettings settings;
+        DeviceSettings settings = with(&DeviceSettings::deviceType, type);
         settings.address = 17;
         settings.baudCode = 5;
         settings.firmwareVersion = 204;
-        settings.deviceType = quint16(type);
         settings.sensorType = type == 0 ? 1 : 0; // and the other one, read later
         settings.temperature = -12.34;
         settings.humidity = 45.67;
@@ -147,22 +166,6 @@ private slots:
         const QString unit = QString(QChar(type == 2 ? 0x2109 : 0x2103)) + "  </font>";
         for (int index : {0, 1}) {
             scale->setCurrentIndex(index);
-            const int firstRegister[] = {0, 0, 1, 2, 3};
-            for (int item = 0; item < 5; ++item) {
-                const int first = (index ? 0 : 4) + firstRegister[item];
-                QCOMPARE(bench.pollOnce(item),
-                         ModbusFrame::buildRequest(17, 3, quint16(first), item ? 1 : 4));
-                // Read's tooltip names the registers its poll asks for.
-                const QString asked =
-                    item ? QString("register 0x000%1 (").arg(first)
-                         : QString("registers 0x000%1 to 0x000%2 (").arg(first).arg(first + 3);
-                QVERIFY(child<QPushButton>(&bench.window, "pushButtonRead")
-                            ->toolTip()
-                            .startsWith("Reads " + asked));
-            }
-            QTRY_COMPARE(bench.label("labelTemperature") + bench.label("labelHumidity") +
-                             bench.label("labelDewTemp"),
-                         "Temperature:---Humidity:---DewTemp:---");
             const char *const *shown = values[type == 2][scale->currentText() == "*100"];
             const QString humidity = QString("Humidity:<font color=red>") + shown[1] + "%  </font>";
             bench.pollOnce(2);

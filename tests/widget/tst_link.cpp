@@ -206,21 +206,34 @@ private slots:
         QVERIFY(boxesSeen.isEmpty());
     }
 
-    // Link pressed while a search runs ends it; Cancel then leaves the tool not linked, with the
-    // port closed, never at a rate where nothing answered.
-    void cancelDuringASearch()
+    // A search ends when Link is pressed (Cancel then leaves the tool not linked, the port
+    // closed, never at a rate where nothing answered) or when the adapter is unplugged (one box:
+    // the loss, or the port that would not open for the next step). No step follows.
+    void aSearchEnds_data()
     {
-        Bench bench;
-        bench.transmitter.setMuted(true);
+        QTest::addColumn<bool>("unplugged");
+        QTest::newRow("Link, then Cancel") << false;
+        QTest::newRow("unplugged") << true;
+    }
+
+    void aSearchEnds()
+    {
+        QFETCH(bool, unplugged);
+        Bench bench(with(&DeviceSettings::baudCode, 1)); // found last
         link(bench.window, bench.path, "AUTO");
         QTRY_VERIFY(bench.transmitter.requests().size() >= 2);
-        // The last choice: a search's candidate is no link.
-        QCOMPARE(offeredByLink(bench.window), "Serial port AUTO|" + bench.path);
-        QVERIFY(!bench.timer("timerAuto")->isActive() && !bench.port()->isOpen());
+        if (unplugged) {
+            QVERIFY(unplug(bench).startsWith("Error/"));
+            QVERIFY(!bench.timer("timerReconnect")->isActive());
+        } else { // the last choice is offered: a search's candidate is no link
+            QCOMPARE(offeredByLink(bench.window), "Serial port AUTO|" + bench.path);
+            QVERIFY(!bench.port()->isOpen());
+            QCOMPARE(bench.label("labelLinkState"), "not linked");
+        }
+        QVERIFY(!bench.timer("timerAuto")->isActive());
         QSignalSpy steps(bench.timer("timerAuto"), &QTimer::timeout);
         QVERIFY(!steps.wait(1000)); // no further step, and no "Communication error!"
         QVERIFY(boxesSeen.isEmpty());
-        QCOMPARE(bench.label("labelLinkState"), "not linked");
     }
 
     // Only ports that open now are listed, in the system's order; the others are named below
