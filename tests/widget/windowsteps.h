@@ -1,8 +1,8 @@
 #pragma once
 
 // Steps the window's tests take again and again beside the bench: a transmitter set up or
-// misbehaving in one way, the adapter pulled out, the Link dialog looked at and cancelled, polling
-// stopped with its last reply in, and the view's frame lines as a capture file holds them.
+// misbehaving in one way, the adapter pulled out, the Link dialog looked at and cancelled, more
+// replies waited for, polling stopped with its last reply in, a check box ticked.
 
 #include "testsupport.h"
 
@@ -58,17 +58,6 @@ inline bool stopPolling(Widget &window)
     MessageView *log = view(window);
     return QTest::qWaitFor(
         [&] { return log->lineKind(log->lineCount() - 1) == MessageView::Kind::Received; });
-}
-
-// The lines of the view from `from` on that a capture file holds: frames that reached the wire.
-inline QStringList frameLines(Widget &window, int from = 0)
-{
-    QStringList lines;
-    MessageView *log = view(window);
-    for (int i = from; i < log->lineCount(); ++i)
-        if (log->lineKind(i) != MessageView::Kind::NotSent && Capture::parseLine(log->lineText(i)))
-            lines << log->lineText(i);
-    return lines;
 }
 
 inline void tick(Widget &window, const char *checkBox, bool on = true)
