@@ -1,11 +1,13 @@
 #pragma once
 
 // What the virtual transmitter's tests share: requests and replies as the tool sends and expects
-// them, an exchange on the tool's end of the line, and the transmitter's frame log read back.
+// them, an exchange on the tool's end of the line, the transmitter's frame log read back, and the
+// tervin-sim program run.
 
 #include "protocol/modbusframe.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSerialPort>
 #include <QTest>
 
@@ -45,6 +47,33 @@ inline QList<QStringList> logged(const QString &path, const QString &kind)
         if (line.split(' ').value(1) == kind.toLatin1())
             lines << QString(line).split(' ');
     return lines;
+}
+
+// tervin-sim run with these arguments; SIGTERM ends it when the test is done.
+struct SimProgram
+{
+    explicit SimProgram(const QStringList &arguments)
+    {
+        process.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+        if (process.waitForReadyRead(5000))
+            port = QString(process.readLine().trimmed());
+    }
+    ~SimProgram()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+    QProcess process;
+    QString port; // the line it printed, empty when it did not start
+};
+
+// Whether tervin-sim refuses these arguments as a usage error (exit code 2) naming `error`.
+inline bool refuses(const QStringList &arguments, const QString &error)
+{
+    QProcess sim;
+    sim.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+    return sim.waitForFinished(5000) && sim.exitCode() == 2 &&
+           QString::fromUtf8(sim.readAllStandardError()).contains(error);
 }
 
 } // namespace SimSupport

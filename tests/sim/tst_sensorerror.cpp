@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <numeric>
+
 using namespace SimSupport;
 
 Q_DECLARE_METATYPE(SensorError)
@@ -45,20 +47,20 @@ private slots:
         QTest::addColumn<qint64>("elapsedMs");
         QTest::addColumn<double>("celsius");
         QTest::addColumn<double>("humidity");
+        const auto row = [](const char *name, const SensorError &error, double chamber,
+                            double chamberHumidity, qint64 elapsedMs, double celsius,
+                            double humidity) {
+            QTest::newRow(name) << error << chamber << chamberHumidity << elapsedMs << celsius
+                                << humidity;
+        };
         const qint64 halfHour = 30 * 60000;
-        QTest::newRow("none") << SensorError() << 23.5 << 45.0 << halfHour << 23.5 << 45.0;
-        QTest::newRow("offsets") << errorOf(0.4, 1, 0, -1.5) << 23.5 << 45.0 << halfHour << 23.9
-                                 << 43.5;
-        QTest::newRow("humidity slope about 50 %")
-            << errorOf(0, 1, 0, 0, 1.05) << 23.5 << 33.0 << qint64(0) << 23.5 << 32.15;
-        QTest::newRow("temperature slope about 25 °C")
-            << errorOf(0, 1.02, 0) << -20.0 << 45.0 << qint64(0) << -20.9 << 45.0;
-        QTest::newRow("drift a minute")
-            << errorOf(0.1, 1, -0.01, 0, 1, 0.05) << -20.0 << 45.0 << halfHour << -20.2 << 46.5;
-        QTest::newRow("humidity held at 100 %")
-            << errorOf(0, 1, 0, 10) << 23.5 << 95.0 << qint64(0) << 23.5 << 100.0;
-        QTest::newRow("temperature held at -40 °C")
-            << errorOf(-1, 1, 0) << -39.5 << 45.0 << qint64(0) << -40.0 << 45.0;
+        row("none", SensorError(), 23.5, 45, halfHour, 23.5, 45);
+        row("offsets", errorOf(0.4, 1, 0, -1.5), 23.5, 45, halfHour, 23.9, 43.5);
+        row("humidity slope about 50 %", errorOf(0, 1, 0, 0, 1.05), 23.5, 33, 0, 23.5, 32.15);
+        row("temperature slope about 25 °C", errorOf(0, 1.02, 0), -20, 45, 0, -20.9, 45);
+        row("drift a minute", errorOf(0.1, 1, -0.01, 0, 1, 0.05), -20, 45, halfHour, -20.2, 46.5);
+        row("humidity held at 100 %", errorOf(0, 1, 0, 10), 23.5, 95, 0, 23.5, 100);
+        row("temperature held at -40 °C", errorOf(-1, 1, 0), -39.5, 45, 0, -40, 45);
     }
 
     void measures()
@@ -75,10 +77,9 @@ private slots:
         TransmitterModel model(settings);
         model.setSensorError(error);
         const Measurement measurement = model.measureAt(elapsedMs);
-        QVERIFY2(qAbs(measurement.celsius - celsius) < 1e-9,
-                 qPrintable(QString::number(measurement.celsius)));
-        QVERIFY2(qAbs(measurement.humidity - humidity) < 1e-9,
-                 qPrintable(QString::number(measurement.humidity)));
+        QCOMPARE(QString::number(measurement.celsius, 'f', 9) + ' ' +
+                     QString::number(measurement.humidity, 'f', 9),
+                 QString::number(celsius, 'f', 9) + ' ' + QString::number(humidity, 'f', 9));
     }
 
     // The registers of one reply come from one measurement: a Tervin-F's offset is added to the
@@ -146,13 +147,11 @@ private slots:
             }
         }
         QCOMPARE(runs[0], runs[1]);
-        double sum = 0, squares = 0;
-        for (double value : runs[0]) {
-            sum += value;
-            squares += value * value;
-        }
-        const double mean = sum / runs[0].size();
-        const double measured = std::sqrt(squares / runs[0].size() - mean * mean);
+        const QList<double> &run = runs[0];
+        const double mean = std::accumulate(run.begin(), run.end(), 0.0) / run.size();
+        const double measured =
+            std::sqrt(std::inner_product(run.begin(), run.end(), run.begin(), 0.0) / run.size() -
+                      mean * mean);
         QVERIFY2(qAbs(mean) < deviation * 0.1, qPrintable(QString::number(mean)));
         QVERIFY2(qAbs(measured - deviation) < deviation * 0.05,
                  qPrintable(QString::number(measured)));
@@ -176,16 +175,15 @@ private slots:
         const QString form = "--offset wants ADDR:T or ADDR:T:H";
         for (const char *bad : {"2", "2:x", "0:1", "248:1", "2:1:2:3", ":1", "2:1e3", "2:"})
             QTest::newRow(bad) << QStringList{"offset", bad} << form << SensorError();
-        QTest::newRow("no such unit") << QStringList{"noise", "9:0.1"}
-                                      << "--noise 9:0.1: no unit at address 9" << SensorError();
-        QTest::newRow("a slope of 0")
-            << QStringList{"slope", "2:0"} << "--slope 2:0: a slope is above 0" << SensorError();
-        QTest::newRow("a negative humidity slope")
-            << QStringList{"slope", "2:1:-1"} << "--slope 2:1:-1: a slope is above 0"
-            << SensorError();
-        QTest::newRow("a negative noise")
-            << QStringList{"noise", "2:-0.1"} << "--noise 2:-0.1: a noise is not below 0"
-            << SensorError();
+        const auto refused = [](const char *option, const char *value, const char *reason) {
+            QTest::newRow(value) << QStringList{option, value}
+                                 << QString("--%1 %2: %3").arg(option, value, reason)
+                                 << SensorError();
+        };
+        refused("noise", "9:0.1", "no unit at address 9");
+        refused("slope", "2:0", "a slope is above 0");
+        refused("slope", "2:1:-1", "a slope is above 0");
+        refused("noise", "2:-0.1", "a noise is not below 0");
     }
 
     void options()
@@ -213,22 +211,14 @@ private slots:
     // tervin-sim: the unit at 2 reads off by its offset, its neighbour reads the chamber.
     void program()
     {
-        QProcess sim;
-        sim.start(
-            TERVIN_BUILD_DIR "/sim/tervin-sim",
+        SimProgram sim(
             {"--units", "1,2", "--steady", "--temperature", "-20", "--offset", "2:+0.4:-1.5"});
-        QVERIFY(sim.waitForReadyRead(5000));
-        QSerialPort line(QString(sim.readLine().trimmed()));
+        QSerialPort line(sim.port);
         QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(9600));
         QCOMPARE(exchange(line, request(3, 1, 0, 2), 9).toHex(), reply("010304ff3801c2").toHex());
         QCOMPARE(exchange(line, request(3, 2, 0, 2), 9).toHex(), reply("020304ff3c01b3").toHex());
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(5000));
-        QProcess bad;
-        bad.start(TERVIN_BUILD_DIR "/sim/tervin-sim", {"--units", "1,2", "--drift", "3:0.1"});
-        QVERIFY(bad.waitForFinished(5000));
-        QCOMPARE(bad.exitCode(), 2);
-        QVERIFY(bad.readAllStandardError().contains("--drift 3:0.1: no unit at address 3"));
+        QVERIFY(
+            refuses({"--units", "1,2", "--drift", "3:0.1"}, "--drift 3:0.1: no unit at address 3"));
     }
 };
 

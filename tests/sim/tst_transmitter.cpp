@@ -192,21 +192,18 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error"); // empty when the simulator starts
         QTest::addColumn<int>("slave");
-        QTest::addColumn<QByteArray>("serial"); // what that slave answers, in hex
+        QTest::addColumn<QByteArray>("answer"); // that slave's serial number, without the CRC
         QTest::newRow("three") << QStringList{"--units", "3,7,12"} << "" << 12
-                               << QByteArray("123456789abe");
+                               << QByteArray("0c0306123456789abe");
         QTest::newRow("repeated, own serial")
             << QStringList{"--units", "5,5,9", "--serial", "1:2:ffff"} << "" << 9
-            << QByteArray("000100020001");
+            << QByteArray("090306000100020001");
         QTest::newRow("one") << QStringList{"--units", "247"} << "" << 247
-                             << QByteArray("123456789abc");
+                             << QByteArray("f70306123456789abc");
         const QString list = "--units wants slave addresses from 1 to 247";
-        const std::pair<const char *, const char *> bad[] = {
-            {"empty", ""},         {"empty item", "3,,7"}, {"trailing comma", "3,"}, {"zero", "0"},
-            {"over 247", "7,248"}, {"not a number", "x"},  {"a range", "1-5"},
-        };
-        for (const auto &[name, value] : bad)
-            QTest::newRow(name) << QStringList{"--units", value} << list << 0 << QByteArray();
+        for (const char *bad : {"", "3,,7", "3,", "0", "7,248", "x", "1-5"})
+            QTest::addRow("\"%s\"", bad)
+                << QStringList{"--units", bad} << list << 0 << QByteArray();
         QTest::newRow("with --address")
             << QStringList{"--units", "3,7", "--address", "3"}
             << "--address and --units do not go together" << 0 << QByteArray();
@@ -217,74 +214,43 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, error);
         QFETCH(int, slave);
-        QFETCH(QByteArray, serial);
-        QProcess sim;
-        sim.start(TERVIN_BUILD_DIR "/sim/tervin-sim", arguments);
+        QFETCH(QByteArray, answer);
         if (!error.isEmpty()) {
-            QVERIFY(sim.waitForFinished(5000));
-            QCOMPARE(sim.exitCode(), 2);
-            QVERIFY2(sim.readAllStandardError().contains(error.toUtf8()), qPrintable(error));
+            QVERIFY2(refuses(arguments, error), qPrintable(error));
             return;
         }
-        QVERIFY(sim.waitForReadyRead(5000));
-        QSerialPort line(QString(sim.readLine().trimmed()));
+        SimProgram sim(arguments);
+        QSerialPort line(sim.port);
         QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(9600));
-        const QByteArray expected =
-            reply(QByteArray::number(slave, 16).rightJustified(2, '0') + "0306" + serial);
-        QCOMPARE(exchange(line, request(3, quint8(slave), Reg::SerialNumber, 3), expected.size())
-                     .toHex(),
-                 expected.toHex());
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(exchange(line, request(3, quint8(slave), Reg::SerialNumber, 3), 11).toHex(),
+                 reply(answer).toHex());
     }
 
+    // Every option at once; a request in pieces is one frame; unplugged and plugged in again, the
+    // link following; SIGTERM ends it cleanly and removes the link.
     void commandLineAndLink()
     {
-        const QString sim = TERVIN_BUILD_DIR "/sim/tervin-sim";
-        QProcess bad;
-        bad.start(sim, {"--baud", "9601"});
-        QVERIFY(bad.waitForFinished(5000) && bad.exitCode() == 2);
-        QVERIFY(bad.readAllStandardError().contains("--baud"));
+        QVERIFY(refuses({"--baud", "9601"}, "--baud"));
         QTemporaryDir dir;
         const QString link = dir.filePath("port");
-        QProcess good;
-        good.start(sim, {"--baud",
-                         "19200",
-                         "--address",
-                         "7",
-                         "--link",
-                         link,
-                         "--wire",
-                         "--unplug-every",
-                         "1500",
-                         "--replug-after",
-                         "100",
-                         "--frame-log",
-                         dir.filePath("frames.log"),
-                         "--seed",
-                         "3",
-                         "--split-gap",
-                         "5-9",
-                         "--corrupt-rate",
-                         "0.5",
-                         "--mute-every",
-                         "5000",
-                         "--mute-for",
-                         "10"});
-        QVERIFY(good.waitForReadyRead(5000));
-        QCOMPARE(QFileInfo(link).symLinkTarget(), QString(good.readLine().trimmed()));
+        SimProgram sim(QString("--baud 19200 --address 7 --wire --unplug-every 1500 --replug-after "
+                               "100 --seed 3 --split-gap 5-9 --corrupt-rate 0.5 --mute-every 5000 "
+                               "--mute-for 10")
+                           .split(' ') +
+                       QStringList{"--link", link, "--frame-log", dir.filePath("frames.log")});
+        QCOMPARE(QFileInfo(link).symLinkTarget(), sim.port);
         QSerialPort line(link);
         QVERIFY(line.open(QIODevice::ReadWrite) && line.setBaudRate(19200));
-        line.write(request(3, 0, 0x100, 1).left(3)); // a request in pieces is still one frame
+        line.write(request(3, 0, 0x100, 1).left(3));
         line.flush();
         QCOMPARE(exchange(line, request(3, 0, 0x100, 1).mid(3), 7), reply("0703020007"));
-        QVERIFY(good.waitForReadyRead(5000)); // unplugged and plugged in again, the link following
-        const QString replugged = good.readLine().trimmed();
+        QVERIFY(sim.process.waitForReadyRead(5000));
+        const QString replugged = sim.process.readLine().trimmed();
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(link).symLinkTarget() == replugged; }));
-        good.terminate(); // SIGTERM: ends cleanly and removes the link
-        QVERIFY(good.waitForFinished(5000));
-        QVERIFY(good.exitStatus() == QProcess::NormalExit && good.exitCode() == 0);
-        QCOMPARE(good.readAllStandardOutput(), "collisions: 0\n");
+        sim.process.terminate();
+        QVERIFY(sim.process.waitForFinished(5000));
+        QVERIFY(sim.process.exitStatus() == QProcess::NormalExit && sim.process.exitCode() == 0);
+        QCOMPARE(sim.process.readAllStandardOutput(), "collisions: 0\n");
         QVERIFY(!QFileInfo(link).isSymLink());
         QCOMPARE(logged(dir.filePath("frames.log"), "SEED").value(0).value(2), "3");
         QCOMPARE(logged(dir.filePath("frames.log"), "RX").size(), 1);

@@ -54,74 +54,59 @@ class TestFrameAudit : public QObject
     Q_OBJECT
 
 private slots:
+    // Each case: the frame log, the tool's events, the capture file, the counts (captured, bad
+    // CRC, long gaps, cut, written as it went, overlapped) and the start of the first problem.
     void account_data()
     {
         QTest::addColumn<QStringList>("simLog");
         QTest::addColumn<QStringList>("tool");
         QTest::addColumn<QStringList>("capture");
-        QTest::addColumn<QString>(
-            "counts"); // captured, bad CRC, long gaps, cut, written as it went
-        QTest::addColumn<QString>("problem"); // the start of the first problem, or nothing
-        const QStringList good = exchange(0, R, "good");
-        QTest::newRow("an exchange") << good << QStringList{"W " + P, "A " + R}
-                                     << QStringList{"TX " + P, "RX " + R} << "1 0 0 0 0 0"
-                                     << "";
-        QTest::newRow("a bad CRC dropped")
-            << exchange(0, B, "bad-crc") << QStringList{"W " + P, "D " + B}
-            << QStringList{"TX " + P} << "0 1 0 0 0 0"
-            << "";
-        QTest::newRow("pieces 250 ms apart dropped")
-            << exchange(0, R, "good", 250) << QStringList{"W " + P, "D " + R1, "D " + R2}
-            << QStringList{"TX " + P} << "0 0 1 0 0 0"
-            << "";
-        QTest::newRow("an unplug cuts a reply")
-            << QStringList{"0 RX " + P, "0 TX " + R + " good", "0 PIECE " + R1, "50 UNPLUG",
-                           "90 REPLUG /dev/pts/9"}
-            << QStringList{"W " + P, "D " + R1, "L"} << QStringList{"TX " + P} << "0 0 0 1 0 0"
-            << "";
-        QTest::newRow("a request written as the line went")
-            << QStringList{"50 UNPLUG"} << QStringList{"W " + P, "L"} << QStringList{"TX " + P}
-            << "0 0 0 0 1 0"
-            << "";
-        QTest::newRow("a reply missing from the capture")
-            << good << QStringList{"W " + P, "A " + R} << QStringList{"TX " + P} << "1 0 0 0 0 0"
-            << "the capture holds 0 frames received, the tool accepted them 1";
-        QTest::newRow("a capture line twice")
-            << good << QStringList{"W " + P, "A " + R}
-            << QStringList{"TX " + P, "RX " + R, "RX " + R} << "1 0 0 0 0 0"
-            << "the capture holds 2 frames received";
-        QTest::newRow("a good reply dropped")
-            << good << QStringList{"W " + P, "D " + R1, "D " + R2} << QStringList{"TX " + P}
-            << "0 0 0 0 0 0"
-            << "plugged-in stretch 1: the good reply " + R + " was dropped";
-        QTest::newRow("a garbled reply accepted")
-            << exchange(0, B, "bad-crc") << QStringList{"W " + P, "A " + B}
-            << QStringList{"TX " + P, "RX " + B} << "0 0 0 0 0 0"
-            << "plugged-in stretch 1: the reply " + B + ", bad-crc on purpose, was accepted";
-        QTest::newRow("bytes from nowhere")
-            << good << QStringList{"W " + P, "A " + R, "D 00"} << QStringList{"TX " + P, "RX " + R}
-            << "0 0 0 0 0 0"
-            << "plugged-in stretch 1: the tool received 14 bytes, the transmitter sent 13";
-        QTest::newRow("a request never heard")
-            << good << QStringList{"W " + P, "W " + P, "A " + R}
-            << QStringList{"TX " + P, "TX " + P, "RX " + R} << "1 0 0 0 0 0"
-            << "plugged-in stretch 1: the tool wrote 2 frames, the transmitter heard 1";
-        QTest::newRow("talking over a reply")
-            << QStringList{"0 RX " + P, "0 TX " + R + " good", "0 PIECE " + R1, "10 RX " + P,
-                           "60 PIECE " + R2}
-            << QStringList{"W " + P, "W " + P, "A " + R}
-            << QStringList{"TX " + P, "TX " + P, "RX " + R} << "1 0 0 0 0 0"
-            << "the tool wrote " + P + " while the reply " + R + " was on the wire";
-        QTest::newRow("two replies on the wire at once")
-            << QStringList{"0 RX " + P,      "0 TX " + R + " good",  "0 PIECE " + R1,
-                           "10 RX " + P,     "10 TX " + R + " good", "10 PIECE " + R1,
-                           "60 PIECE " + R2, "70 PIECE " + R2}
-            << QStringList{"W " + P, "W " + P, "D " + R1 + R1 + R2 + R2}
-            << QStringList{"TX " + P, "TX " + P} << "0 0 0 0 0 2"
-            << "the tool wrote " + P + " while the reply " + R + " was on the wire";
-        QTest::newRow("an unplug not noticed")
-            << QStringList{"50 UNPLUG"} << QStringList{} << QStringList{} << "0 0 0 0 0 0"
-            << "the transmitter was unplugged 1 times, the tool lost the port 0 times";
+        QTest::addColumn<QString>("counts");
+        QTest::addColumn<QString>("problem");
+        const auto row = [](const char *name, const QStringList &simLog, const QStringList &tool,
+                            const QStringList &capture, const char *counts,
+                            const QString &problem = QString()) {
+            QTest::newRow(name) << simLog << tool << capture << QString(counts) << problem;
+        };
+        const QStringList good = exchange(0, R, "good"), bad = exchange(0, B, "bad-crc");
+        const QStringList written = {"TX " + P}, answered = {"TX " + P, "RX " + R};
+        row("an exchange", good, {"W " + P, "A " + R}, answered, "1 0 0 0 0 0");
+        row("a bad CRC dropped", bad, {"W " + P, "D " + B}, written, "0 1 0 0 0 0");
+        row("pieces 250 ms apart dropped", exchange(0, R, "good", 250),
+            {"W " + P, "D " + R1, "D " + R2}, written, "0 0 1 0 0 0");
+        row("an unplug cuts a reply",
+            {"0 RX " + P, "0 TX " + R + " good", "0 PIECE " + R1, "50 UNPLUG",
+             "90 REPLUG /dev/pts/9"},
+            {"W " + P, "D " + R1, "L"}, written, "0 0 0 1 0 0");
+        row("a request written as the line went", {"50 UNPLUG"}, {"W " + P, "L"}, written,
+            "0 0 0 0 1 0");
+        row("a reply missing from the capture", good, {"W " + P, "A " + R}, written, "1 0 0 0 0 0",
+            "the capture holds 0 frames received, the tool accepted them 1");
+        row("a capture line twice", good, {"W " + P, "A " + R}, answered + QStringList("RX " + R),
+            "1 0 0 0 0 0", "the capture holds 2 frames received");
+        row("a good reply dropped", good, {"W " + P, "D " + R1, "D " + R2}, written, "0 0 0 0 0 0",
+            "plugged-in stretch 1: the good reply " + R + " was dropped");
+        row("a garbled reply accepted", bad, {"W " + P, "A " + B}, {"TX " + P, "RX " + B},
+            "0 0 0 0 0 0",
+            "plugged-in stretch 1: the reply " + B + ", bad-crc on purpose, was accepted");
+        row("bytes from nowhere", good, {"W " + P, "A " + R, "D 00"}, answered, "0 0 0 0 0 0",
+            "plugged-in stretch 1: the tool received 14 bytes, the transmitter sent 13");
+        row("a request never heard", good, {"W " + P, "W " + P, "A " + R},
+            {"TX " + P, "TX " + P, "RX " + R}, "1 0 0 0 0 0",
+            "plugged-in stretch 1: the tool wrote 2 frames, the transmitter heard 1");
+        const QString talkedOver =
+            "the tool wrote " + P + " while the reply " + R + " was on the wire";
+        row("talking over a reply",
+            {"0 RX " + P, "0 TX " + R + " good", "0 PIECE " + R1, "10 RX " + P, "60 PIECE " + R2},
+            {"W " + P, "W " + P, "A " + R}, {"TX " + P, "TX " + P, "RX " + R}, "1 0 0 0 0 0",
+            talkedOver);
+        row("two replies on the wire at once",
+            {"0 RX " + P, "0 TX " + R + " good", "0 PIECE " + R1, "10 RX " + P,
+             "10 TX " + R + " good", "10 PIECE " + R1, "60 PIECE " + R2, "70 PIECE " + R2},
+            {"W " + P, "W " + P, "D " + R1 + R1 + R2 + R2}, {"TX " + P, "TX " + P}, "0 0 0 0 0 2",
+            talkedOver);
+        row("an unplug not noticed", {"50 UNPLUG"}, {}, {}, "0 0 0 0 0 0",
+            "the transmitter was unplugged 1 times, the tool lost the port 0 times");
     }
 
     void account()

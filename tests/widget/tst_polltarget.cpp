@@ -36,26 +36,22 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("polled"); // runs of the slaves polled, in order
         QTest::addColumn<QString>("said");   // what the technician was told
-        QTest::newRow("type, Return, Setting, Yes")
-            << QStringList{"1000:enter 12", "1050:setting 12", "1100:yes"} << "7,12"
-            << "address 12, verified";
-        QTest::newRow("type, Return, Setting, No")
-            << QStringList{"1000:enter 12", "1050:setting 12", "1100:no"} << "7"
-            << "";
-        QTest::newRow("type, Return, a second, Setting, No")
-            << QStringList{"1000:enter 12", "2000:setting 12", "2100:no"} << "7"
-            << "no unit at 12; polling 7";
-        QTest::newRow("type, Setting at once, Yes")
-            << QStringList{"1000:enter 12", "1000:setting 12", "1000:yes"} << "7,12"
-            << "address 12, verified";
-        QTest::newRow("type, Setting at once, No")
-            << QStringList{"1000:enter 12", "1000:setting 12", "1000:no"} << "7"
-            << "";
-        QTest::newRow("type where another unit answers") << QStringList{"1000:enter 9"} << "7,9"
-                                                         << "";
-        QTest::newRow("a stale report after the write")
-            << QStringList{"1000:stale", "1000:setting 20", "1000:yes"} << "7,20"
-            << "not verified: the unit at 20 reports address 7";
+        const auto row = [](const char *name, const char *steps, const char *polled,
+                            const char *said = "") {
+            QTest::newRow(name) << QString(steps).split(", ") << QString(polled) << QString(said);
+        };
+        const char *verified = "address 12, verified";
+        row("type, Return, Setting, Yes", "1000:enter 12, 1050:setting 12, 1100:yes", "7,12",
+            verified);
+        row("type, Return, Setting, No", "1000:enter 12, 1050:setting 12, 1100:no", "7");
+        row("type, Return, a second, Setting, No", "1000:enter 12, 2000:setting 12, 2100:no", "7",
+            "no unit at 12; polling 7");
+        row("type, Setting at once, Yes", "1000:enter 12, 1000:setting 12, 1000:yes", "7,12",
+            verified);
+        row("type, Setting at once, No", "1000:enter 12, 1000:setting 12, 1000:no", "7");
+        row("type where another unit answers", "1000:enter 9", "7,9");
+        row("a stale report after the write", "1000:stale, 1000:setting 20, 1000:yes", "7,20",
+            "not verified: the unit at 20 reports address 7");
     }
 
     void addressChanges()

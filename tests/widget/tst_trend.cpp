@@ -1,12 +1,11 @@
 // The trend and the readings file through the window: the chart holds the readings the window
-// showed, in the device's unit; the lines break where the device fell silent; a partial read adds
-// only what it carries; the readings file matches the replies in the capture file; Clear, Export
-// CSV and Save image write what they should, under the names proposed; the legend and the hover
-// read-out tell what is shown.
-#include "testsupport.h"
+// showed (its unit and its break at a silence: tst_commands); a partial read adds only what it
+// carries; the readings file and Export CSV match the replies in the capture file; Save image and
+// Clear do their part, under the names proposed; the legend and the hover read-out tell what is
+// shown.
 #include "view/trendwindow.h"
+#include "windowsteps.h"
 
-#include <QCheckBox>
 #include <QRegularExpression>
 #include <QtTest>
 #include <qcustomplot.h>
@@ -22,9 +21,13 @@ QString shownValue(Bench &bench, const char *label)
     return QRegularExpression(">(-?[0-9.]+)").match(bench.label(label)).captured(1);
 }
 
-QString stored(float value, int decimals)
+// A sample's three values as the labels show them, "-" where it has none: "23.49 45.00 10.88".
+QString stored(const TrendData::Sample &sample)
 {
-    return std::isnan(value) ? QString("-") : QString::number(value, 'f', decimals);
+    QStringList values;
+    for (float value : sample.value)
+        values << (std::isnan(value) ? QString("-") : QString::number(value, 'f', 2));
+    return values.join(' ');
 }
 
 TrendWindow *trend(Bench &bench)
@@ -48,19 +51,14 @@ private slots:
     // humidity; where the device fell silent the lines break.
     void chartHoldsTheReadingsShown()
     {
-        DeviceSettings settings;
-        settings.drift = true;
-        Bench bench(settings);
+        Bench bench(with(&DeviceSettings::drift, true));
         QVERIFY(bench.linkAtDeviceRate());
         click(bench.window, "pushButtonTrend");
         QVERIFY(trend(bench)->isVisible());
         for (int poll = 1; poll <= 5; ++poll) {
             bench.pollOnce(0);
             QTRY_COMPARE(trend(bench)->data().size(), poll + (poll - 1)); // a break after each Stop
-            const TrendData::Sample &last =
-                trend(bench)->data().at(trend(bench)->data().size() - 1);
-            QCOMPARE(stored(last.value[0], 2) + ' ' + stored(last.value[1], 2) + ' ' +
-                         stored(last.value[2], 2),
+            QCOMPARE(stored(trend(bench)->data().at(trend(bench)->data().size() - 1)),
                      shownValue(bench, "labelTemperature") + ' ' +
                          shownValue(bench, "labelHumidity") + ' ' +
                          shownValue(bench, "labelDewTemp"));
@@ -68,10 +66,8 @@ private slots:
         QCOMPARE(trend(bench)->data().formatAt(0).unit(), "°C");
         bench.pollOnce(2);
         QTRY_COMPARE(trend(bench)->data().size(), 11);
-        const TrendData::Sample &humidityOnly = trend(bench)->data().at(10);
-        QCOMPARE(stored(humidityOnly.value[0], 2) + stored(humidityOnly.value[1], 2) +
-                     stored(humidityOnly.value[2], 2),
-                 "-" + shownValue(bench, "labelHumidity") + "-");
+        QCOMPARE(stored(trend(bench)->data().at(10)),
+                 "- " + shownValue(bench, "labelHumidity") + " -");
         trend(bench)->redraw();
         QCPGraphDataContainer *humidity =
             child<QCustomPlot>(trend(bench), "trendPlot")->graph(1)->data().data();
@@ -84,55 +80,27 @@ private slots:
                     .contains("Humidity: min"));
     }
 
-    // A Tervin-F's readings are in degrees Fahrenheit; a device that falls silent while polling
-    // breaks the lines at the timeout.
-    void fahrenheitAndSilence()
-    {
-        DeviceSettings settings;
-        settings.deviceType = 2;
-        Bench bench(settings);
-        QVERIFY(bench.linkAtDeviceRate());
-        click(bench.window, "pushButtonRead");
-        QTRY_VERIFY(trend(bench)->data().size() >= 3);
-        Faults silent;
-        silent.noReply = true;
-        bench.transmitter.setFaults(silent);
-        QTRY_VERIFY(bench.label("labelLinkState").contains("no answer since"));
-        const int atSilence = trend(bench)->data().size();
-        bench.transmitter.setFaults(Faults());
-        QTRY_VERIFY(trend(bench)->data().size() >= atSilence + 3);
-        click(bench.window, "pushButtonRead");
-        QVERIFY(TrendData::isBreak(trend(bench)->data().at(atSilence - 1)));
-        QCOMPARE(trend(bench)->data().formatAt(0).unit(), "°F");
-        click(bench.window, "pushButtonTrend");
-        QVERIFY(child<QCustomPlot>(trend(bench), "trendPlot")->yAxis->label().endsWith("(\u2109)"));
-    }
-
-    // Each row of the readings file holds what a received frame of the capture file carries.
-    void readingsFileMatchesTheCapture()
+    // Each row of the readings file holds what a received frame of the capture file carries, and
+    // Export CSV writes the same (the readings in sight); Save image writes a picture of the
+    // chart, Clear empties it. A readings file that cannot be written is reported once.
+    void readingsFileExportAndClear()
     {
         Bench bench;
         QVERIFY(bench.linkAtDeviceRate());
-        child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
-        child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+        tick(bench.window, "checkBoxSaveToFile");
+        tick(bench.window, "checkBoxSaveReadings");
+        click(bench.window, "pushButtonTrend");
         click(bench.window, "pushButtonRead");
-        QTRY_VERIFY(frames(bench.window, "RX").size() >= 10);
-        click(bench.window, "pushButtonRead");
-        MessageView *log = view(bench.window);
-        QTRY_COMPARE(log->lineKind(log->lineCount() - 1), MessageView::Kind::Received);
+        QVERIFY(repliesFollow(bench.window, 10));
+        QVERIFY(stopPolling(bench.window));
         const QStringList readingsFiles = QDir("Data").entryList({"Readings*.csv"});
         QCOMPARE(readingsFiles.size(), 1);
         const QByteArray csv = readAll("Data/" + readingsFiles[0]);
         QVERIFY(csv.startsWith(FileStart));
         QCOMPARE(csv.count(ByteOrderMark), 1);
-        const QStringList rows = QString::fromUtf8(csv).split('\n', Qt::SkipEmptyParts).mid(1);
         QStringList fromCapture;
-        for (const QString &line :
-             QDir("Data").entryList({"Log*.txt"}).isEmpty()
-                 ? QStringList()
-                 : linesOf("Data/" + QDir("Data").entryList({"Log*.txt"})[0])) {
-            if (!line.contains("->RX  "))
-                continue;
+        const QString captureFile = "Data/" + QDir("Data").entryList({"Log*.txt"}).value(0);
+        for (const QString &line : linesOf(captureFile).filter("->RX  ")) {
             const QByteArray reply = QByteArray::fromHex(line.section("  ", 1).toLatin1());
             auto word = [&reply](int at) {
                 return quint16(quint8(reply[at]) << 8 | quint8(reply[at + 1]));
@@ -142,42 +110,35 @@ private slots:
                                .arg(word(5) / 100.0, 0, 'f', 2)
                                .arg(qint16(word(7)) / 100.0, 0, 'f', 2);
         }
-        QStringList fromReadings;
-        for (const QString &row : rows) {
-            QVERIFY(QDateTime::fromString(row.section(',', 0, 0), Qt::ISODateWithMs).isValid());
-            fromReadings << row.section(',', 1);
-        }
-        QCOMPARE(fromReadings, fromCapture);
-    }
-
-    // Export CSV writes the readings in sight, Save image a picture of the chart, Clear empties
-    // it. A readings file that cannot be written is reported once.
-    void exportImageClearAndFailures()
-    {
-        Bench bench;
-        QVERIFY(bench.linkAtDeviceRate());
-        click(bench.window, "pushButtonTrend");
-        for (int poll = 0; poll < 3; ++poll)
-            bench.pollOnce(0);
-        QTRY_COMPARE(trend(bench)->data().size(), 5);
-        const QString csv = bench.workDir.filePath("export.csv");
-        QVERIFY(trend(bench)->exportCsv(csv));
-        QVERIFY(readAll(csv).startsWith(FileStart)); // as the readings file
-        const QStringList rows = linesOf(csv);
-        QCOMPARE(rows.size(), 1 + 3);
-        QVERIFY2(rows[1].endsWith(",23.50,45.00,10.88,°C,1,123456789abc"), qPrintable(rows[1]));
+        auto valuesOf = [](const QStringList &rows) { // after each row's valid time
+            QStringList values;
+            for (const QString &row : rows)
+                values
+                    << (QDateTime::fromString(row.section(',', 0, 0), Qt::ISODateWithMs).isValid()
+                            ? row.section(',', 1)
+                            : "no time: " + row);
+            return values;
+        };
+        QCOMPARE(valuesOf(QString::fromUtf8(csv).split('\n', Qt::SkipEmptyParts).mid(1)),
+                 fromCapture);
+        const QString exported = bench.workDir.filePath("export.csv");
+        QVERIFY(trend(bench)->exportCsv(exported));
+        QVERIFY(readAll(exported).startsWith(FileStart));
+        QCOMPARE(valuesOf(linesOf(exported).mid(1)), fromCapture);
         const QString png = bench.workDir.filePath("trend.png");
         QVERIFY(trend(bench)->saveImage(png));
-        QCOMPARE(QImage(png).size(), child<QCustomPlot>(trend(bench), "trendPlot")->size());
         auto *plot = child<QCustomPlot>(trend(bench), "trendPlot");
+        QCOMPARE(QImage(png).size(), plot->size());
         QVERIFY(plot->xAxis->tickLabels());
         click(*trend(bench), "pushButtonClear");
         QCOMPARE(trend(bench)->data().size(), 0);
         QVERIFY(!plot->xAxis->tickLabels()); // no made-up date on an empty chart
         QCOMPARE(child<QLabel>(trend(bench), "labelVisibleStatistics")->text(),
                  "No readings in sight.");
-        QFile("Data").open(QIODevice::WriteOnly); // a file where the folder should be
-        child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+        tick(bench.window, "checkBoxSaveToFile", false);
+        tick(bench.window, "checkBoxSaveReadings", false);
+        QVERIFY(QDir("Data").removeRecursively() && QFile("Data").open(QIODevice::WriteOnly));
+        tick(bench.window, "checkBoxSaveReadings"); // a file where the folder should be
         QVERIFY(nextBox().startsWith("Error/Cannot write in the folder "));
         bench.pollOnce(0);
         bench.pollOnce(0);
@@ -225,18 +186,12 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("written");
-        QTest::newRow("left out") << "/tmp/run"
-                                  << "png"
-                                  << "/tmp/run.png";
-        QTest::newRow("given") << "/tmp/run.csv"
-                               << "csv"
-                               << "/tmp/run.csv";
-        QTest::newRow("in capitals") << "/tmp/RUN.PNG"
-                                     << "png"
-                                     << "/tmp/RUN.PNG";
-        QTest::newRow("another one") << "/tmp/run.v2"
-                                     << "csv"
-                                     << "/tmp/run.v2.csv";
+        const char *rows[][4] = {{"left out", "/tmp/run", "png", "/tmp/run.png"},
+                                 {"given", "/tmp/run.csv", "csv", "/tmp/run.csv"},
+                                 {"in capitals", "/tmp/RUN.PNG", "png", "/tmp/RUN.PNG"},
+                                 {"another one", "/tmp/run.v2", "csv", "/tmp/run.v2.csv"}};
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
     }
     // The dialogs propose Data/Trend-YYYYMMDD-hhmmss.png or .csv under the current folder, and a
     // name typed without the extension gets it.

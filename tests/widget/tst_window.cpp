@@ -3,16 +3,16 @@
 #include "comm/filefailure.h"
 #include "forms/serialportsettingdialog.h"
 #include "startup.h"
-#include "testsupport.h"
 #include "view/elidedlabel.h"
 #include "view/trendwindow.h"
+#include "windowsteps.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTranslator>
 #include <QTableView>
+#include <QTranslator>
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -22,16 +22,28 @@
 using namespace TestSupport;
 
 namespace {
-// Start-up as the program does it, from the given current directory.
-std::unique_ptr<Widget> startIn(const QString &folder, QTranslator &translator)
+// The program started as it starts, from a scratch current directory with Qm/Chinese.qm in it or
+// not; the translation goes again at the end.
+struct Started
 {
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(folder);
-    installTranslation(*QCoreApplication::instance(), translator);
-    auto window = std::make_unique<Widget>();
-    QDir::setCurrent(previous);
-    return window;
-}
+    explicit Started(bool chinese)
+    {
+        if (chinese &&
+            !(QDir(dir.path()).mkdir("Qm") &&
+              QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm"))))
+            qFatal("cannot copy Chinese.qm");
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        installTranslation(*QCoreApplication::instance(), translator);
+        window = std::make_unique<Widget>();
+        QDir::setCurrent(previous);
+    }
+    ~Started() { QCoreApplication::removeTranslator(&translator); }
+
+    QTemporaryDir dir;
+    QTranslator translator;
+    std::unique_ptr<Widget> window;
+};
 
 // Every text this widget and its children can show: titles, labels without their markup,
 // buttons, check boxes, group titles, combo box items, fields and their hints, tooltips.
@@ -139,55 +151,49 @@ private slots:
     void keepsItsSizeInBothLanguages()
     {
         QFETCH(bool, chinese);
-        QTemporaryDir dir;
-        QTranslator translator;
-        if (chinese) {
-            QVERIFY(QDir(dir.path()).mkdir("Qm"));
-            QVERIFY(
-                QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
-        }
-        const auto window = startIn(dir.path(), translator);
+        Started started(chinese);
+        Widget *window = started.window.get();
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
         const QSize size = window->size();
         const QString longText = QString("Sent 123456, replies 123456, timeouts 1234 ").repeated(6);
-        auto *statistics = child<ElidedLabel>(window.get(), "labelStatistics");
+        auto *statistics = child<ElidedLabel>(window, "labelStatistics");
         statistics->setText(longText);
-        child<ElidedLabel>(window.get(), "labelLinkState")->setText(longText);
-        child<QLabel>(window.get(), "labelVersions")->setText("Firmware version:V9.9.9");
-        child<QLabel>(window.get(), "labelSerialNumber")->setText("Serial number:123456789abc");
+        child<ElidedLabel>(window, "labelLinkState")->setText(longText);
+        child<QLabel>(window, "labelVersions")->setText("Firmware version:V9.9.9");
+        child<QLabel>(window, "labelSerialNumber")->setText("Serial number:123456789abc");
         QCoreApplication::processEvents();
         QCOMPARE(window->size(), size);
         QCOMPARE(statistics->toolTip(), longText);
         QVERIFY2(window->minimumSizeHint().width() <= 1100,
                  qPrintable(QString::number(window->minimumSizeHint().width())));
         QVERIFY(window->minimumSizeHint().height() <= 700);
-        auto *line = child<QWidget>(window.get(), "lineWindow"); // the Line window fits too
+        auto *line = child<QWidget>(window, "lineWindow"); // the Line window fits too
         QVERIFY2(line->minimumSizeHint().width() <= 1366 && line->size().width() <= 1366 &&
                      line->minimumSizeHint().height() <= 768 && line->size().height() <= 768,
-                 qPrintable(QString("%1 x %2").arg(line->minimumSizeHint().width())
+                 qPrintable(QString("%1 x %2")
+                                .arg(line->minimumSizeHint().width())
                                 .arg(line->minimumSizeHint().height())));
-        QCoreApplication::removeTranslator(&translator);
     }
 
     // Qm/Chinese.qm in the current directory: the window, its boxes and the dialog in Chinese,
-    // Read/Stop still working, device names as they are.
-    void startsInChineseFromTheCurrentDirectory()
+    // Read/Stop still working, device names as they are. Then a technician's session in Chinese
+    // (link, an exception, capture, polling, the trend, the Line window, an address change and its
+    // question, an unplugged adapter, the Link dialog, an open failure): no English word on
+    // screen but the allowed names.
+    void startsInChineseWithNoEnglishOnScreen()
     {
-        QTemporaryDir dir;
-        QTranslator chinese;
-        QVERIFY(QDir(dir.path()).mkdir("Qm"));
-        QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
-        const auto window = startIn(dir.path(), chinese);
+        Started chinese(true);
+        Widget *window = chinese.window.get();
         QVERIFY(window->windowTitle().startsWith("Tervin 测试工具   V"));
-        QCOMPARE(child<QGroupBox>(window.get(), "groupBoxDevice")->title(), "设备");
-        QCOMPARE(child<QComboBox>(window.get(), "comboBoxDeviceType")->currentText(), "Tervin-O");
-        auto *read = child<QPushButton>(window.get(), "pushButtonRead");
+        QCOMPARE(child<QGroupBox>(window, "groupBoxDevice")->title(), "设备");
+        QCOMPARE(child<QComboBox>(window, "comboBoxDeviceType")->currentText(), "Tervin-O");
+        auto *read = child<QPushButton>(window, "pushButtonRead");
         click(*window, "pushButtonRead");
         QCOMPARE(read->text(), "停止");
         click(*window, "pushButtonRead");
         QCOMPARE(read->text(), "读取");
-        QVERIFY(!child<QTimer>(window.get(), "timerRead")->isActive());
+        QVERIFY(!child<QTimer>(window, "timerRead")->isActive());
         click(*window, "pushButtonAddress");
         QCOMPARE(nextBox(), "错误/地址为空！");
         QMessageBox box(QMessageBox::Information, "", "", QMessageBox::Ok); // Qt's own texts too
@@ -195,28 +201,6 @@ private slots:
         SerialportSettingDialog dialog;
         QCOMPARE(dialog.windowTitle() + child<QComboBox>(&dialog, "comboBoxBaud")->currentText(),
                  "串口自动");
-        Bench bench; // an exception's meaning too
-        QVERIFY(bench.linkAtDeviceRate());
-        Faults faults;
-        faults.exceptionCode = 2;
-        bench.transmitter.setFaults(faults);
-        bench.pollOnce(2);
-        MessageView *log = view(bench.window);
-        QTRY_VERIFY(
-            log->lineText(log->lineCount() - 1).endsWith("018302c0f1  异常 0x02（非法数据地址）"));
-        QCoreApplication::removeTranslator(&chinese);
-    }
-
-    // A technician's session in Chinese (link, capture, polling, the trend, an address change and
-    // its question, an unplugged adapter, the Link dialog, an open failure): no English word on
-    // screen but the allowed names.
-    void noEnglishOnScreenInChinese()
-    {
-        QTemporaryDir dir;
-        QTranslator chinese;
-        QVERIFY(QDir(dir.path()).mkdir("Qm"));
-        QVERIFY(QFile::copy(TERVIN_BUILD_DIR "/src/Qm/Chinese.qm", dir.filePath("Qm/Chinese.qm")));
-        startIn(dir.path(), chinese);
         QStringList seen;
         whenBoxOpens = [&seen] { seen << textsOf(QApplication::activeModalWidget()); };
         QString place; // the bench's folder, a name of the system's
@@ -224,8 +208,14 @@ private slots:
             Bench bench;
             place = bench.workDir.path();
             QVERIFY(bench.linkAtDeviceRate());
-            child<QCheckBox>(&bench.window, "checkBoxSaveToFile")->setChecked(true);
-            child<QCheckBox>(&bench.window, "checkBoxSaveReadings")->setChecked(true);
+            bench.transmitter.setFaults(with(&Faults::exceptionCode, 2));
+            bench.pollOnce(2);
+            MessageView *log = view(bench.window);
+            QTRY_VERIFY(log->lineText(log->lineCount() - 1)
+                            .endsWith("018302c0f1  异常 0x02（非法数据地址）"));
+            bench.transmitter.setFaults(Faults());
+            tick(bench.window, "checkBoxSaveToFile");
+            tick(bench.window, "checkBoxSaveReadings");
             click(bench.window, "pushButtonRead");
             QTRY_VERIFY(frames(bench.window, "RX").size() >= 4);
             click(bench.window, "pushButtonTrend");
@@ -250,8 +240,7 @@ private slots:
             QVERIFY(nextBox().startsWith("地址/"));
             QTRY_VERIFY(bench.label("labelLinkState").endsWith("地址已改为 1，已确认"));
             seen << textsOf(&bench.window);
-            bench.transmitter.unplug();
-            QCOMPARE(nextBox(), "错误/USB 转换器出错，请重新插入！");
+            QCOMPARE(unplug(bench), "错误/USB 转换器出错，请重新插入！");
             QTRY_COMPARE(bench.label("labelLinkState"), "串口已断开；正在等待 USB 转换器重新插入");
             seen << textsOf(&bench.window);
             const QString missing = bench.workDir.filePath("ttyUSB9");
@@ -265,7 +254,6 @@ private slots:
             seen << textsOf(&bench.window) << linesOf(view(bench.window));
         }
         whenBoxOpens = nullptr;
-        QCoreApplication::removeTranslator(&chinese);
         QStringList english;
         for (QString text : seen) {
             const QRegularExpressionMatch word =
@@ -321,11 +309,9 @@ private slots:
         QVERIFY2(QRegularExpression("^Log\\d{14}\\.txt$").match(name).hasMatch(), qPrintable(name));
         const QString where = QDir::current().absoluteFilePath("Data/" + name);
         QCOMPARE(notes(bench.window), QStringList("Saving the frames to " + where));
-        const auto sent = Capture::parseLine(log->lineText(2));
-        const auto received = Capture::parseLine(log->lineText(3));
-        QVERIFY(sent && received && qAbs(sent->time.secsTo(now)) < 3);
-        QCOMPARE(sent->frameText + received->frameText, "000301000001842701030200017984");
-        QVERIFY(!sent->received && received->received);
+        QCOMPARE(frames(bench.window, "TX").join(' ') + '|' + frames(bench.window, "RX").join(' '),
+                 "aa 0003010000018427 bb|01030200017984");
+        QVERIFY(qAbs(Capture::parseLine(log->lineText(2))->time.secsTo(now)) < 3);
         QVERIFY(log->lineKind(2) == MessageView::Kind::Sent &&
                 log->lineKind(3) == MessageView::Kind::Received);
         QCOMPARE(QString(readAll("Data/" + name)),
