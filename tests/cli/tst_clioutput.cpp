@@ -1,7 +1,8 @@
-// tervin-cli's output against virtual transmitters: several ports at once, their records in the
-// order of the ports; a failing read as a CSV row; output that cannot be written, a reader that
-// goes away, and a run ended by a signal.
+// tervin-cli's output: several ports at once, their records in the order of the ports (as a
+// function, then against virtual transmitters); a failing read as a CSV row; output that cannot
+// be written, a reader that goes away, and a run ended by a signal.
 #include "clirun.h"
+#include "output.h"
 
 #include <QTemporaryDir>
 
@@ -14,6 +15,50 @@ class TestCliOutput : public QObject
     Q_OBJECT
 
 private slots:
+    // The order itself, as a function. Events: "P:line" a record of port P, "P!line" a message,
+    // "done P", "release".
+    void portsWriteInTheirOrder_data()
+    {
+        QTest::addColumn<int>("ports");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("the first port streams")
+            << 2 << QStringList{"0:a", "1:x", "0:b", "done 0", "1:y", "done 1"}
+            << QStringList{"out a", "out b", "out x", "out y"};
+        QTest::newRow("the last port done first")
+            << 3 << QStringList{"2:z", "done 2", "1:y", "done 1", "0:a", "done 0"}
+            << QStringList{"out a", "out y", "out z"};
+        QTest::newRow("messages stay with their port")
+            << 2 << QStringList{"1!m", "1:y", "0!e", "0:a", "done 1", "done 0"}
+            << QStringList{"err e", "out a", "err m", "out y"};
+        QTest::newRow("a middle port waits for the first")
+            << 3 << QStringList{"1:y", "done 1", "2:z", "0:a", "done 0", "2:w"}
+            << QStringList{"out a", "out y", "out z", "out w"};
+        QTest::newRow("released when interrupted")
+            << 3 << QStringList{"2:z", "1:y", "0:a", "release", "1:v"}
+            << QStringList{"out a", "out y", "out z", "out v"};
+    }
+    void portsWriteInTheirOrder()
+    {
+        QFETCH(int, ports);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, written);
+        QStringList lines;
+        PortOrder order(ports, [&](Stream stream, const QString &line) {
+            lines << (stream == Stream::Out ? "out " : "err ") + line;
+        });
+        for (const QString &event : events) {
+            if (event == "release")
+                order.release();
+            else if (event.startsWith("done "))
+                order.done(event.mid(5).toInt());
+            else
+                order.add(event.left(1).toInt(), event[1] == ':' ? Stream::Out : Stream::Err,
+                          event.mid(2));
+        }
+        QCOMPARE(lines, written);
+    }
+
     // One port gone mid-scan and one that is not there end with their reasons and exit 3; the
     // others, at other rates and addresses, finish; each record is a whole line of its own, in
     // the order of the ports given, although the slowest port comes first.
@@ -72,6 +117,8 @@ private slots:
         QCOMPARE(fields.mid(1),
                  QStringList({"read", t.port, "", "9600", "", "no_answer",
                               "no answer at 9600 bit/s within 181 ms", "1", "", "", "", ""}));
+        QVERIFY2(outcome.err.contains("no answer at 9600 bit/s within 181 ms"),
+                 qPrintable(outcome.err));
     }
 
     // Output that cannot be written ends the run with exit 3 and one message, whatever the
