@@ -3,65 +3,14 @@
 // each request goes out and when each job ends are exact here: garbled replies end the wait at
 // once, resends are counted, a silent address costs the request's wire time and the timeout,
 // and several units are read in turn, each in its own unit.
-#include "fakeline.h"
-#include "linkharness.h"
-#include "portjob.h"
+#include "jobrun.h"
 #include "protocol/transaction.h"
-#include "transmittermodel.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
-
-#include <deque>
 
 using namespace LinkHarness;
 
-namespace {
 constexpr int TurnaroundMs = 5; // the fake line's units, as the virtual transmitter's
-
-// A command run on the fake line until its job ends: the records as JSON, the messages, and
-// the virtual time at which it ended.
-struct Run
-{
-    explicit Run(const QStringList &arguments)
-        : options(parseCommandLine(arguments + QStringList{"--format", "json"}).options),
-          output({"ttyFAKE"},
-                 [this](Stream stream, const QString &line) {
-                     if (stream == Stream::Out)
-                         records << QJsonDocument::fromJson(line.toUtf8()).object().toVariantMap();
-                     else
-                         messages << line;
-                 }),
-          line(clock, port)
-    {
-        options.ports = QStringList{"ttyFAKE"};
-        output.printReadings(options.format, true);
-    }
-
-    void run()
-    {
-        PortJob *job = PortJob::create(options, "ttyFAKE", output.port(0), &port, &clock);
-        QObject::connect(job, &PortJob::finished, [this, job] {
-            endedAt = clock.nowMs();
-            exitCode = job->exitCode();
-        });
-        job->start();
-        clock.runUntil(clock.nowMs() + 600000);
-        delete job;
-    }
-
-    CliOptions options;
-    QList<QVariantMap> records;
-    QStringList messages;
-    RunOutput output;
-    VirtualClock clock;
-    FakePort port;
-    FakeLine line;
-    qint64 endedAt = -1;
-    int exitCode = -1;
-};
-} // namespace
 
 class TestCliJobs : public QObject
 {
@@ -107,7 +56,7 @@ private slots:
         QFETCH(QString, result);
         QFETCH(int, tries);
         QFETCH(int, endedAt);
-        Run run(QStringList{"info", "ttyFAKE", "--baud", "9600"} + arguments);
+        JobRun run(QStringList{"info", "ttyFAKE", "--baud", "9600"} + arguments);
         run.line.add(1);
         run.line.unheard = QSet<int>(unheard.begin(), unheard.end());
         run.line.garbled = QSet<int>(garbled.begin(), garbled.end());
@@ -119,11 +68,27 @@ private slots:
         QCOMPARE(run.endedAt, endedAt);
     }
 
+    // A unit silent at every rate: one request at each rate of the search, then the record and
+    // the message say so.
+    void silentAtEveryRate()
+    {
+        JobRun run({"info", "ttyFAKE"});
+        run.line.mute(run.line.add(1), true);
+        run.run();
+        QCOMPARE(run.port.writes.size(), int(std::size(Modbus::SearchOrder)));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.records.size(), 1);
+        QCOMPARE(run.records[0]["result"].toString(), "no_answer");
+        QVERIFY2(run.records[0]["error"].toString().endsWith("no answer at any rate"),
+                 qPrintable(run.records[0]["error"].toString()));
+        QCOMPARE(run.messages.filter("no answer at any rate").size(), 1);
+    }
+
     // A write's read-back is sent again too: the device that took the address but did not
     // answer at once is verified on the second try.
     void aReadBackIsSentAgain()
     {
-        Run run({"set-address", "ttyFAKE", "42", "--baud", "9600", "--retries", "1"});
+        JobRun run({"set-address", "ttyFAKE", "42", "--baud", "9600", "--retries", "1"});
         run.line.add(1);
         // the device information, slave 0 asked who would take the address, the write, the
         // read-back
@@ -192,7 +157,7 @@ private slots:
         QFETCH(QList<int>, record);
         QFETCH(QList<int>, unit);
         QFETCH(QString, ends);
-        Run run(arguments);
+        JobRun run(arguments);
         TransmitterModel &device = run.line.add(1);
         device.settings().baudCode = quint16(Modbus::baudCodeOfRate(115200));
         run.line.lostAt = lostAt;
@@ -234,7 +199,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QList<int>, addresses);
         arguments.insert(1, "ttyFAKE");
-        Run run(arguments);
+        JobRun run(arguments);
         run.line.add(5);
         for (int request = 1; request <= 10; ++request)
             run.line.refused << request;
@@ -267,7 +232,7 @@ private slots:
         QFETCH(int, baud);
         QFETCH(QStringList, timeout);
         QFETCH(int, silentMs);
-        Run run(
+        JobRun run(
             QStringList{"scan", "ttyFAKE", "--addresses", "1-6", "--baud", QString::number(baud)} +
             timeout);
         run.line.add(3).settings().baudCode = quint16(Modbus::baudCodeOfRate(baud));
@@ -291,8 +256,9 @@ private slots:
         QTest::addColumn<QStringList>("arguments"); // after the port
         QTest::addColumn<QList<int>>("units");
         QTest::addColumn<QString>("result");
-        QTest::newRow("set-address, three units") << QStringList{"set-address", "50", "--address", "100"}
-                                                  << QList<int>{3, 100, 200} << "several_units";
+        QTest::newRow("set-address, three units")
+            << QStringList{"set-address", "50", "--address", "100"} << QList<int>{3, 100, 200}
+            << "several_units";
         QTest::newRow("commission, two units")
             << QStringList{"commission", "--address", "50"} << QList<int>{3, 7} << "";
         QTest::newRow("set-address, one unit")
@@ -303,8 +269,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QList<int>, units);
         QFETCH(QString, result);
-        Run run(QStringList{arguments.first(), "ttyFAKE"} + arguments.mid(1) +
-                QStringList{"--baud", "9600"});
+        JobRun run(QStringList{arguments.first(), "ttyFAKE"} + arguments.mid(1) +
+                   QStringList{"--baud", "9600"});
         for (int address : units)
             run.line.add(quint8(address));
         run.run();
@@ -333,7 +299,7 @@ private slots:
     // summary names it as cut off, never as a collision at the next address.
     void aReplyCutOffByAShortTimeoutIsNoCollision()
     {
-        Run run({"scan", "ttyFAKE", "--addresses", "1-12", "--baud", "9600", "--timeout", "10"});
+        JobRun run({"scan", "ttyFAKE", "--addresses", "1-12", "--baud", "9600", "--timeout", "10"});
         run.line.add(3);
         run.line.add(7, 0, 30); // its answer begins 30 ms after the request: past the wait
         run.run();
@@ -349,8 +315,8 @@ private slots:
     // number and its reading in its own unit (a Tervin-F reads in °F among units in °C).
     void severalUnitsAreReadInTurn()
     {
-        Run run({"read", "ttyFAKE", "--baud", "9600", "--address", "3,7,12", "--count", "2",
-                 "--period", "1000"});
+        JobRun run({"read", "ttyFAKE", "--baud", "9600", "--address", "3,7,12", "--count", "2",
+                    "--period", "1000"});
         run.line.add(3);
         run.line.add(7, 2);
         run.run();
