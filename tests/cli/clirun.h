@@ -91,6 +91,62 @@ inline bool isRecordTime(const QString &text)
         .hasMatch();
 }
 
+// tervin-cli in a process of its own, its output read as it comes while this event loop serves
+// the transmitters; killed, if it still runs, when the Run goes.
+class Run
+{
+public:
+    explicit Run(const QStringList &arguments,
+                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                 const QString &folder = QString())
+    {
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder);
+        process.start(TERVIN_CLI, arguments);
+    }
+    ~Run()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    // The whole lines of standard output so far.
+    QStringList lines()
+    {
+        out += process.readAllStandardOutput();
+        return QString::fromUtf8(out.left(out.lastIndexOf('\n') + 1))
+            .split('\n', Qt::SkipEmptyParts);
+    }
+    QList<QVariantMap> records(const QString &key = QString(), const QVariant &value = QVariant())
+    {
+        QList<QVariantMap> found;
+        for (const QString &line : lines())
+            if (key.isEmpty() || json(line).value(key) == value)
+                found << json(line);
+        return found;
+    }
+    QString errors()
+    {
+        err += process.readAllStandardError();
+        return QString::fromUtf8(err);
+    }
+    // The exit status once it has ended, -1 when a signal ended it.
+    int finished()
+    {
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+            return -2;
+        lines();
+        errors();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QProcess process;
+
+private:
+    QByteArray out;
+    QByteArray err;
+};
+
 struct Transmitter
 {
     std::unique_ptr<VirtualTransmitter> device;

@@ -10,6 +10,7 @@
 
 using namespace CliRun;
 using MqttTest::Broker;
+using MqttTest::BrokerSetup;
 using MqttTest::Message;
 using MqttTest::Subscriber;
 
@@ -40,11 +41,7 @@ Transmitter line()
     return t;
 }
 
-QStringList readLine(const Transmitter &t, const Broker &broker, const QString &addresses)
-{
-    return {"read",    t.port,     "--baud", "9600",   "--address",
-            addresses, "--format", "json",   "--mqtt", broker.url()};
-}
+const QStringList Endless{"--count", "0", "--period", "100"};
 
 QString topic(const QString &serial, const QString &kind, const QString &prefix = "tervin")
 {
@@ -61,66 +58,14 @@ QString discoveryTopic(const QString &serial, const QString &quantity)
     return QString("homeassistant/sensor/tervin_%1_%2/config").arg(serial, quantity);
 }
 
-// tervin-cli in a process of its own, its records and messages read as they come.
-class Run
-{
-public:
-    explicit Run(const QStringList &arguments,
-                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-    {
-        process.setProcessEnvironment(environment);
-        process.start(TERVIN_CLI, arguments);
-    }
-    ~Run()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-
-    QList<QVariantMap> records()
-    {
-        out += process.readAllStandardOutput();
-        QList<QVariantMap> found;
-        for (const QByteArray &line : out.left(out.lastIndexOf('\n') + 1).split('\n'))
-            if (!line.isEmpty())
-                found << json(QString::fromUtf8(line));
-        return found;
-    }
-    QList<QVariantMap> recordsOf(const QString &serial)
-    {
-        QList<QVariantMap> found;
-        for (const QVariantMap &r : records())
-            if (r["serial"] == serial)
-                found << r;
-        return found;
-    }
-    QString errors()
-    {
-        err += process.readAllStandardError();
-        return QString::fromUtf8(err);
-    }
-    // The exit status once it has ended, -1 when a signal ended it.
-    int finished()
-    {
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-            return -2;
-        records();
-        errors();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    QProcess process;
-
-private:
-    QByteArray out;
-    QByteArray err;
-};
-
-QStringList timesOf(const QList<QVariantMap> &objects)
+// The times of the records or states; with `once`, each reading once, in the order first heard:
+// QoS 1 may deliver a message twice.
+QStringList timesOf(const QList<QVariantMap> &objects, bool once = false)
 {
     QStringList times;
     for (const QVariantMap &object : objects)
-        times << object["time"].toString();
+        if (!once || !times.contains(object["time"].toString()))
+            times << object["time"].toString();
     return times;
 }
 
@@ -132,47 +77,49 @@ QList<QVariantMap> jsonOf(const QList<Message> &messages)
     return objects;
 }
 
-// Each reading once, in the order first heard: QoS 1 may deliver a message twice.
-QStringList firstOfEach(const QStringList &times)
+QStringList fields(const QVariantMap &object, const QStringList &keys)
 {
-    QStringList once;
-    for (const QString &time : times)
-        if (!once.contains(time))
-            once << time;
-    return once;
+    QStringList values;
+    for (const QString &key : keys)
+        values << object[key].toString();
+    return values;
 }
 
-bool matches(const Message &message, const QString &topic, const QByteArray &payload)
+// Where the first (or last) message on the topic, with the payload if one is given, was heard.
+int indexOf(const QList<Message> &messages, const QString &topic, const QByteArray &payload = {},
+            bool last = false)
 {
-    return message.topic == topic && (payload.isEmpty() || message.payload == payload);
-}
-
-int indexOf(const QList<Message> &messages, const QString &topic, const QByteArray &payload = {})
-{
+    int found = -1;
     for (int i = 0; i < messages.size(); ++i)
-        if (matches(messages[i], topic, payload))
-            return i;
-    return -1;
-}
-
-int lastIndexOf(const QList<Message> &messages, const QString &topic, const QByteArray &payload)
-{
-    for (int i = int(messages.size()) - 1; i >= 0; --i)
-        if (matches(messages[i], topic, payload))
-            return i;
-    return -1;
+        if (messages[i].topic == topic && (payload.isEmpty() || messages[i].payload == payload) &&
+            (found < 0 || last))
+            found = i;
+    return found;
 }
 } // namespace
 
+// Each test has the line of two units and a broker of its own, not started yet.
 class TestCliMqtt : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init()
+    {
+        t = line();
+        broker = std::make_unique<Broker>();
+    }
+    void cleanup()
+    {
+        live.reset();
+        broker.reset();
+        t = Transmitter();
+    }
+
     // Each unit's states (its record's fields and its identity), its availability, the bridge's
-    // status, and Home Assistant's discovery for each quantity read; the unit that never
-    // answers publishes nothing. A consumer that subscribes later gets each topic's last
-    // message, retained.
+    // status, and Home Assistant's discovery for each quantity read, before the unit's first
+    // state; the unit that never answers publishes nothing. A consumer that subscribes later
+    // gets each topic's last message, retained.
     void everyKindOfMessage_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -180,29 +127,23 @@ private slots:
         QTest::addColumn<QStringList>("quantities"); // discovered
         const QStringList all{"temperature", "humidity", "dew_point"};
         QTest::newRow("defaults") << QStringList{} << "tervin" << all;
-        QTest::newRow("a prefix of two levels")
-            << QStringList{"--mqtt-prefix", "plant/rack 1"} << "plant/rack 1" << all;
+        QTest::newRow("a prefix of two levels, quiet")
+            << QStringList{"--mqtt-prefix", "plant/rack 1", "--quiet"} << "plant/rack 1" << all;
         QTest::newRow("humidity only")
             << QStringList{"--what", "humidity"} << "tervin" << QStringList{"humidity"};
         QTest::newRow("no discovery") << QStringList{"--no-discovery"} << "tervin" << QStringList{};
-        QTest::newRow("quiet") << QStringList{"--quiet"} << "tervin" << all;
     }
     void everyKindOfMessage()
     {
         QFETCH(QStringList, options);
         QFETCH(QString, prefix);
         QFETCH(QStringList, quantities);
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7,12") + QStringList{"--count", "2", "--period", "200"} +
-                options);
+        QVERIFY(startLive());
+        Run run(reading("3,7,12", QStringList{"--count", "2", "--period", "200"} + options));
         QCOMPARE(run.finished(), 1); // nothing at 12
-        QVERIFY(live.waitFor([&] { return live.on(bridgeTopic(prefix)).size() == 2; }));
-        const QList<Message> heard = live.messages();
-        QCOMPARE(live.payloads(bridgeTopic(prefix)), QStringList({"online", "offline"}));
+        QVERIFY(live->waitFor([&] { return live->on(bridgeTopic(prefix)).size() == 2; }));
+        const QList<Message> heard = live->messages();
+        QCOMPARE(live->payloads(bridgeTopic(prefix)), QStringList({"online", "offline"}));
         QSet<QString> stateTopics;
         for (const Message &m : heard)
             if (m.topic.endsWith("/state"))
@@ -218,69 +159,55 @@ private slots:
         };
         for (const Unit &u : {Unit{SerialC, "Tervin-C", "SHT3X/4X", "2.4.5", Celsius, -20.5},
                               Unit{SerialF, "Tervin-F", "SHT2X/3X", "1.2.3", Fahrenheit, 70.0}}) {
-            const QList<QVariantMap> states = jsonOf(live.on(topic(u.serial, "state", prefix)));
+            const QString stateTopic = topic(u.serial, "state", prefix);
+            const QList<QVariantMap> states = jsonOf(live->on(stateTopic));
             QCOMPARE(states.size(), 2);
-            QList<QVariantMap> printed = run.recordsOf(u.serial);
+            const QList<QVariantMap> printed = run.records("serial", u.serial);
             for (int i = 0; i < states.size(); ++i) {
                 const QVariantMap &s = states[i];
                 QVERIFY(isRecordTime(s["time"].toString()));
-                QCOMPARE(s["port"], t.port);
-                QCOMPARE(s["baud"].toInt(), 9600);
-                QCOMPARE(s["serial"], u.serial);
-                QCOMPARE(s["device_type"], u.type);
-                QCOMPARE(s["sensor"], u.sensor);
-                QCOMPARE(s["firmware"], u.firmware);
-                QCOMPARE(s["unit"], u.unit);
-                QCOMPARE(s["result"], "ok");
+                QCOMPARE(fields(s, {"port", "baud", "serial", "device_type", "sensor", "firmware",
+                                    "unit", "result"}),
+                         QStringList({t.port, "9600", u.serial, u.type, u.sensor, u.firmware,
+                                      u.unit, "ok"}));
                 QCOMPARE(s["temperature"].isNull(), humidityOnly);
                 if (!humidityOnly)
                     QCOMPARE(s["temperature"].toDouble(), u.temperature);
                 QVERIFY(!s.contains("mqtt_dropped"));
-                if (quiet)
-                    continue;
                 for (const char *field : {"time", "address", "baud", "port", "serial", "result",
                                           "temperature", "humidity", "dew_point", "unit"})
-                    if (printed[i].contains(field))
+                    if (!quiet && printed[i].contains(field))
                         QCOMPARE(s[field], printed[i][field]);
             }
             if (!humidityOnly && u.serial == SerialC)
                 QVERIFY(states[0]["dew_point"].toDouble() < 0);
-            QCOMPARE(live.payloads(topic(u.serial, "availability", prefix)),
+            QCOMPARE(live->payloads(topic(u.serial, "availability", prefix)),
                      QStringList({"online", "offline"}));
+            // What each config holds is in tst_mqttmessages; here, that it is this unit's and
+            // this prefix's, and that its quantity is in the state.
             for (const QString &quantity : QStringList{"temperature", "humidity", "dew_point"}) {
-                const QList<Message> configs = live.on(discoveryTopic(u.serial, quantity));
+                const QList<Message> configs = live->on(discoveryTopic(u.serial, quantity));
                 QCOMPARE(configs.size(), quantities.contains(quantity) ? 1 : 0);
                 if (configs.isEmpty())
                     continue;
-                QVERIFY(indexOf(heard, configs[0].topic) <
-                        indexOf(heard, topic(u.serial, "state", prefix)));
+                QVERIFY(indexOf(heard, configs[0].topic) < indexOf(heard, stateTopic));
                 const QVariantMap c = configs[0].json();
-                QCOMPARE(c["unique_id"], QString("tervin_%1_%2").arg(u.serial, quantity));
-                QCOMPARE(c["device_class"], quantity == "humidity" ? "humidity" : "temperature");
-                QCOMPARE(c["unit_of_measurement"], quantity == "humidity" ? "%" : u.unit);
-                QCOMPARE(c["state_topic"], topic(u.serial, "state", prefix));
-                // The template names the state's field of this quantity.
-                QCOMPARE(c["value_template"], QString("{{ value_json.%1 }}").arg(quantity));
-                QVERIFY(states[0].contains(quantity) && !states[0][quantity].isNull());
+                QCOMPARE(c["state_topic"], stateTopic);
+                QVERIFY(!states[0][quantity].isNull());
                 QStringList availability;
                 for (const QVariant &a : c["availability"].toList())
                     availability << a.toMap()["topic"].toString();
                 QCOMPARE(availability, QStringList({topic(u.serial, "availability", prefix),
                                                     bridgeTopic(prefix)}));
-                QCOMPARE(c["availability_mode"], "all");
-                const QVariantMap device = c["device"].toMap();
-                QCOMPARE(device["identifiers"].toList().value(0), "tervin_" + u.serial);
-                QCOMPARE(device["manufacturer"], "Tervin");
-                QCOMPARE(device["model"], u.type + ' ' + u.sensor);
-                QCOMPARE(device["sw_version"], u.firmware);
-                QCOMPARE(device["serial_number"], u.serial);
+                QCOMPARE(fields(c["device"].toMap(), {"model", "sw_version", "serial_number"}),
+                         QStringList({u.type + ' ' + u.sensor, u.firmware, u.serial}));
             }
         }
         // What a consumer that comes later gets: the last message of each topic.
-        Subscriber later(broker.port());
+        Subscriber later(broker->port());
         QVERIFY(later.subscribed());
         QVERIFY(later.waitFor([&] { return !later.on(bridgeTopic(prefix)).isEmpty(); }));
-        const Message lastState = live.on(topic(SerialC, "state", prefix)).last();
+        const Message lastState = live->on(topic(SerialC, "state", prefix)).last();
         QVERIFY(later.waitFor([&] { return !later.on(lastState.topic).isEmpty(); }));
         QCOMPARE(later.on(lastState.topic).first().payload, lastState.payload);
         QVERIFY(later.on(lastState.topic).first().retained);
@@ -295,108 +222,102 @@ private slots:
     // other unit stays online. SIGTERM ends the run with both units and the bridge offline.
     void anUnansweredUnitGoesOfflineAndComesBack()
     {
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "0", "--period", "100"});
+        QVERIFY(startLive());
+        Run run(reading("3,7", Endless));
         const QString availability = topic(SerialF, "availability");
-        QVERIFY(live.waitFor([&] { return live.on(topic(SerialF, "state")).size() >= 2; }));
+        QVERIFY(heard(topic(SerialF, "state"), 2));
         t.device->unit(1).settings().address = 99; // no longer answers at 7
-        QVERIFY(live.waitFor([&] { return live.on(availability).size() == 2; }));
-        QList<Message> heard = live.messages();
+        QVERIFY(heard(availability, 2));
+        QList<Message> messages = live->messages();
         QStringList results;
-        for (const Message &m : heard.mid(0, indexOf(heard, availability, "offline")))
+        for (const Message &m : messages.mid(0, indexOf(messages, availability, "offline")))
             if (m.topic == topic(SerialF, "state"))
                 results << m.json()["result"].toString();
         QCOMPARE(results.mid(results.size() - 4),
                  QStringList({"ok", "no_answer", "no_answer", "no_answer"}));
         t.device->unit(1).settings().address = 7;
-        QVERIFY(live.waitFor([&] { return live.on(availability).size() == 3; }));
-        QCOMPARE(live.payloads(availability), QStringList({"online", "offline", "online"}));
-        QVERIFY(live.waitFor([&] {
-            heard = live.messages();
-            const int back = lastIndexOf(heard, availability, "online");
-            return indexOf(heard.mid(back), topic(SerialF, "state")) >= 0;
+        QVERIFY(heard(availability, 3));
+        QCOMPARE(live->payloads(availability), QStringList({"online", "offline", "online"}));
+        QVERIFY(live->waitFor([&] {
+            messages = live->messages();
+            const int back = indexOf(messages, availability, "online", true);
+            return indexOf(messages.mid(back), topic(SerialF, "state")) >= 0;
         }));
-        QCOMPARE(live.on(topic(SerialF, "state")).last().json()["result"], "ok");
-        QCOMPARE(live.payloads(topic(SerialC, "availability")), QStringList{"online"});
+        QCOMPARE(live->on(topic(SerialF, "state")).last().json()["result"], "ok");
+        QCOMPARE(live->payloads(topic(SerialC, "availability")), QStringList{"online"});
         run.process.terminate();
         QCOMPARE(run.finished(), -1);
-        QVERIFY(live.waitFor([&] { return live.on(bridgeTopic()).size() == 2; }));
-        QCOMPARE(live.payloads(topic(SerialC, "availability")), QStringList({"online", "offline"}));
-        QCOMPARE(live.payloads(availability).last(), "offline");
-        QCOMPARE(live.payloads(bridgeTopic()), QStringList({"online", "offline"}));
+        QVERIFY(heard(bridgeTopic(), 2));
+        QCOMPARE(live->payloads(topic(SerialC, "availability")),
+                 QStringList({"online", "offline"}));
+        QCOMPARE(live->payloads(availability).last(), "offline");
+        QCOMPARE(live->payloads(bridgeTopic()), QStringList({"online", "offline"}));
     }
 
     // The adapter pulled under a run that reads until interrupted: every unit goes offline, and
     // online again once the adapter is back and the units answer.
     void aPulledAdapterTakesTheUnitsOffline()
     {
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
-        Transmitter t = line();
+        QVERIFY(startLive());
         QTemporaryDir folder;
         t.port = folder.filePath("ttyUSB0"); // a name that follows the adapter back
         QVERIFY(t.device->makeLink(t.port));
-        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "0", "--period", "100"});
-        QVERIFY(live.waitFor([&] { return live.on(topic(SerialF, "state")).size() >= 2; }));
+        Run run(reading("3,7", Endless));
+        QVERIFY(heard(topic(SerialF, "state"), 2));
         t.device->unplug();
         for (const QString &serial : {SerialC, SerialF})
-            QVERIFY(live.waitFor([&] {
-                return live.payloads(topic(serial, "availability")).endsWith("offline");
-            }));
-        QCOMPARE(live.on(topic(SerialC, "state")).last().json()["result"], "port_error");
+            QVERIFY(live->waitFor(
+                [&] { return live->payloads(topic(serial, "availability")).endsWith("offline"); }));
+        QCOMPARE(live->on(topic(SerialC, "state")).last().json()["result"], "port_error");
         QVERIFY(t.device->replug());
         for (const QString &serial : {SerialC, SerialF})
-            QVERIFY(live.waitFor([&] {
-                return live.payloads(topic(serial, "availability")) ==
+            QVERIFY(live->waitFor([&] {
+                return live->payloads(topic(serial, "availability")) ==
                        QStringList({"online", "offline", "online"});
             }));
-        QCOMPARE(live.on(topic(SerialC, "state")).last().json()["temperature"].toDouble(), -20.5);
+        QCOMPARE(live->on(topic(SerialC, "state")).last().json()["temperature"].toDouble(), -20.5);
     }
 
     // Another unit at the unit's address, after it went silent there: Home Assistant hears of
-    // the new one with its own identity; the old one stays offline.
-    void aSwapRepublishesDiscovery()
+    // the new one with its own identity; the old one stays offline. Then the run is killed with
+    // SIGKILL and cannot say goodbye: the broker publishes the bridge's last will, and nothing
+    // else changes.
+    void aSwapRepublishesDiscoveryAndTheLastWillSaysOffline()
     {
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "0", "--period", "100"});
-        QVERIFY(live.waitFor([&] { return !live.on(topic(SerialF, "state")).isEmpty(); }));
+        QVERIFY(startLive());
+        Run run(reading("3,7", Endless));
+        QVERIFY(heard(topic(SerialF, "state"), 1));
         DeviceSettings &unit = t.device->unit(1).settings();
         unit.address = 99; // taken off the line
-        QVERIFY(live.waitFor(
-            [&] { return live.payloads(topic(SerialF, "availability")).size() == 2; }));
+        QVERIFY(heard(topic(SerialF, "availability"), 2));
         unit.serialNumber[2] = 0x7777; // a Tervin-C, SHT3X/4X, firmware 3.0.0 put in its place
         unit.deviceType = 1;
         unit.sensorType = 1;
         unit.firmwareVersion = 300;
         unit.address = 7;
         const QString swapped = "123456787777";
-        QVERIFY(live.waitFor([&] { return !live.on(topic(swapped, "state")).isEmpty(); }));
+        QVERIFY(heard(topic(swapped, "state"), 1));
         for (const QString &quantity : QStringList{"temperature", "humidity", "dew_point"}) {
-            QCOMPARE(live.on(discoveryTopic(SerialF, quantity)).size(), 1);
-            const QList<Message> configs = live.on(discoveryTopic(swapped, quantity));
+            QCOMPARE(live->on(discoveryTopic(SerialF, quantity)).size(), 1);
+            const QList<Message> configs = live->on(discoveryTopic(swapped, quantity));
             QCOMPARE(configs.size(), 1);
-            const QVariantMap device = configs[0].json()["device"].toMap();
-            QCOMPARE(device["serial_number"], swapped);
-            QCOMPARE(device["model"], "Tervin-C SHT3X/4X");
-            QCOMPARE(device["sw_version"], "3.0.0");
+            QCOMPARE(fields(configs[0].json()["device"].toMap(),
+                            {"serial_number", "model", "sw_version"}),
+                     QStringList({swapped, "Tervin-C SHT3X/4X", "3.0.0"}));
             QCOMPARE(configs[0].json()["unit_of_measurement"],
                      quantity == "humidity" ? "%" : Celsius);
         }
-        const QVariantMap state = live.on(topic(swapped, "state")).first().json();
+        const QVariantMap state = live->on(topic(swapped, "state")).first().json();
         QCOMPARE(state["address"].toInt(), 7);
         QCOMPARE(state["unit"], Celsius);
-        QCOMPARE(live.payloads(topic(swapped, "availability")), QStringList{"online"});
-        QCOMPARE(live.payloads(topic(SerialF, "availability")), QStringList({"online", "offline"}));
+        QCOMPARE(live->payloads(topic(swapped, "availability")), QStringList{"online"});
+        QCOMPARE(live->payloads(topic(SerialF, "availability")),
+                 QStringList({"online", "offline"}));
+        run.process.kill();
+        QVERIFY(heard(bridgeTopic(), 2));
+        QCOMPARE(live->payloads(bridgeTopic()), QStringList({"online", "offline"}));
+        QCOMPARE(live->payloads(topic(SerialC, "availability")), QStringList{"online"});
+        QCOMPARE(live->payloads(topic(swapped, "availability")), QStringList{"online"});
     }
 
     // The broker restarted (SIGTERM, which saves its state), or hung and then killed, mid-run:
@@ -413,34 +334,30 @@ private slots:
     void nothingIsLostWhenTheBrokerRestarts()
     {
         QFETCH(bool, hung);
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port(), "tervin-test-persistent");
-        QVERIFY(live.subscribed());
-        QVERIFY(broker.savedAfter(QDateTime::currentDateTime()));
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "50", "--period", "100"});
-        QVERIFY(live.waitFor([&] { return live.on(topic(SerialC, "state")).size() >= 2; }));
+        QVERIFY(startLive("tervin-test-persistent"));
+        QVERIFY(broker->savedAfter(QDateTime::currentDateTime()));
+        Run run(reading("3,7", {"--count", "30", "--period", "100"}));
+        QVERIFY(heard(topic(SerialC, "state"), 2));
         if (hung)
-            broker.freeze();
+            broker->freeze();
         else
-            broker.stop();
+            broker->stop();
         const int before = int(run.records().size());
         QVERIFY(QTest::qWaitFor([&] { return run.records().size() >= before + 10; }, 20000));
         if (hung)
-            broker.kill();
-        QVERIFY(broker.start());
+            broker->kill();
+        QVERIFY(broker->start());
         const int exitCode = run.finished();
         QVERIFY2(exitCode == 0, qPrintable(run.errors()));
         QVERIFY2(run.errors().contains("connection lost"), qPrintable(run.errors()));
         for (const QString &serial : {SerialC, SerialF}) {
-            const QStringList printed = timesOf(run.recordsOf(serial));
-            QCOMPARE(printed.size(), 50);
-            QVERIFY(live.waitFor([&] {
-                return firstOfEach(timesOf(jsonOf(live.on(topic(serial, "state"))))).size() ==
-                       printed.size();
-            }));
-            QCOMPARE(firstOfEach(timesOf(jsonOf(live.on(topic(serial, "state"))))), printed);
+            const QStringList printed = timesOf(run.records("serial", serial));
+            QCOMPARE(printed.size(), 30);
+            const auto published = [&] {
+                return timesOf(jsonOf(live->on(topic(serial, "state"))), true);
+            };
+            QVERIFY(live->waitFor([&] { return published().size() == printed.size(); }));
+            QCOMPARE(published(), printed);
         }
     }
 
@@ -448,28 +365,23 @@ private slots:
     // queue is past its bound drops the oldest; the states say how many, and the status is 3.
     void pastTheBoundTheOldestAreDropped()
     {
-        Broker broker; // not started yet
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7") +
-                QStringList{"--count", "40", "--period", "100", "--mqtt-queue", "5"});
+        Run run(reading("3,7", {"--count", "20", "--period", "100", "--mqtt-queue", "5"}));
         QVERIFY(QTest::qWaitFor([&] { return run.errors().contains("queue is full"); }, 20000));
         QVERIFY2(run.errors().contains("the queue is full (5 messages): the oldest are dropped"),
                  qPrintable(run.errors()));
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
+        QVERIFY(startLive());
         QCOMPARE(run.finished(), 3);
         QCOMPARE(run.errors().count("cannot connect"), 1);
         const QRegularExpression total("(\\d+) messages were dropped in all \\(--mqtt-queue 5\\)");
         const QRegularExpressionMatch said = total.match(run.errors());
         QVERIFY2(said.hasMatch(), qPrintable(run.errors()));
         QList<qint64> counted;
-        for (const QVariantMap &s : jsonOf(live.on(topic(SerialC, "state"))))
+        for (const QVariantMap &s : jsonOf(live->on(topic(SerialC, "state"))))
             counted << s["mqtt_dropped"].toLongLong();
         QVERIFY(!counted.isEmpty() && counted.first() > 0);
         QVERIFY(std::is_sorted(counted.begin(), counted.end()));
         QVERIFY(counted.last() <= said.captured(1).toLongLong());
-        QCOMPARE(run.records().size(), 80); // standard output has every reading
+        QCOMPARE(run.records().size(), 40); // standard output has every reading
     }
 
     // The password from a file or from the environment, never from an argument; a wrong one or
@@ -479,28 +391,25 @@ private slots:
         QTest::addColumn<QString>("file");        // the password file's text; empty: no file
         QTest::addColumn<QString>("environment"); // TERVIN_MQTT_PASSWORD
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("from a file") << "s3cret pass\n"
-                                     << "" << 0;
-        QTest::newRow("from the environment") << ""
-                                              << "s3cret pass" << 0;
-        QTest::newRow("the file before the environment") << "s3cret pass"
-                                                         << "guess" << 0;
-        QTest::newRow("a wrong password") << "guess\n"
-                                          << "" << 3;
-        QTest::newRow("no password") << ""
-                                     << "" << 3;
+        const auto row = [](const char *name, const char *file, const char *environment,
+                            int exitCode) {
+            QTest::newRow(name) << file << environment << exitCode;
+        };
+        row("from a file", "s3cret pass\n", "", 0);
+        row("from the environment", "", "s3cret pass", 0);
+        row("the file before the environment", "s3cret pass", "guess", 0);
+        row("a wrong password", "guess\n", "", 3);
+        row("no password", "", "", 3);
     }
     void credentials()
     {
         QFETCH(QString, file);
         QFETCH(QString, environment);
         QFETCH(int, exitCode);
-        Broker broker({"rack1", "s3cret pass"});
-        QVERIFY(broker.start());
-        const Transmitter t = line();
+        broker = std::make_unique<Broker>(BrokerSetup{"rack1", "s3cret pass"});
+        QVERIFY(broker->start());
         QTemporaryDir folder;
-        QStringList arguments =
-            readLine(t, broker, "3") + QStringList{"--count", "1", "--mqtt-user", "rack1"};
+        QStringList arguments = reading("3", {"--count", "1", "--mqtt-user", "rack1"});
         if (!file.isEmpty()) {
             QFile passwordFile(folder.filePath("password"));
             QVERIFY(passwordFile.open(QIODevice::WriteOnly));
@@ -523,7 +432,6 @@ private slots:
     // A password that would cross the network in clear text is warned of.
     void aPasswordInClearTextIsWarnedOf()
     {
-        const Transmitter t = line();
         QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
         variables.insert("TERVIN_MQTT_PASSWORD", "s3cret");
         Run run({"read", t.port, "--baud", "9600", "--address", "3", "--count", "0", "--mqtt",
@@ -545,12 +453,11 @@ private slots:
     void tls()
     {
         QFETCH(bool, trusted);
-        Broker broker({QString(), QString(), true});
-        QVERIFY(broker.start());
-        const Transmitter t = line();
-        QStringList arguments = readLine(t, broker, "3") + QStringList{"--count", "1"};
+        broker = std::make_unique<Broker>(BrokerSetup{QString(), QString(), true});
+        QVERIFY(broker->start());
+        QStringList arguments = reading("3", {"--count", "1"});
         if (trusted)
-            arguments << "--mqtt-cafile" << broker.caFile();
+            arguments << "--mqtt-cafile" << broker->caFile();
         Run run(arguments);
         if (trusted) {
             QCOMPARE(run.finished(), 0); // every message acknowledged over TLS
@@ -561,22 +468,30 @@ private slots:
         QVERIFY2(run.errors().contains("the TLS handshake failed"), qPrintable(run.errors()));
     }
 
-    // Killed with SIGKILL, the run cannot say goodbye: the broker publishes the bridge's last
-    // will, and nothing else changes.
-    void theLastWillSaysOffline()
+private:
+    // The broker started, and a consumer subscribed to every topic (persistent with a client id).
+    bool startLive(const QString &clientId = QString())
     {
-        Broker broker;
-        QVERIFY(broker.start());
-        Subscriber live(broker.port());
-        QVERIFY(live.subscribed());
-        const Transmitter t = line();
-        Run run(readLine(t, broker, "3,7") + QStringList{"--count", "0", "--period", "100"});
-        QVERIFY(live.waitFor([&] { return !live.on(topic(SerialF, "state")).isEmpty(); }));
-        run.process.kill();
-        QVERIFY(live.waitFor([&] { return live.on(bridgeTopic()).size() == 2; }));
-        QCOMPARE(live.payloads(bridgeTopic()), QStringList({"online", "offline"}));
-        QCOMPARE(live.payloads(topic(SerialC, "availability")), QStringList{"online"});
+        if (!broker->start())
+            return false;
+        live = std::make_unique<Subscriber>(broker->port(), clientId);
+        return live->subscribed();
     }
+    // Waits until the consumer has heard at least `count` messages on the topic.
+    bool heard(const QString &topic, int count)
+    {
+        return live->waitFor([&] { return live->on(topic).size() >= count; });
+    }
+    QStringList reading(const QString &addresses, const QStringList &options) const
+    {
+        return QStringList{"read",    t.port,     "--baud", "9600",   "--address",
+                           addresses, "--format", "json",   "--mqtt", broker->url()} +
+               options;
+    }
+
+    Transmitter t;
+    std::unique_ptr<Broker> broker;
+    std::unique_ptr<Subscriber> live;
 };
 
 QTEST_GUILESS_MAIN(TestCliMqtt)
