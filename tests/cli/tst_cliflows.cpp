@@ -1,9 +1,8 @@
 // tervin-cli's flows over several requests against the virtual transmitter: a unit commissioned
-// in one call, and the units of a multi-drop line. The timing of these flows is checked in
-// virtual time (tst_clijobs).
+// in one call, two ports read while an adapter is pulled, and a batch checked against the
+// simulator. A line of units scanned, and the timing of these flows, are checked in virtual time
+// (tst_clijobs).
 #include "clirun.h"
-
-#include <QTemporaryDir>
 #include "protocol/protocol.h"
 
 #include <QTemporaryDir>
@@ -88,80 +87,6 @@ private slots:
         }
         if (!error.isEmpty())
             QVERIFY2(outcome.err.contains(error), qPrintable(outcome.err));
-    }
-
-    // Every unit of a line, each address asked in turn: a record for each that answered, never
-    // two merged into one, then the summary.
-    void scanTheLine_data()
-    {
-        QTest::addColumn<QList<int>>("units");  // their addresses, at 19200 bit/s
-        QTest::addColumn<bool>("oneSerial");    // every unit with the first's serial number
-        QTest::addColumn<QStringList>("rate");  // given, or searched
-        QTest::addColumn<QStringList>("found"); // "address result serial" for each record
-        QTest::addColumn<QList<int>>("garbled");
-        QTest::addColumn<int>("exitCode");
-        const QStringList at19200{"--baud", "19200"};
-        QTest::newRow("three units at three addresses")
-            << QList<int>{3, 7, 12} << false << at19200
-            << QStringList{"3 ok 123456789abc", "7 ok 123456789abd", "12 ok 123456789abe"}
-            << QList<int>{} << 0;
-        QTest::newRow("two units at one address")
-            << QList<int>{3, 7, 7} << false << at19200
-            << QStringList{"3 ok 123456789abc", "7 garbled "} << QList<int>{7} << 1;
-        QTest::newRow("one unit answering at two addresses")
-            << QList<int>{5, 9} << true << at19200
-            << QStringList{"5 ok 123456789abc", "9 ok 123456789abc"} << QList<int>{} << 0;
-        QTest::newRow("the rate searched")
-            << QList<int>{3, 12} << false << QStringList{}
-            << QStringList{"3 ok 123456789abc", "12 ok 123456789abd"} << QList<int>{} << 0;
-    }
-    void scanTheLine()
-    {
-        QFETCH(QList<int>, units);
-        QFETCH(bool, oneSerial);
-        QFETCH(QStringList, rate);
-        QFETCH(QStringList, found);
-        QFETCH(QList<int>, garbled);
-        QFETCH(int, exitCode);
-        DeviceSettings first;
-        first.address = quint8(units.first());
-        first.baudCode = 5;
-        const Transmitter t = transmitter(first);
-        for (int address : units.mid(1)) {
-            DeviceSettings next = first;
-            next.address = quint8(address);
-            if (!oneSerial)
-                next.serialNumber[2] = quint16(first.serialNumber[2] + t.device->unitCount());
-            t.device->addUnit(next);
-        }
-        const Outcome outcome = cli(QStringList{"scan", t.port, "--addresses", "1-12", "--timeout",
-                                                "50", "--format", "json"} +
-                                    rate);
-        QCOMPARE(outcome.exitCode, exitCode);
-        QList<QVariantMap> records = CliRun::records("json", outcome.out);
-        QVERIFY(!records.isEmpty());
-        const QVariantMap summary = records.takeLast();
-        QStringList seen;
-        for (const QVariantMap &r : records) {
-            seen << QString("%1 %2 %3")
-                        .arg(r["address"].toInt())
-                        .arg(r["result"].toString(), r["serial"].toString());
-            QCOMPARE(r["baud"].toInt(), 19200);
-            QVERIFY(isRecordTime(r["time"].toString()));
-            QCOMPARE(r["port"], t.port);
-            QCOMPARE(r["command"], "scan");
-        }
-        QCOMPARE(seen, found);
-        QCOMPARE(summary["addresses"], "1-12");
-        QCOMPARE(summary["baud"].toInt(), 19200);
-        QCOMPARE(summary["units"].toInt(), int(found.size() - garbled.size()));
-        QStringList garbledSeen;
-        for (const QVariant &address : summary["garbled"].toList())
-            garbledSeen << address.toString();
-        QCOMPARE(garbledSeen.join(','),
-                 garbled.isEmpty() ? QString() : QString::number(garbled.first()));
-        QVERIFY(summary["duration_ms"].toInt() > 0);
-        QCOMPARE(outcome.err.contains("answered at addresses 5,9"), oneSerial);
     }
 
     // read on two ports at once; with --count 0 a pulled adapter is waited for: each unit's record

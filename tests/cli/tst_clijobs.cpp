@@ -295,20 +295,84 @@ private slots:
                                                   }));
     }
 
-    // --timeout too short for a slow unit: its answer runs into the next address's wait, and the
-    // summary names it as cut off, never as a collision at the next address.
-    void aReplyCutOffByAShortTimeoutIsNoCollision()
+    // A line scanned address by address: a record for each unit that answered, never two merged
+    // into one, then the summary. An answer that begins after a short --timeout runs into the next
+    // address's wait: the summary names it as cut off, never as a collision there.
+    void aLineIsScanned_data()
     {
-        JobRun run({"scan", "ttyFAKE", "--addresses", "1-12", "--baud", "9600", "--timeout", "10"});
-        run.line.add(3);
-        run.line.add(7, 0, 30); // its answer begins 30 ms after the request: past the wait
+        QTest::addColumn<QStringList>("units");     // at 19200 bit/s; "late": answers 30 ms late
+        QTest::addColumn<bool>("oneSerial");        // every unit with the first's serial number
+        QTest::addColumn<QStringList>("arguments"); // after "scan ttyFAKE --addresses 1-12"
+        QTest::addColumn<QStringList>("found");     // "address result serial" of each unit's record
+        QTest::addColumn<QString>("summary");       // "result units garbled cut_off"
+        QTest::addColumn<QString>("said");          // in a message or the summary's error
+        const auto row = [](const char *name, const QStringList &units, bool oneSerial,
+                            const QStringList &arguments, const QStringList &found,
+                            const char *summary, const char *said) {
+            QTest::newRow(name) << units << oneSerial << arguments << found << summary << said;
+        };
+        const QStringList rate{"--baud", "19200"};
+        row("three units at three addresses", {"3", "7", "12"}, false, rate,
+            {"3 ok 123456789abc", "7 ok 123456789abd", "12 ok 123456789abe"}, "ok 3 - -", "");
+        row("two units at one address", {"3", "7", "7"}, false, rate,
+            {"3 ok 123456789abc", "7 garbled "}, "garbled 1 7 -", "");
+        row("one unit answering at two addresses", {"5", "9"}, true, rate,
+            {"5 ok 123456789abc", "9 ok 123456789abc"}, "ok 2 - -",
+            "serial 123456789abc answered at addresses 5,9");
+        row("the rate searched", {"3", "12"}, false, {},
+            {"3 ok 123456789abc", "12 ok 123456789abd"}, "ok 2 - -", "");
+        row("an answer cut off by a short --timeout", {"3", "7 late"}, false,
+            rate + QStringList{"--timeout", "10"}, {"3 ok 123456789abc"}, "garbled 1 - 7",
+            "answers cut off at 7: raise the timeout");
+    }
+    void aLineIsScanned()
+    {
+        QFETCH(QStringList, units);
+        QFETCH(bool, oneSerial);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, found);
+        QFETCH(QString, summary);
+        QFETCH(QString, said);
+        JobRun run(QStringList{"scan", "ttyFAKE", "--addresses", "1-12"} + arguments);
+        for (const QString &unit : units) {
+            const int turnaround = unit.endsWith(" late") ? 30 : TurnaroundMs;
+            DeviceSettings &added =
+                run.line.add(unit.section(' ', 0, 0).toInt(), 0, turnaround).settings();
+            added.baudCode = quint16(Modbus::baudCodeOfRate(19200));
+            if (oneSerial)
+                added.serialNumber[2] = 0x9abc;
+        }
         run.run();
-        const QVariantMap summary = run.records.last();
-        QCOMPARE(summary["result"].toString(), "garbled");
-        QCOMPARE(summary["cut_off"].toList(), QVariantList{7});
-        QCOMPARE(summary["garbled"].toList(), QVariantList{});
-        QCOMPARE(summary["units"].toInt(), 1);
-        QVERIFY(summary["error"].toString().contains("answers cut off at 7: raise the timeout"));
+        QVERIFY(!run.records.isEmpty());
+        const QVariantMap last = run.records.takeLast();
+        QStringList seen;
+        for (const QVariantMap &r : run.records) {
+            seen << QString("%1 %2 %3")
+                        .arg(r["address"].toInt())
+                        .arg(r["result"].toString(), r["serial"].toString());
+            QCOMPARE(
+                QStringList({r["command"].toString(), r["port"].toString(), r["baud"].toString()}),
+                QStringList({"scan", "ttyFAKE", "19200"}));
+        }
+        QCOMPARE(seen, found);
+        const auto listed = [&last](const char *key) {
+            QStringList items;
+            for (const QVariant &item : last[key].toList())
+                items << item.toString();
+            return items.isEmpty() ? QString("-") : items.join(',');
+        };
+        QCOMPARE(QString("%1 %2 %3 %4")
+                     .arg(last["result"].toString())
+                     .arg(last["units"].toInt())
+                     .arg(listed("garbled"), listed("cut_off")),
+                 summary);
+        QCOMPARE(QStringList({last["addresses"].toString(), last["baud"].toString()}),
+                 QStringList({"1-12", "19200"}));
+        QVERIFY(last["duration_ms"].toInt() > 0);
+        QCOMPARE(run.exitCode, last["result"] == "ok" ? 0 : 1);
+        const QString all = run.messages.join('\n') + '\n' + last["error"].toString();
+        QVERIFY2(all.contains(said), qPrintable(all));
+        QCOMPARE(all.contains("answered at addresses"), oneSerial);
     }
 
     // Several units polled in turn, round after round, each record with its address, its serial
