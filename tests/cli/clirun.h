@@ -21,31 +21,6 @@ struct Outcome
     QString err;
 };
 
-// Waits for the process to end while this event loop serves the transmitters; exitCode is -1
-// when it was ended by a signal.
-inline Outcome finished(QProcess &process)
-{
-    Outcome outcome;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-        return outcome;
-    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.out =
-        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    outcome.err = QString::fromUtf8(process.readAllStandardError());
-    return outcome;
-}
-
-// Runs tervin-cli while this event loop serves the transmitters; its standard output goes to
-// the file, when one is given.
-inline Outcome cli(const QStringList &arguments, const QString &outputFile = QString())
-{
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(TERVIN_CLI, arguments);
-    return finished(process);
-}
-
 inline QVariantMap json(const QString &line)
 {
     QJsonParseError error;
@@ -55,54 +30,18 @@ inline QVariantMap json(const QString &line)
                : QVariantMap{{"unparsable", line}};
 }
 
-// The record lines of a run in any format, as field maps. Text records are
-// "TIME  PORT: a b, c d, ...": their parts are numbered from 0.
-inline QList<QVariantMap> records(const QString &format, QStringList lines)
-{
-    QList<QVariantMap> maps;
-    const QStringList header =
-        format == "csv" && !lines.isEmpty() ? lines.takeFirst().split(',') : QStringList();
-    for (const QString &line : lines) {
-        if (format == "json") {
-            maps << json(line);
-            continue;
-        }
-        QVariantMap map;
-        QString rest = line;
-        if (format == "text") {
-            map["time"] = line.section("  ", 0, 0);
-            map["port"] = line.section("  ", 1).section(": ", 0, 0);
-            rest = line.section(": ", 1);
-        }
-        const QStringList fields = format == "csv" ? rest.split(',') : rest.split(", ");
-        for (int i = 0; i < fields.size(); ++i)
-            map[format == "csv" ? header.value(i) : QString::number(i)] = fields[i];
-        maps << map;
-    }
-    return maps;
-}
-
-// The ISO 8601 time with milliseconds and the offset from UTC that every record starts with.
-inline bool isRecordTime(const QString &text)
-{
-    return QRegularExpression(
-               "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
-        .match(text)
-        .hasMatch();
-}
-
-// tervin-cli in a process of its own, its output read as it comes while this event loop serves
-// the transmitters; killed, if it still runs, when the Run goes.
+// tervin-cli (or another program) in a process of its own, its output read as it comes while this
+// event loop serves the transmitters; killed, if it still runs, when the Run goes.
 class Run
 {
 public:
     explicit Run(const QStringList &arguments,
                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-                 const QString &folder = QString())
+                 const QString &folder = QString(), const QString &program = TERVIN_CLI)
     {
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(folder);
-        process.start(TERVIN_CLI, arguments);
+        process.start(program, arguments);
     }
     ~Run()
     {
@@ -140,12 +79,59 @@ public:
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 
+    Outcome outcome()
+    {
+        const int exitCode = finished();
+        return {exitCode, QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts), errors()};
+    }
+
     QProcess process;
 
 private:
     QByteArray out;
     QByteArray err;
 };
+
+inline Outcome cli(const QStringList &arguments)
+{
+    return Run(arguments).outcome();
+}
+
+// The record lines of a run in any format, as field maps. Text records are
+// "TIME  PORT: a b, c d, ...": their parts are numbered from 0.
+inline QList<QVariantMap> records(const QString &format, QStringList lines)
+{
+    QList<QVariantMap> maps;
+    const QStringList header =
+        format == "csv" && !lines.isEmpty() ? lines.takeFirst().split(',') : QStringList();
+    for (const QString &line : lines) {
+        if (format == "json") {
+            maps << json(line);
+            continue;
+        }
+        QVariantMap map;
+        QString rest = line;
+        if (format == "text") {
+            map["time"] = line.section("  ", 0, 0);
+            map["port"] = line.section("  ", 1).section(": ", 0, 0);
+            rest = line.section(": ", 1);
+        }
+        const QStringList fields = format == "csv" ? rest.split(',') : rest.split(", ");
+        for (int i = 0; i < fields.size(); ++i)
+            map[format == "csv" ? header.value(i) : QString::number(i)] = fields[i];
+        maps << map;
+    }
+    return maps;
+}
+
+// The ISO 8601 time with milliseconds and the offset from UTC that every record starts with.
+inline bool isRecordTime(const QString &text)
+{
+    return QRegularExpression(
+               "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")
+        .match(text)
+        .hasMatch();
+}
 
 struct Transmitter
 {

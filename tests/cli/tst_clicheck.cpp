@@ -130,22 +130,21 @@ private slots:
         QTest::addColumn<double>("celsius"); // the chamber's
         QTest::addColumn<QStringList>("verdicts");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("eight units, two offset beyond the tolerance")
-            << Typed << batch(8, {{3, {3, 1, 0.5, 0}}, {6, {6, 1, 0, -3}}}) << 23.5
-            << QStringList{"1 pass", "2 pass", "3 fail", "4 pass",
-                           "5 pass", "6 fail", "7 pass", "8 pass"}
-            << 1;
-        QTest::newRow("a Tervin-F among Tervin-Cs")
-            << Typed + QStringList{"--settle", "2m"}
-            << Units{{1}, {2, 2, 0.1, 0}, {3, 2, -0.3, 0}, {4, 1, 0, 1.2}} << 23.5
-            << QStringList{"1 pass", "2 pass", "3 fail", "4 pass"} << 1;
-        QTest::newRow("every unit within")
-            << Typed + QStringList{"--settle", "2m"} << Units{{1, 1, 0.1, 1.0}, {2, 1, -0.1, -1.4}}
-            << 23.5 << QStringList{"1 pass", "2 pass"} << 0;
-        QTest::newRow("against the unit at 9, in a freezer at -20 \u00B0C")
-            << QStringList{"--addresses", "1-3", "--reference", "9", "--settle", "2m"}
-            << Units{{1}, {2, 1, -0.25, 0}, {3, 2, 0.15, -1.9}, {9}} << -20.0
-            << QStringList{"1 pass", "2 fail", "3 pass"} << 1;
+        const auto row = [](const char *name, const QStringList &arguments, const Units &units,
+                            double celsius, const QStringList &verdicts, int exitCode) {
+            QTest::newRow(name) << arguments << units << celsius << verdicts << exitCode;
+        };
+        row("eight units, two offset beyond the tolerance", Typed,
+            batch(8, {{3, {3, 1, 0.5, 0}}, {6, {6, 1, 0, -3}}}), 23.5,
+            {"1 pass", "2 pass", "3 fail", "4 pass", "5 pass", "6 fail", "7 pass", "8 pass"}, 1);
+        row("a Tervin-F among Tervin-Cs", Typed,
+            {{1}, {2, 2, 0.1, 0}, {3, 2, -0.3, 0}, {4, 1, 0, 1.2}}, 23.5,
+            {"1 pass", "2 pass", "3 fail", "4 pass"}, 1);
+        row("every unit within", Typed, {{1, 1, 0.1, 1.0}, {2, 1, -0.1, -1.4}}, 23.5,
+            {"1 pass", "2 pass"}, 0);
+        row("against the unit at 9, in a freezer at -20 \u00B0C", {"--reference", "9"},
+            {{1}, {2, 1, -0.25, 0}, {3, 2, 0.15, -1.9}, {9}}, -20.0, {"1 pass", "2 fail", "3 pass"},
+            1);
     }
     void aBatchIsJudged()
     {
@@ -162,7 +161,9 @@ private slots:
             if (verdict.endsWith(" fail"))
                 failed << addresses.last();
         }
-        arguments << "--addresses" << Values::addressListText(addresses);
+        arguments << "--settle"
+                  << "2m"
+                  << "--addresses" << Values::addressListText(addresses);
         CheckRun run(arguments + QStringList{"--report", report, "--note", "lot 42"}, units,
                      celsius);
         run.run();
@@ -221,26 +222,25 @@ private slots:
         QTest::addColumn<qint64>("endsAfter");
         // The deadline: one settle time past the unstable limit, three settle times.
         const qint64 deadline = 8 * Minute;
-        QTest::newRow("a unit silent for good")
-            << 2 << Minute << qint64(-1) << QStringList{"1 pass", "2 no_answer", "3 pass"}
-            << "no_answer" << deadline + 2000 << deadline;
+        const auto row = [](const char *name, int silent, qint64 fromMs, qint64 toMs,
+                            const QStringList &verdicts, const char *result, qint64 endsBy,
+                            qint64 endsAfter) {
+            QTest::newRow(name) << silent << fromMs << toMs << verdicts << result << endsBy
+                                << endsAfter;
+        };
+        const QStringList passed{"1 pass", "2 pass", "3 pass"};
+        const QStringList settling{"1 settling", "2 settling", "3 settling"};
+        row("a unit silent for good", 2, Minute, -1, {"1 pass", "2 no_answer", "3 pass"},
+            "no_answer", deadline + 2000, deadline);
         // Silent by the line's rule (three requests unanswered and two seconds), back within the
         // 30 s the gap rule allows: its readings settle afresh all the same.
-        QTest::newRow("a unit silent for ten seconds")
-            << 2 << Minute << Minute + 10000 << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 3 * Minute + 20000 << 3 * Minute + 10000;
-        QTest::newRow("a unit silent for a while")
-            << 2 << Minute << 3 * Minute << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 5 * Minute + 10000 << 5 * Minute;
-        QTest::newRow("the reference silent for good")
-            << 9 << Minute << qint64(-1) << QStringList{"1 settling", "2 settling", "3 settling"}
-            << "not_settled" << deadline + 2000 << deadline;
-        QTest::newRow("the reference silent for a while")
-            << 9 << Minute << 3 * Minute << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 5 * Minute + 10000 << 5 * Minute;
-        QTest::newRow("the port lost")
-            << 0 << Minute << qint64(-1) << QStringList{"1 settling", "2 settling", "3 settling"}
-            << "port_error" << Minute + 1000 << Minute - 1;
+        row("a unit silent for ten seconds", 2, Minute, Minute + 10000, passed, "ok",
+            3 * Minute + 20000, 3 * Minute + 10000);
+        row("the reference silent for good", 9, Minute, -1, settling, "not_settled",
+            deadline + 2000, deadline);
+        row("the reference silent for a while", 9, Minute, 3 * Minute, passed, "ok",
+            5 * Minute + 10000, 5 * Minute);
+        row("the port lost", 0, Minute, -1, settling, "port_error", Minute + 1000, Minute - 1);
     }
     void silences()
     {

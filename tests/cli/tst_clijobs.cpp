@@ -31,22 +31,20 @@ private slots:
         // At 9600 bit/s: the request 9 ms on the wire, the reply 22 ms; 181 ms timeout.
         const int replyEnd = 9 + TurnaroundMs + 22;
         const QStringList slowTimeout{"--timeout", "2000"};
-        QTest::newRow("answered") << QStringList{} << QList<int>{} << QList<int>{} << "ok" << 1
-                                  << replyEnd;
-        QTest::newRow("garbled, ended by the silence")
-            << slowTimeout << QList<int>{} << QList<int>{1} << "garbled" << 1 << replyEnd + 200;
-        QTest::newRow("garbled, sent again")
-            << slowTimeout + QStringList{"--retries", "1"} << QList<int>{} << QList<int>{1} << "ok"
-            << 2 << replyEnd + 200 + replyEnd;
-        QTest::newRow("silent") << QStringList{} << QList<int>{1} << QList<int>{} << "no_answer"
-                                << 1 << 181;
-        QTest::newRow("silent three times") << QStringList{"--retries", "2"} << QList<int>{1, 2, 3}
-                                            << QList<int>{} << "no_answer" << 3 << 3 * 181;
-        QTest::newRow("silent, then answered") << QStringList{"--retries", "5"} << QList<int>{1, 2}
-                                               << QList<int>{} << "ok" << 3 << 2 * 181 + replyEnd;
-        QTest::newRow("--timeout after the request's wire time")
-            << QStringList{"--timeout", "20"} << QList<int>{1} << QList<int>{} << "no_answer" << 1
-            << 9 + 20;
+        const auto row = [](const char *name, const QStringList &arguments,
+                            const QList<int> &unheard, const QList<int> &garbled,
+                            const char *result, int tries, int endedAt) {
+            QTest::newRow(name) << arguments << unheard << garbled << result << tries << endedAt;
+        };
+        row("answered", {}, {}, {}, "ok", 1, replyEnd);
+        row("garbled, ended by the silence", slowTimeout, {}, {1}, "garbled", 1, replyEnd + 200);
+        row("garbled, sent again", slowTimeout + QStringList{"--retries", "1"}, {}, {1}, "ok", 2,
+            replyEnd + 200 + replyEnd);
+        row("silent", {}, {1}, {}, "no_answer", 1, 181);
+        row("silent three times", {"--retries", "2"}, {1, 2, 3}, {}, "no_answer", 3, 3 * 181);
+        row("silent, then answered", {"--retries", "5"}, {1, 2}, {}, "ok", 3, 2 * 181 + replyEnd);
+        row("--timeout after the request's wire time", {"--timeout", "20"}, {1}, {}, "no_answer", 1,
+            9 + 20);
     }
     void resultsAndTries()
     {
@@ -119,35 +117,33 @@ private slots:
         const QString givenBoth = "; it was given address 41, 9600 bit/s";
         const QList<int> old{1, 115200, 1, 115200}, newAddress{41, 115200, 1, 115200},
             both{41, 9600, 1, 115200};
-        QTest::newRow("while slave 0 is asked who would take the address")
-            << commission << 2 << false << old << QList<int>{1, 115200} << QString("unplugged");
-        QTest::newRow("after the find")
-            << commission << 3 << false << old << QList<int>{1, 115200} << givenAddress;
-        QTest::newRow("the address write heard, its echo lost")
-            << commission << 3 << true << old << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("after the address echo, before its read-back")
-            << commission << 4 << false << newAddress << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("during the address read-back")
-            << commission << 4 << true << newAddress << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("the rate write heard, its echo lost")
-            << commission << 5 << true << newAddress << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("after the rate echo, before its read-back")
-            << commission << 6 << false << both << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("during the rate read-back")
-            << commission << 6 << true << both << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("during the reading")
-            << commission << 7 << true << both << QList<int>{41, 9600}
-            << "; it now listens at address 41, 9600 bit/s";
+        const auto row = [](const char *name, const QStringList &arguments, int lostAt, bool heard,
+                            const QList<int> &record, const QList<int> &unit, const QString &ends) {
+            QTest::newRow(name) << arguments << lostAt << heard << record << unit << ends;
+        };
+        row("while slave 0 is asked who would take the address", commission, 2, false, old,
+            {1, 115200}, "unplugged");
+        row("after the find", commission, 3, false, old, {1, 115200}, givenAddress);
+        row("the address write heard, its echo lost", commission, 3, true, old, {41, 115200},
+            givenAddress);
+        row("after the address echo, before its read-back", commission, 4, false, newAddress,
+            {41, 115200}, givenAddress);
+        row("during the address read-back", commission, 4, true, newAddress, {41, 115200},
+            givenAddress);
+        row("the rate write heard, its echo lost", commission, 5, true, newAddress, {41, 9600},
+            givenBoth);
+        row("after the rate echo, before its read-back", commission, 6, false, both, {41, 9600},
+            givenBoth);
+        row("during the rate read-back", commission, 6, true, both, {41, 9600}, givenBoth);
+        row("during the reading", commission, 7, true, both, {41, 9600},
+            "; it now listens at address 41, 9600 bit/s");
         const QString unplugged = "the port went away: the adapter was unplugged";
-        QTest::newRow("set-address, its echo lost")
-            << QStringList{"set-address", "ttyFAKE", "41"} << 3 << true
-            << QList<int>{1, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
-        QTest::newRow("set-address, during the read-back")
-            << QStringList{"set-address", "ttyFAKE", "41"} << 4 << true
-            << QList<int>{41, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
-        QTest::newRow("set-baud, during the read-back")
-            << QStringList{"set-baud", "ttyFAKE", "9600"} << 3 << true
-            << QList<int>{1, 9600, 0, 115200} << QList<int>{1, 9600} << unplugged;
+        row("set-address, its echo lost", {"set-address", "ttyFAKE", "41"}, 3, true,
+            {1, 115200, 1, 0}, {41, 115200}, unplugged);
+        row("set-address, during the read-back", {"set-address", "ttyFAKE", "41"}, 4, true,
+            {41, 115200, 1, 0}, {41, 115200}, unplugged);
+        row("set-baud, during the read-back", {"set-baud", "ttyFAKE", "9600"}, 3, true,
+            {1, 9600, 0, 115200}, {1, 9600}, unplugged);
     }
     void aLostPortKeepsWhatWasEchoed()
     {

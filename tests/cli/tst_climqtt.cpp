@@ -164,6 +164,7 @@ private slots:
                    live->payloads(availability) == back + back.mid(1);
         }));
         QCOMPARE(live->on(topic(SerialC, "state")).last().json()["temperature"].toDouble(), -20.5);
+        QVERIFY2(run.errors().contains("the adapter is back"), qPrintable(run.errors()));
         run.process.terminate();
         QCOMPARE(run.finished(), -1);
         QVERIFY(heard(bridgeTopic(), 2));

@@ -10,6 +10,22 @@
 
 using namespace CliRun;
 
+namespace {
+// tervin-cli run by bash: the script has the program as $0 and the arguments after it.
+Outcome shell(const QString &script, const QStringList &arguments)
+{
+    return Run(QStringList{"-c", script, TERVIN_CLI} + arguments,
+               QProcessEnvironment::systemEnvironment(), QString(), "bash")
+        .outcome();
+}
+
+bool holds(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+}
+} // namespace
+
 class TestCliOutput : public QObject
 {
     Q_OBJECT
@@ -156,13 +172,9 @@ private slots:
         atLimit.close();
         arguments.replaceInStrings("LOG", log);
         message.replace("LOG", log);
-        QProcess limited;
-        if (toFull)
-            limited.setStandardOutputFile("/dev/full");
-        limited.start(
-            "bash", QStringList{"-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"", TERVIN_CLI} +
-                        arguments);
-        const Outcome outcome = finished(limited);
+        const Outcome outcome = shell(QString("ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"") +
+                                          (toFull ? " >/dev/full" : ""),
+                                      arguments);
         QCOMPARE(outcome.exitCode, 3);
         QVERIFY2(outcome.err.startsWith(message) && outcome.err.count('\n') == 1,
                  qPrintable(outcome.err));
@@ -180,16 +192,10 @@ private slots:
         QCOMPARE(refused.exitCode, 2);
         QVERIFY2(refused.err.contains("nothing reads this fifo"), qPrintable(refused.err));
         QVERIFY(t.device->requests().isEmpty());
-        QProcess shell;
-        shell.start("bash", {"-c", "\"$0\" info \"$1\" --baud 9600 --log >(cat >\"$2\")",
-                             TERVIN_CLI, t.port, capture});
-        QCOMPARE(finished(shell).exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QFile file(capture);
-                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
-            }(),
-            10000);
+        QCOMPARE(shell("\"$0\" info \"$1\" --baud 9600 --log >(cat >\"$2\")", {t.port, capture})
+                     .exitCode,
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(holds(capture, "->RX"), 10000);
     }
 
     // With SIGPIPE ignored, a reader that has gone is a failed write like any other: the endless
@@ -197,12 +203,9 @@ private slots:
     void anEndlessReadEndsWithItsReader()
     {
         const Transmitter t = transmitter(DeviceSettings());
-        QProcess shell;
-        shell.start("bash", {"-c",
-                             "trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 --period 100 "
-                             "| head -n 2; echo \"status ${PIPESTATUS[0]}\"",
-                             TERVIN_CLI, t.port});
-        const Outcome outcome = finished(shell);
+        const Outcome outcome = shell("trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 "
+                                      "--period 100 | head -n 2; echo \"status ${PIPESTATUS[0]}\"",
+                                      {t.port});
         QCOMPARE(outcome.exitCode, 0);
         QCOMPARE(outcome.out.size(), 3);
         QCOMPARE(outcome.out.last(), "status 3");
@@ -222,18 +225,12 @@ private slots:
         silent.device->setFaults(mute);
         QTemporaryDir folder;
         const QString log = folder.filePath("capture.txt");
-        QProcess process;
-        process.start(TERVIN_CLI, {"scan", silent.port, found.port, "--format", "json", "--timeout",
-                                   "10000", "--log", log});
+        Run scan({"scan", silent.port, found.port, "--format", "json", "--timeout", "10000",
+                  "--log", log});
         // The reply is logged as it is taken, just before its record is made.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                QFile file(log);
-                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
-            },
-            30000));
-        process.terminate();
-        const Outcome outcome = finished(process);
+        QVERIFY(QTest::qWaitFor([&] { return holds(log, "->RX"); }, 30000));
+        scan.process.terminate();
+        const Outcome outcome = scan.outcome();
         QCOMPARE(outcome.exitCode, -1); // ended by the signal
         QCOMPARE(outcome.out.size(), 1);
         const QVariantMap r = json(outcome.out.first());
