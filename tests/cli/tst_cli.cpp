@@ -51,6 +51,9 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    // A usage error found at each stage before the port is opened: the arguments themselves
+    // (each rule in tst_cliarguments), the ports named, the --log file, the password file and the
+    // check's report (tst_clifiles).
     void usageErrorsSendNothing()
     {
         const Transmitter t = transmitter(DeviceSettings());
@@ -59,17 +62,10 @@ private slots:
         QVERIFY(QFile::link(t.port, link));
         for (const QStringList &arguments :
              {QStringList{"set-address", t.port, "0"},
-              {"read", t.port, "--period", "1e3"},
-              {"scan", t.port, "--addresses", "1,,2"},
               {"scan", link, t.port},
-              {"info", t.port, "--log", t.port},
               {"info", link, "--log", t.port},
-              {"read", t.port, "--mqtt", "mqtt://localhost:99999"},
-              {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-prefix", "rack/#"},
               {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-user", "rack1",
                "--mqtt-password-file", folder.filePath("missing")},
-              {"info", t.port, "--bogus"},
-              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--settle", "59s"},
               {"check", t.port, "--addresses", "1-8", "--reference", "9", "--report",
                "/nonexistent/lot.pdf"}}) {
             const Outcome outcome = cli(arguments);

@@ -79,22 +79,19 @@ private slots:
         QTest::addColumn<QString>("log");
         QTest::addColumn<QStringList>("ports"); // as given
         QTest::addColumn<QString>("problem");   // what the usage error says; empty: none
-        const QStringList port{"PORT"};
-        const QString isThePort = "is the port";
-        QTest::newRow("a new file") << "new.txt" << port << "";
-        QTest::newRow("a file") << "capture.txt" << port << "";
-        QTest::newRow("/dev/null, which only discards") << "/dev/null" << port << "";
-        QTest::newRow("a symlink to /dev/null") << "nulllink" << port << "";
-        QTest::newRow("a fifo") << "fifo" << port << "";
-        QTest::newRow("the port") << "PORT" << port << isThePort;
-        QTest::newRow("the port, through a symlink") << "b1" << port << isThePort;
-        QTest::newRow("the port given through a symlink")
-            << "PORT" << QStringList{"b1"} << isThePort;
-        QTest::newRow("the port, by a relative name") << "./b1" << QStringList{"b1"} << isThePort;
-        QTest::newRow("the second port") << "b1" << QStringList{"capture.txt", "b1"} << isThePort;
-        QTest::newRow("another terminal") << "OTHER" << port << "is the device OTHER, not a file";
-        QTest::newRow("another device")
-            << "/dev/zero" << port << "is the device /dev/zero, not a file";
+        const auto row = [](const char *log, const QStringList &ports, const char *problem) {
+            QTest::addRow("%s, ports %s", log, qPrintable(ports.join(' ')))
+                << log << ports << problem;
+        };
+        for (const char *log : {"new.txt", "capture.txt", "/dev/null", "nulllink", "fifo"})
+            row(log, {"PORT"}, ""); // /dev/null only discards; a fifo is read by someone
+        row("PORT", {"PORT"}, "is the port");
+        row("b1", {"PORT"}, "is the port");
+        row("PORT", {"b1"}, "is the port");
+        row("./b1", {"b1"}, "is the port");
+        row("b1", {"capture.txt", "b1"}, "is the port");
+        row("OTHER", {"PORT"}, "is the device OTHER, not a file");
+        row("/dev/zero", {"PORT"}, "is the device /dev/zero, not a file");
     }
     void theLogIsNeverALine()
     {

@@ -146,16 +146,19 @@ private slots:
         QTest::addColumn<bool>("toFull");           // standard output to /dev/full
         QTest::addColumn<QString>("message");
         const QString out = "tervin-cli: cannot write standard output: ";
-        QTest::newRow("--help") << QStringList{"--help"} << true << out;
-        QTest::newRow("-V") << QStringList{"-V"} << true << out;
-        QTest::newRow("info") << QStringList{"info", "--baud", "9600"} << true << out;
-        QTest::newRow("read, endless")
-            << QStringList{"read",    "--baud", "9600",     "--format", "json",
-                           "--count", "0",      "--period", "100"}
-            << true << out;
-        QTest::newRow("a CSV header") << QStringList{"scan", "--format", "csv"} << true << out;
-        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "LOG"} << false
-                                 << "tervin-cli: cannot write the log LOG: ";
+        const auto row = [](const char *name, const QStringList &arguments, bool toFull,
+                            const QString &message) {
+            QTest::newRow(name) << arguments << toFull << message;
+        };
+        row("--help", {"--help"}, true, out);
+        row("-V", {"-V"}, true, out);
+        row("info", {"info", "--baud", "9600"}, true, out);
+        row("read, endless",
+            {"read", "--baud", "9600", "--format", "json", "--count", "0", "--period", "100"}, true,
+            out);
+        row("a CSV header", {"scan", "--format", "csv"}, true, out);
+        row("the log", {"info", "--baud", "9600", "--log", "LOG"}, false,
+            "tervin-cli: cannot write the log LOG: ");
     }
     void lostOutputEndsTheRun()
     {

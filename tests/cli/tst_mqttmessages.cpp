@@ -40,35 +40,18 @@ class TestMqttMessages : public QObject
     Q_OBJECT
 
 private slots:
-    void topics_data()
+    // A unit's availability and the bridge's status, retained under the prefix (of two levels and
+    // a space here; the state's and discovery's topics are below).
+    void statusMessages()
     {
-        QTest::addColumn<QString>("prefix");
-        QTest::addColumn<QStringList>("topics"); // state, availability, bridge, discovery
-        QTest::newRow("default prefix")
-            << "tervin"
-            << QStringList{"tervin/00ff1020abcd/state", "tervin/00ff1020abcd/availability",
-                           "tervin/bridge/rack-pc/status",
-                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
-        QTest::newRow("two levels with a space")
-            << "plant/rack 1"
-            << QStringList{"plant/rack 1/00ff1020abcd/state",
-                           "plant/rack 1/00ff1020abcd/availability",
-                           "plant/rack 1/bridge/rack-pc/status",
-                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
-    }
-    void topics()
-    {
-        QFETCH(QString, prefix);
-        QFETCH(QStringList, topics);
-        const QString serial = "00ff1020abcd";
-        QCOMPARE(QStringList({MqttMessages::stateTopic(prefix, serial),
-                              MqttMessages::availabilityTopic(prefix, serial),
-                              MqttMessages::bridgeTopic(prefix, "rack-pc"),
-                              MqttMessages::discoveryTopic(serial, MqttQuantity::DewPoint)}),
-                 topics);
-        QCOMPARE(MqttMessages::availability(prefix, serial, false).payload, "offline");
-        QCOMPARE(MqttMessages::bridgeStatus(prefix, "rack-pc", true).payload, "online");
-        QVERIFY(MqttMessages::availability(prefix, serial, true).retain);
+        const MqttMessage unit = MqttMessages::availability("plant/rack 1", "00ff1020abcd", false);
+        QCOMPARE(QList<QByteArray>({unit.topic, unit.payload}),
+                 QList<QByteArray>({"plant/rack 1/00ff1020abcd/availability", "offline"}));
+        QVERIFY(unit.retain);
+        const MqttMessage bridge = MqttMessages::bridgeStatus("plant/rack 1", "rack-pc", true);
+        QCOMPARE(QList<QByteArray>({bridge.topic, bridge.payload}),
+                 QList<QByteArray>({"plant/rack 1/bridge/rack-pc/status", "online"}));
+        QVERIFY(bridge.retain);
     }
 
     // A reading's state: the record's fields and the unit's identity, every quantity present
@@ -194,7 +177,7 @@ private slots:
         QFETCH(QString, unit);
         QFETCH(QString, model);
         const MqttMessage message = MqttMessages::discovery(
-            {"plant/rack1", "rack-pc", 2}, ::unit(deviceType), MqttQuantity(quantity));
+            {"plant/rack 1", "rack-pc", 2}, ::unit(deviceType), MqttQuantity(quantity));
         QCOMPARE(message.topic, "homeassistant/sensor/tervin_00ff1020abcd_" + key + "/config");
         QVERIFY(message.retain);
         const QVariantMap c = json(message.payload);
@@ -203,13 +186,13 @@ private slots:
         QCOMPARE(c["unit_of_measurement"], unit);
         QCOMPARE(c["state_class"], "measurement");
         QCOMPARE(c["suggested_display_precision"].toInt(), 2);
-        QCOMPARE(c["state_topic"], "plant/rack1/00ff1020abcd/state");
+        QCOMPARE(c["state_topic"], "plant/rack 1/00ff1020abcd/state");
         QCOMPARE(c["value_template"], "{{ value_json." + key + " }}");
         QStringList availability;
         for (const QVariant &a : c["availability"].toList())
             availability << a.toMap()["topic"].toString();
-        QCOMPARE(availability, QStringList({"plant/rack1/00ff1020abcd/availability",
-                                            "plant/rack1/bridge/rack-pc/status"}));
+        QCOMPARE(availability, QStringList({"plant/rack 1/00ff1020abcd/availability",
+                                            "plant/rack 1/bridge/rack-pc/status"}));
         QCOMPARE(c["availability_mode"], "all");
         QCOMPARE(c["payload_available"], "online");
         QCOMPARE(c["payload_not_available"], "offline");
