@@ -1,7 +1,7 @@
-// tervin-cli against virtual transmitters: every command in every format, checked against the
-// transmitter's settings and frames; failures and usage errors. Several ports and the output are
-// in tst_clioutput; the arguments and the records are checked without a device
-// (tst_cliarguments, tst_clirecords).
+// tervin-cli against virtual transmitters: every command in text and in CSV or JSON, checked
+// against the transmitter's settings and frames; failures, usage errors and a port in use. Several
+// ports and the output are in tst_clioutput; the arguments and the records are checked without a
+// device (tst_cliarguments, tst_clirecords).
 #include "clirun.h"
 #include "options.h"
 #include "protocol/modbusframe.h"
@@ -81,7 +81,7 @@ private slots:
     // Each command in text, whose values only this test reads back, and in CSV or JSON, whose
     // fields each kind of record has in tst_clirecords; read, printed by the run's output rather
     // than by its job, in all three.
-    void everyCommandInEveryFormat_data()
+    void everyCommandAndEveryFormat_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("format");
@@ -92,7 +92,7 @@ private slots:
     }
     // Values against the transmitter's settings, and the --log capture against the frames the
     // transmitter received and sent, byte for byte.
-    void everyCommandInEveryFormat()
+    void everyCommandAndEveryFormat()
     {
         QFETCH(QString, command);
         QFETCH(QString, format);

@@ -1,8 +1,9 @@
 // tervin-cli's jobs on the link session's fake port, in virtual time: a line of simulated units
 // that answer after the request's time on the wire and their turnaround, as on RS-485. When
 // each request goes out and when each job ends are exact here: garbled replies end the wait at
-// once, resends are counted, a silent address costs the request's wire time and the timeout,
-// and several units are read in turn, each in its own unit.
+// once, resends are counted, a silent address costs the request's wire time and the timeout, a
+// line of units is scanned address by address, and several units are read in turn, each in its
+// own unit.
 #include "jobrun.h"
 #include "protocol/transaction.h"
 
