@@ -21,31 +21,6 @@ struct Outcome
     QString err;
 };
 
-// Waits for the process to end while this event loop serves the transmitters; exitCode is -1
-// when it was ended by a signal.
-inline Outcome finished(QProcess &process)
-{
-    Outcome outcome;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-        return outcome;
-    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.out =
-        QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    outcome.err = QString::fromUtf8(process.readAllStandardError());
-    return outcome;
-}
-
-// Runs tervin-cli while this event loop serves the transmitters; its standard output goes to
-// the file, when one is given.
-inline Outcome cli(const QStringList &arguments, const QString &outputFile = QString())
-{
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(TERVIN_CLI, arguments);
-    return finished(process);
-}
-
 inline QVariantMap json(const QString &line)
 {
     QJsonParseError error;
@@ -53,6 +28,73 @@ inline QVariantMap json(const QString &line)
     return error.error == QJsonParseError::NoError && document.isObject()
                ? document.object().toVariantMap()
                : QVariantMap{{"unparsable", line}};
+}
+
+// tervin-cli (or another program) in a process of its own, its output read as it comes while this
+// event loop serves the transmitters; killed, if it still runs, when the Run goes.
+class Run
+{
+public:
+    explicit Run(const QStringList &arguments,
+                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                 const QString &folder = QString(), const QString &program = TERVIN_CLI)
+    {
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder);
+        process.start(program, arguments);
+    }
+    ~Run()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    // The whole lines of standard output so far.
+    QStringList lines()
+    {
+        out += process.readAllStandardOutput();
+        return QString::fromUtf8(out.left(out.lastIndexOf('\n') + 1))
+            .split('\n', Qt::SkipEmptyParts);
+    }
+    QList<QVariantMap> records(const QString &key = QString(), const QVariant &value = QVariant())
+    {
+        QList<QVariantMap> found;
+        for (const QString &line : lines())
+            if (key.isEmpty() || json(line).value(key) == value)
+                found << json(line);
+        return found;
+    }
+    QString errors()
+    {
+        err += process.readAllStandardError();
+        return QString::fromUtf8(err);
+    }
+    // The exit status once it has ended, -1 when a signal ended it.
+    int finished()
+    {
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+            return -2;
+        lines();
+        errors();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    Outcome outcome()
+    {
+        const int exitCode = finished();
+        return {exitCode, QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts), errors()};
+    }
+
+    QProcess process;
+
+private:
+    QByteArray out;
+    QByteArray err;
+};
+
+inline Outcome cli(const QStringList &arguments)
+{
+    return Run(arguments).outcome();
 }
 
 // The record lines of a run in any format, as field maps. Text records are

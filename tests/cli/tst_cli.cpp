@@ -1,7 +1,7 @@
-// tervin-cli against virtual transmitters: every command in every format, checked against the
-// transmitter's settings and frames; failures and usage errors. Several ports and the output are
-// in tst_clioutput; the arguments and the records are checked without a device
-// (tst_cliarguments, tst_clirecords).
+// tervin-cli against virtual transmitters: every command in text and in CSV or JSON, checked
+// against the transmitter's settings and frames; failures, usage errors and a port in use. Several
+// ports and the output are in tst_clioutput; the arguments and the records are checked without a
+// device (tst_cliarguments, tst_clirecords).
 #include "clirun.h"
 #include "options.h"
 #include "protocol/modbusframe.h"
@@ -51,6 +51,9 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    // A usage error found at each stage before the port is opened: the arguments themselves
+    // (each rule in tst_cliarguments), the ports named, the --log file, the password file and the
+    // check's report (tst_clifiles).
     void usageErrorsSendNothing()
     {
         const Transmitter t = transmitter(DeviceSettings());
@@ -59,43 +62,37 @@ private slots:
         QVERIFY(QFile::link(t.port, link));
         for (const QStringList &arguments :
              {QStringList{"set-address", t.port, "0"},
-              {"read", t.port, "--period", "1e3"},
-              {"scan", t.port, "--addresses", "1,,2"},
               {"scan", link, t.port},
-              {"info", t.port, "--log", t.port},
               {"info", link, "--log", t.port},
-              {"read", t.port, "--mqtt", "mqtt://localhost:99999"},
-              {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-prefix", "rack/#"},
               {"read", t.port, "--mqtt", "mqtt://localhost", "--mqtt-user", "rack1",
                "--mqtt-password-file", folder.filePath("missing")},
-              {"info", t.port, "--bogus"},
-              {"check", t.port, "--addresses", "1-8", "--reference", "9", "--settle", "59s"},
               {"check", t.port, "--addresses", "1-8", "--reference", "9", "--report",
                "/nonexistent/lot.pdf"}}) {
             const Outcome outcome = cli(arguments);
             QCOMPARE(outcome.exitCode, 2);
             QVERIFY(outcome.err.contains("tervin-cli: ") && outcome.err.contains("--help"));
         }
-        QTest::qWait(300); // anything written would have arrived by now
-        QVERIFY(t.device->requests().isEmpty());
-        QProcess chinese;
-        chinese.setProcessEnvironment(language("zh_CN.UTF-8"));
-        chinese.start(TERVIN_CLI, {"scan"});
-        QVERIFY(chinese.waitForFinished(10000));
-        QVERIFY(QString::fromUtf8(chinese.readAllStandardError()).contains("scan：未给出串口"));
+        // Anything they wrote would have reached the transmitter before a run that sends.
+        QCOMPARE(cli({"info", t.port, "--baud", "9600"}).exitCode, 0);
+        QCOMPARE(t.device->requests(), QList<QByteArray>{infoRead(0)});
+        QVERIFY(Run({"scan"}, language("zh_CN.UTF-8")).outcome().err.contains("scan：未给出串口"));
     }
 
-    void everyCommandInEveryFormat_data()
+    // Each command in text, whose values only this test reads back, and in CSV or JSON, whose
+    // fields each kind of record has in tst_clirecords; read, printed by the run's output rather
+    // than by its job, in all three.
+    void everyCommandAndEveryFormat_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("format");
-        for (const char *command : {"scan", "info", "read", "set-address", "set-baud"})
-            for (const char *format : {"text", "csv", "json"})
-                QTest::addRow("%s %s", command, format) << command << format;
+        for (const char *row :
+             {"scan text", "scan json", "info text", "info csv", "read text", "read csv",
+              "read json", "set-address text", "set-address json", "set-baud text", "set-baud csv"})
+            QTest::newRow(row) << QString(row).section(' ', 0, 0) << QString(row).section(' ', 1);
     }
     // Values against the transmitter's settings, and the --log capture against the frames the
     // transmitter received and sent, byte for byte.
-    void everyCommandInEveryFormat()
+    void everyCommandAndEveryFormat()
     {
         QFETCH(QString, command);
         QFETCH(QString, format);
@@ -113,9 +110,9 @@ private slots:
         const Outcome outcome = cli(arguments);
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY2(outcome.err.isEmpty(), qPrintable(outcome.err));
-        const QList<QVariantMap> found = records(format, outcome.out);
-        QCOMPARE(found.size(), 1);
-        const QVariantMap r = found.first();
+        const QList<QVariantMap> printed = records(format, outcome.out);
+        QCOMPARE(printed.size(), 1);
+        const QVariantMap r = printed.first();
         const DeviceSettings &now = t.device->model().settings();
         const int address = command == "set-address" ? 42 : 17;
         const int rate = command == "set-baud" ? 2400 : 19200;
@@ -124,47 +121,43 @@ private slots:
         // Every record says when, where, which unit, and how it went.
         QVERIFY2(isRecordTime(r["time"].toString()), qPrintable(r["time"].toString()));
         QCOMPARE(r["port"], t.port);
-        const double dew = std::round(TransmitterModel::dewPoint(-5.25, 61.5) * 10) / 10;
-        const QString unit = "\u00B0C";
+        const QString dew =
+            QString::number(std::round(TransmitterModel::dewPoint(-5.25, 61.5) * 10) / 10);
+        const QString serial = "00ff1020abcd", unit = "\u00B0C";
+        const bool read = command == "read";
+        QStringList expected, found;
         if (format == "text") {
-            QStringList parts{QString("address %1").arg(address), QString("%1 bit/s").arg(rate)};
+            expected =
+                QStringList{QString("address %1").arg(address), QString("%1 bit/s").arg(rate)};
             if (command == "set-address")
-                parts[0] += " (was 17)";
+                expected[0] += " (was 17)";
             if (command == "set-baud")
-                parts[1] += " (was 19200)";
-            if (command == "read")
-                parts << "serial 00ff1020abcd"
-                      << "temperature -5.3 " + unit // the device rounds
-                      << "humidity 61.5 %" << QString("dew point %1 %2").arg(dew).arg(unit);
-            else
-                parts << "Tervin-C"
-                      << "sensor SHT3X/4X"
-                      << "firmware 2.4.5"
-                      << "serial 00ff1020abcd";
+                expected[1] += " (was 19200)";
+            expected += read ? QStringList{"serial " + serial, "temperature -5.3 " + unit,
+                                           "humidity 61.5 %", "dew point " + dew + ' ' + unit}
+                             : QStringList{"Tervin-C", "sensor SHT3X/4X", "firmware 2.4.5",
+                                           "serial " + serial}; // the device rounds to tenths
             if (command.startsWith("set-"))
-                parts << "verified";
-            for (int i = 0; i < parts.size(); ++i)
-                QCOMPARE(r[QString::number(i)].toString(), parts[i]);
-            QCOMPARE(r.size(), parts.size() + 2);
+                expected << "verified";
+            for (int i = 0; i + 2 < r.size(); ++i)
+                found << r[QString::number(i)].toString();
         } else {
-            QCOMPARE(r["command"], command);
-            QCOMPARE(r["result"], "ok");
-            QCOMPARE(r["address"].toInt(), address);
-            QCOMPARE(r["baud"].toInt(), rate);
-            QCOMPARE(r["serial"], "00ff1020abcd");
-            QCOMPARE(r["tries"].toInt(), 1);
-            QVERIFY(r.contains("error") && r["error"].toString().isEmpty());
+            expected = QStringList{"command=" + command,
+                                   "result=ok",
+                                   QString("address=%1").arg(address),
+                                   QString("baud=%1").arg(rate),
+                                   "serial=" + serial,
+                                   "tries=1",
+                                   "error="};
+            expected += read ? QStringList{"temperature=-5.3", "humidity=61.5", "dew_point=" + dew,
+                                           "unit=" + unit}
+                             : QStringList{"device_type=Tervin-C", "sensor_type=SHT3X/4X",
+                                           "firmware=2.4.5"};
+            for (const QString &pair : expected)
+                found << pair.section('=', 0, 0) + '=' + r[pair.section('=', 0, 0)].toString();
+            QVERIFY(r.contains("error"));
         }
-        if (format != "text" && command == "read") {
-            QCOMPARE(r["temperature"].toDouble(), -5.3);
-            QCOMPARE(r["humidity"].toDouble(), 61.5);
-            QCOMPARE(r["dew_point"].toDouble(), dew);
-            QCOMPARE(r["unit"], unit);
-        } else if (format != "text") {
-            QCOMPARE(r["device_type"], "Tervin-C");
-            QCOMPARE(r["sensor_type"], "SHT3X/4X");
-            QCOMPARE(r["firmware"], "2.4.5");
-        }
+        QCOMPARE(found, expected);
         const QMap<QString, QList<QByteArray>> sent{
             {"scan", {infoRead(0), infoRead(0)}}, // 115200 goes unanswered
             {"info", {infoRead(0)}},
@@ -200,42 +193,32 @@ private slots:
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("error");
         const QStringList info{"info", "--baud", "9600"};
-        Faults crc, junk, refuse, foreign, slow, ignore, silent, pieces;
+        Faults crc, junk, refuse, foreign, slow, ignore, pieces;
         crc.corruptCrc = true;
         junk.garbageBefore = QByteArray::fromHex("ff00");
         refuse.exceptionCode = 2;
         foreign.foreignAddress = 9;
         slow.delayMs = 400;
         ignore.ignoreWrites = true;
-        silent.noReply = true;
         pieces.splitPieces = 2;
         pieces.splitGapMs = 185; // under the silence that ends a reply, over the response timeout
-        QTest::newRow("bad CRC") << crc << info << 1 << "garbled"
-                                 << "no readable answer at 9600 bit/s (a garbled reply (bad CRC))";
-        QTest::newRow("junk before") << junk << info << 1 << "garbled"
-                                     << "(a garbled reply (extra bytes))";
-        QTest::newRow("exception") << refuse << info << 1 << "exception"
-                                   << "the device refused: exception 0x02 (illegal data address)";
-        QTest::newRow("other slave")
-            << foreign << info + QStringList{"--address", "1"} << 1 << "other_slave"
-            << "no answer at 9600 bit/s within 181 ms (a reply from slave 9)";
-        QTest::newRow("slow, waited for")
-            << slow << info + QStringList{"--timeout", "1000"} << 0 << "ok"
-            << "";
-        QTest::newRow("read, in pieces")
-            << pieces << QStringList{"read", "--baud", "9600"} << 0 << "ok"
-            << "";
-        QTest::newRow("read, silent")
-            << silent << QStringList{"read", "--baud", "9600"} << 1 << "no_answer"
-            << "no answer at 9600 bit/s within 181 ms";
-        QTest::newRow("silent, searched") << silent << QStringList{"info"} << 1 << "no_answer"
-                                          << "no answer at any rate";
-        QTest::newRow("ignored rate")
-            << ignore << QStringList{"set-baud", "2400", "--baud", "9600"} << 1 << "not_verified"
-            << "no answer at 2400 bit/s";
-        QTest::newRow("ignored address")
-            << ignore << QStringList{"set-address", "5"} << 1 << "not_verified"
-            << "no answer at address 5";
+        const auto row = [](const char *name, const Faults &faults, const QStringList &arguments,
+                            int exitCode, const char *result, const char *error) {
+            QTest::newRow(name) << faults << arguments << exitCode << result << error;
+        };
+        row("bad CRC", crc, info, 1, "garbled",
+            "no readable answer at 9600 bit/s (a garbled reply (bad CRC))");
+        row("junk before", junk, info, 1, "garbled", "(a garbled reply (extra bytes))");
+        row("exception", refuse, info, 1, "exception",
+            "the device refused: exception 0x02 (illegal data address)");
+        row("other slave", foreign, info + QStringList{"--address", "1"}, 1, "other_slave",
+            "no answer at 9600 bit/s within 181 ms (a reply from slave 9)");
+        row("slow, waited for", slow, info + QStringList{"--timeout", "1000"}, 0, "ok", "");
+        row("read, in pieces", pieces, {"read", "--baud", "9600"}, 0, "ok", "");
+        row("ignored rate", ignore, {"set-baud", "2400", "--baud", "9600"}, 1, "not_verified",
+            "no answer at 2400 bit/s");
+        row("ignored address", ignore, {"set-address", "5"}, 1, "not_verified",
+            "no answer at address 5");
     }
     void failuresAreReportedNeverRead()
     {
@@ -262,58 +245,33 @@ private slots:
     }
 
     // Two programs on one line: the second is refused under whichever name it gives the device
-    // (the path, a symlink, a name relative to its folder), sends nothing, and the first reads
-    // on. The tests run as root, whom the terminal's exclusive mode does not stop.
-    void aPortInUseIsRefused_data()
-    {
-        QTest::addColumn<QString>("holder");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<QString>("text");
-        const QString english = "cannot open the port: in use by another program";
-        QTest::newRow("the path, then a symlink") << "pts"
-                                                  << "link"
-                                                  << "C.UTF-8" << english;
-        QTest::newRow("a symlink, then the path") << "link"
-                                                  << "pts"
-                                                  << "C.UTF-8" << english;
-        QTest::newRow("a relative name, then the path, in Chinese") << "here"
-                                                                    << "pts"
-                                                                    << "zh_CN.UTF-8"
-                                                                    << "正被其他程序占用";
-    }
+    // (the path, or a name relative to its folder, in Chinese; every pair of names is in
+    // tst_linkport), sends nothing, and the first, which gave a symlink, reads on. The tests run
+    // as root, whom the terminal's exclusive mode does not stop.
     void aPortInUseIsRefused()
     {
-        QFETCH(QString, holder);
-        QFETCH(QString, second);
-        QFETCH(QString, lang);
-        QFETCH(QString, text);
         const Transmitter t = transmitter(DeviceSettings());
         QTemporaryDir folder;
         QVERIFY(QFile::link(t.port, folder.filePath("link")));
-        const QMap<QString, QString> names{{"pts", t.port},
-                                           {"link", folder.filePath("link")},
-                                           {"here", QFileInfo(t.port).fileName()}};
-        QProcess first, next;
-        for (QProcess *process : {&first, &next}) {
-            process->setWorkingDirectory(QFileInfo(t.port).path());
-            process->setProcessEnvironment(language(lang));
-        }
-        // Two seconds of readings, ended by their count (a signal would leave the serial port
+        // Three seconds of readings, ended by their count (a signal would leave the serial port
         // library's lock file behind).
-        first.start(TERVIN_CLI,
-                    {"read", names[holder], "--baud", "9600", "--count", "20", "--period", "100"});
+        Run first({"read", folder.filePath("link"), "--baud", "9600", "--count", "30", "--period",
+                   "100"});
         QTRY_VERIFY_WITH_TIMEOUT(t.device->requests().size() >= 2, 10000); // found, reading
-        next.start(TERVIN_CLI, {"info", names[second], "--baud", "9600"});
-        const Outcome refused = finished(next);
-        QCOMPARE(refused.exitCode, 3);
-        QVERIFY2(refused.err.contains(text), qPrintable(refused.err));
-        QVERIFY(refused.out.isEmpty());
-        const Outcome held = finished(first);
-        QCOMPARE(held.exitCode, 0);
-        QVERIFY2(held.err.isEmpty(), qPrintable(held.err));
-        QCOMPARE(held.out.size(), 20);
-        QCOMPARE(t.device->requests().size(), 21);
+        const QList<QStringList> refusals{
+            {t.port, "C.UTF-8", "cannot open the port: in use by another program"},
+            {QFileInfo(t.port).fileName(), "zh_CN.UTF-8", "正被其他程序占用"}};
+        for (const QStringList &refusal : refusals) {
+            Run next({"info", refusal[0], "--baud", "9600"}, language(refusal[1]),
+                     QFileInfo(t.port).path());
+            QCOMPARE(next.finished(), 3);
+            QVERIFY2(next.errors().contains(refusal[2]), qPrintable(next.errors()));
+            QVERIFY(next.lines().isEmpty());
+        }
+        QCOMPARE(first.finished(), 0);
+        QVERIFY2(first.errors().isEmpty(), qPrintable(first.errors()));
+        QCOMPARE(first.lines().size(), 30);
+        QCOMPARE(t.device->requests().size(), 31);
         QCOMPARE(t.device->requests().count(infoRead(0)), 1); // the first's search only
     }
 

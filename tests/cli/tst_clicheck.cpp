@@ -3,16 +3,12 @@
 // its records, its exit status, its report (the PDF's text as pdftotext extracts it, the CSV read
 // back), units and references that fall silent, two points, and its line time against plain
 // polling. A QGuiApplication on the offscreen platform, as tervin-cli makes for --report.
-#include "checkfiles.h"
-#include "fakeline.h"
-#include "portjob.h"
+#include "jobrun.h"
 #include "protocol/values.h"
 #include "report/checkcsv.h"
 #include "report/checkreport.h"
 
 #include <QGuiApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -46,56 +42,29 @@ QString serialOf(int address)
     return QStringLiteral("12345678%1").arg(0x9a00 + address, 4, 16, QLatin1Char('0'));
 }
 
-// A check run on the fake line until its job ends, its records as JSON.
-struct CheckRun
+// The units in a chamber at this temperature and humidity, each reading it through its offsets.
+void addUnits(FakeLine &line, const Units &units, double celsius = 23.5, double humidity = 45)
+{
+    for (const UnitSpec &spec : units) {
+        TransmitterModel &unit = line.add(spec.address, spec.deviceType);
+        unit.settings().serialNumber[2] = quint16(0x9a00 + spec.address); // serialOf
+        unit.settings().temperature = celsius;
+        unit.settings().humidity = humidity;
+        SensorError error;
+        error.temperature.offset = spec.temperatureOffset;
+        error.humidity.offset = spec.humidityOffset;
+        unit.setSensorError(error);
+    }
+}
+
+// A check on the line of these units at 9600 bit/s.
+struct CheckRun : JobRun
 {
     CheckRun(const QStringList &arguments, const Units &units, double celsius = 23.5,
              double humidity = 45)
-        : output({"ttyFAKE"},
-                 [this](Stream stream, const QString &line) {
-                     if (stream == Stream::Out)
-                         records << QJsonDocument::fromJson(line.toUtf8()).object().toVariantMap();
-                     else
-                         messages << line;
-                 }),
-          line(rig)
+        : JobRun(QStringList{"check", "ttyFAKE", "--baud", "9600"} + arguments)
     {
-        // The job has a session of its own on the port: the rig's hears nothing.
-        QObject::disconnect(&rig.port, nullptr, &rig.session, nullptr);
-        const auto heard = rig.port.onWrite; // the line's units; the moment of each request first
-        rig.port.onWrite = [this, heard](const QByteArray &request) {
-            writtenAt << rig.clock.nowMs();
-            heard(request);
-        };
-        const ParsedCommandLine parsed = parseCommandLine(
-            QStringList{"check", "ttyFAKE", "--baud", "9600", "--format", "json"} + arguments);
-        problem = parsed.error;
-        options = parsed.options;
-        for (const UnitSpec &spec : units) {
-            TransmitterModel &unit = line.add(spec.address, spec.deviceType);
-            unit.settings().serialNumber[2] = quint16(0x9a00 + spec.address); // serialOf
-            unit.settings().temperature = celsius;
-            unit.settings().humidity = humidity;
-            SensorError error;
-            error.temperature.offset = spec.temperatureOffset;
-            error.humidity.offset = spec.humidityOffset;
-            unit.setSensorError(error);
-        }
-    }
-
-    void run()
-    {
-        problem += checkFilesProblem(options);
-        if (!problem.isEmpty())
-            return;
-        job = PortJob::create(options, "ttyFAKE", output.port(0), &rig.port, &rig.clock);
-        QObject::connect(job, &PortJob::finished, [this] {
-            endedAt = rig.clock.nowMs();
-            exitCode = job->exitCode();
-        });
-        job->start();
-        rig.clock.runUntil(rig.clock.nowMs() + 3 * 60 * Minute);
-        delete job;
+        addUnits(line, units, celsius, humidity);
     }
 
     QVariantMap unit(int address) const
@@ -115,18 +84,6 @@ struct CheckRun
                        .arg(records[i]["verdict"].toString());
         return all;
     }
-
-    QList<QVariantMap> records;
-    QStringList messages;
-    RunOutput output;
-    Rig rig;
-    FakeLine line;
-    CliOptions options;
-    QString problem;
-    PortJob *job = nullptr;
-    qint64 endedAt = -1;
-    int exitCode = -1;
-    QList<qint64> writtenAt;
 };
 
 QString pdfText(const QString &path)
@@ -173,22 +130,21 @@ private slots:
         QTest::addColumn<double>("celsius"); // the chamber's
         QTest::addColumn<QStringList>("verdicts");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("eight units, two offset beyond the tolerance")
-            << Typed << batch(8, {{3, {3, 1, 0.5, 0}}, {6, {6, 1, 0, -3}}}) << 23.5
-            << QStringList{"1 pass", "2 pass", "3 fail", "4 pass",
-                           "5 pass", "6 fail", "7 pass", "8 pass"}
-            << 1;
-        QTest::newRow("a Tervin-F among Tervin-Cs")
-            << Typed + QStringList{"--settle", "2m"}
-            << Units{{1}, {2, 2, 0.1, 0}, {3, 2, -0.3, 0}, {4, 1, 0, 1.2}} << 23.5
-            << QStringList{"1 pass", "2 pass", "3 fail", "4 pass"} << 1;
-        QTest::newRow("every unit within")
-            << Typed + QStringList{"--settle", "2m"} << Units{{1, 1, 0.1, 1.0}, {2, 1, -0.1, -1.4}}
-            << 23.5 << QStringList{"1 pass", "2 pass"} << 0;
-        QTest::newRow("against the unit at 9, in a freezer at -20 \u00B0C")
-            << QStringList{"--addresses", "1-3", "--reference", "9", "--settle", "2m"}
-            << Units{{1}, {2, 1, -0.25, 0}, {3, 2, 0.15, -1.9}, {9}} << -20.0
-            << QStringList{"1 pass", "2 fail", "3 pass"} << 1;
+        const auto row = [](const char *name, const QStringList &arguments, const Units &units,
+                            double celsius, const QStringList &verdicts, int exitCode) {
+            QTest::newRow(name) << arguments << units << celsius << verdicts << exitCode;
+        };
+        row("eight units, two offset beyond the tolerance", Typed,
+            batch(8, {{3, {3, 1, 0.5, 0}}, {6, {6, 1, 0, -3}}}), 23.5,
+            {"1 pass", "2 pass", "3 fail", "4 pass", "5 pass", "6 fail", "7 pass", "8 pass"}, 1);
+        row("a Tervin-F among Tervin-Cs", Typed,
+            {{1}, {2, 2, 0.1, 0}, {3, 2, -0.3, 0}, {4, 1, 0, 1.2}}, 23.5,
+            {"1 pass", "2 pass", "3 fail", "4 pass"}, 1);
+        row("every unit within", Typed, {{1, 1, 0.1, 1.0}, {2, 1, -0.1, -1.4}}, 23.5,
+            {"1 pass", "2 pass"}, 0);
+        row("against the unit at 9, in a freezer at -20 \u00B0C", {"--reference", "9"},
+            {{1}, {2, 1, -0.25, 0}, {3, 2, 0.15, -1.9}, {9}}, -20.0, {"1 pass", "2 fail", "3 pass"},
+            1);
     }
     void aBatchIsJudged()
     {
@@ -205,7 +161,9 @@ private slots:
             if (verdict.endsWith(" fail"))
                 failed << addresses.last();
         }
-        arguments << "--addresses" << Values::addressListText(addresses);
+        arguments << "--settle"
+                  << "2m"
+                  << "--addresses" << Values::addressListText(addresses);
         CheckRun run(arguments + QStringList{"--report", report, "--note", "lot 42"}, units,
                      celsius);
         run.run();
@@ -264,26 +222,25 @@ private slots:
         QTest::addColumn<qint64>("endsAfter");
         // The deadline: one settle time past the unstable limit, three settle times.
         const qint64 deadline = 8 * Minute;
-        QTest::newRow("a unit silent for good")
-            << 2 << Minute << qint64(-1) << QStringList{"1 pass", "2 no_answer", "3 pass"}
-            << "no_answer" << deadline + 2000 << deadline;
+        const auto row = [](const char *name, int silent, qint64 fromMs, qint64 toMs,
+                            const QStringList &verdicts, const char *result, qint64 endsBy,
+                            qint64 endsAfter) {
+            QTest::newRow(name) << silent << fromMs << toMs << verdicts << result << endsBy
+                                << endsAfter;
+        };
+        const QStringList passed{"1 pass", "2 pass", "3 pass"};
+        const QStringList settling{"1 settling", "2 settling", "3 settling"};
+        row("a unit silent for good", 2, Minute, -1, {"1 pass", "2 no_answer", "3 pass"},
+            "no_answer", deadline + 2000, deadline);
         // Silent by the line's rule (three requests unanswered and two seconds), back within the
         // 30 s the gap rule allows: its readings settle afresh all the same.
-        QTest::newRow("a unit silent for ten seconds")
-            << 2 << Minute << Minute + 10000 << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 3 * Minute + 20000 << 3 * Minute + 10000;
-        QTest::newRow("a unit silent for a while")
-            << 2 << Minute << 3 * Minute << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 5 * Minute + 10000 << 5 * Minute;
-        QTest::newRow("the reference silent for good")
-            << 9 << Minute << qint64(-1) << QStringList{"1 settling", "2 settling", "3 settling"}
-            << "not_settled" << deadline + 2000 << deadline;
-        QTest::newRow("the reference silent for a while")
-            << 9 << Minute << 3 * Minute << QStringList{"1 pass", "2 pass", "3 pass"} << "ok"
-            << 5 * Minute + 10000 << 5 * Minute;
-        QTest::newRow("the port lost")
-            << 0 << Minute << qint64(-1) << QStringList{"1 settling", "2 settling", "3 settling"}
-            << "port_error" << Minute + 1000 << Minute - 1;
+        row("a unit silent for ten seconds", 2, Minute, Minute + 10000, passed, "ok",
+            3 * Minute + 20000, 3 * Minute + 10000);
+        row("the reference silent for good", 9, Minute, -1, settling, "not_settled",
+            deadline + 2000, deadline);
+        row("the reference silent for a while", 9, Minute, 3 * Minute, passed, "ok",
+            5 * Minute + 10000, 5 * Minute);
+        row("the port lost", 0, Minute, -1, settling, "port_error", Minute + 1000, Minute - 1);
     }
     void silences()
     {
@@ -296,15 +253,16 @@ private slots:
         QFETCH(qint64, endsAfter);
         CheckRun run({"--addresses", "1-3", "--reference", "9", "--settle", "2m"},
                      {{1}, {2}, {3}, {9}});
-        const int index = silent == 9 ? 3 : silent - 1;
         const qint64 start = 100; // the reference found, the first round begins
-        if (silent == 0) {
-            run.rig.clock.at(start + fromMs, [&run] { run.rig.port.fail(PortFailure::Unplugged); });
-        } else {
-            run.rig.clock.at(start + fromMs, [&run, index] { run.line.mute(run.line.units[std::size_t(index)], true); });
-            if (toMs > 0)
-                run.rig.clock.at(start + toMs, [&run, index] { run.line.mute(run.line.units[std::size_t(index)], false); });
-        }
+        const auto mute = [&run, silent](bool muted) {
+            run.line.mute(run.line.units[std::size_t(silent == 9 ? 3 : silent - 1)], muted);
+        };
+        if (silent == 0)
+            run.clock.at(start + fromMs, [&run] { run.port.fail(PortFailure::Unplugged); });
+        else
+            run.clock.at(start + fromMs, [mute] { mute(true); });
+        if (silent != 0 && toMs > 0)
+            run.clock.at(start + toMs, [mute] { mute(false); });
         run.run();
         QCOMPARE(run.verdicts(), verdicts);
         QCOMPARE(run.summary()["result"].toString(), result);
@@ -334,7 +292,7 @@ private slots:
         QVERIFY2(run.summary()["error"].toString().startsWith(
                      "the reference at address 9 does not answer"),
                  qPrintable(run.summary()["error"].toString()));
-        QCOMPARE(run.rig.port.writes.size(), 1);
+        QCOMPARE(run.port.writes.size(), 1);
         QCOMPARE(run.exitCode, 1);
     }
 
@@ -347,17 +305,16 @@ private slots:
             QStringList{"--addresses", "1-8", "--settle", "1m", "--period", "1000"} + Typed, units);
         check.run();
         QCOMPARE(check.verdicts().filter("fail"), QStringList{"3 fail"});
-        CheckRun read({}, units);
-        read.options = parseCommandLine({"read", "ttyFAKE", "--baud", "9600", "--address", "1-8",
-                                         "--block", "x100", "--period", "1000", "--count", "62"})
-                           .options;
-        read.problem.clear();
+        JobRun read({"read", "ttyFAKE", "--baud", "9600", "--address", "1-8", "--block", "x100",
+                     "--period", "1000", "--count", "62"});
+        addUnits(read.line, units);
+        read.output.printReadings(Format::Json, false); // only its requests are compared
         read.run();
-        const int asked = int(check.rig.port.writes.size());
+        const int asked = int(check.port.writes.size());
         QVERIFY(asked > 62 * 8);
         QCOMPARE(check.line.collisions, 0);
-        QCOMPARE(read.rig.port.writes.mid(0, asked), check.rig.port.writes);
-        QCOMPARE(read.writtenAt.mid(0, asked), check.writtenAt);
+        QCOMPARE(read.port.writes.mid(0, asked), check.port.writes);
+        QCOMPARE(read.line.writtenAt.mid(0, asked), check.line.writtenAt);
     }
 
     // Two points: over magnesium chloride, then over sodium chloride with the first's CSV. A unit
@@ -430,7 +387,7 @@ private slots:
         const QString pdf = place + "/check.pdf";
         CheckRun run(QStringList{"--addresses", "1-2", "--settle", "1m", "--report", pdf} + Typed,
                      {{1}, {2}});
-        run.rig.clock.at(Minute / 2, [&] {
+        run.clock.at(Minute / 2, [&] {
             if (folderGone)
                 QDir(place).removeRecursively();
             else

@@ -1,9 +1,8 @@
 // tervin-cli's flows over several requests against the virtual transmitter: a unit commissioned
-// in one call, and the units of a multi-drop line. The timing of these flows is checked in
-// virtual time (tst_clijobs).
+// in one call, and a batch checked against the simulator. A line of units scanned, and the timing
+// of these flows, are checked in virtual time (tst_clijobs); an adapter pulled under a read in
+// tst_climqtt.
 #include "clirun.h"
-
-#include <QTemporaryDir>
 #include "protocol/protocol.h"
 
 #include <QTemporaryDir>
@@ -36,19 +35,20 @@ private slots:
         hot.temperature = 45;
         Faults none, ignoring;
         ignoring.ignoreWrites = true;
-        QTest::newRow("pass") << plain << none << room << 0 << "ok"
-                              << "" << QList<int>{12, 19200, 12, 19200};
-        QTest::newRow("70 \u00B0F passes 5:40 \u00B0C") << fahrenheit << none << room << 0 << "ok"
-                                                        << "" << QList<int>{12, 19200, 12, 19200};
-        QTest::newRow("out of range")
-            << hot << none << room << 1 << "out_of_range"
-            << "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; it now listens at address "
-               "12, 19200 bit/s"
-            << QList<int>{12, 19200, 12, 19200};
-        QTest::newRow("not verified") << plain << ignoring << room << 1 << "not_verified"
-                                      << "no answer at address 12; it was given address 12, "
-                                         "9600 bit/s"
-                                      << QList<int>{12, 9600, 1, 9600};
+        const auto row = [&room](const char *name, const DeviceSettings &settings,
+                                 const Faults &faults, int exitCode, const char *result,
+                                 const char *error, const QList<int> &now) {
+            QTest::newRow(name) << settings << faults << room << exitCode << result << error << now;
+        };
+        row("pass", plain, none, 0, "ok", "", {12, 19200, 12, 19200});
+        row("70 \u00B0F passes 5:40 \u00B0C", fahrenheit, none, 0, "ok", "",
+            {12, 19200, 12, 19200});
+        row("out of range", hot, none, 1, "out_of_range",
+            "temperature 45.0 \u00B0C is outside 5 to 40 \u00B0C; it now listens at address 12, "
+            "19200 bit/s",
+            {12, 19200, 12, 19200});
+        row("not verified", plain, ignoring, 1, "not_verified",
+            "no answer at address 12; it was given address 12, 9600 bit/s", {12, 9600, 1, 9600});
     }
     void commission()
     {
@@ -69,13 +69,10 @@ private slots:
         QCOMPARE(outcome.out.size(), 1);
         const QVariantMap r = json(outcome.out.first());
         QVERIFY(isRecordTime(r["time"].toString()));
-        QCOMPARE(r["port"], t.port);
-        QCOMPARE(r["command"], "commission");
-        QCOMPARE(r["result"], result);
-        QCOMPARE(r["error"].toString(), error);
-        QCOMPARE(r["serial"], "123456789abc");
-        QCOMPARE(QList<int>({r["previous_address"].toInt(), r["previous_baud"].toInt()}),
-                 QList<int>({1, 9600}));
+        QCOMPARE(QStringList({r["port"].toString(), r["command"].toString(), r["result"].toString(),
+                              r["error"].toString(), r["serial"].toString(),
+                              r["previous_address"].toString(), r["previous_baud"].toString()}),
+                 QStringList({t.port, "commission", result, error, "123456789abc", "1", "9600"}));
         const DeviceSettings &unit = t.device->model().settings();
         QCOMPARE(QList<int>({r["address"].toInt(), r["baud"].toInt(), unit.address,
                              Modbus::baudRateOfCode(unit.baudCode)}),
@@ -90,124 +87,6 @@ private slots:
             QVERIFY2(outcome.err.contains(error), qPrintable(outcome.err));
     }
 
-    // Every unit of a line, each address asked in turn: a record for each that answered, never
-    // two merged into one, then the summary.
-    void scanTheLine_data()
-    {
-        QTest::addColumn<QList<int>>("units");  // their addresses, at 19200 bit/s
-        QTest::addColumn<bool>("oneSerial");    // every unit with the first's serial number
-        QTest::addColumn<QStringList>("rate");  // given, or searched
-        QTest::addColumn<QStringList>("found"); // "address result serial" for each record
-        QTest::addColumn<QList<int>>("garbled");
-        QTest::addColumn<int>("exitCode");
-        const QStringList at19200{"--baud", "19200"};
-        QTest::newRow("three units at three addresses")
-            << QList<int>{3, 7, 12} << false << at19200
-            << QStringList{"3 ok 123456789abc", "7 ok 123456789abd", "12 ok 123456789abe"}
-            << QList<int>{} << 0;
-        QTest::newRow("two units at one address")
-            << QList<int>{3, 7, 7} << false << at19200
-            << QStringList{"3 ok 123456789abc", "7 garbled "} << QList<int>{7} << 1;
-        QTest::newRow("one unit answering at two addresses")
-            << QList<int>{5, 9} << true << at19200
-            << QStringList{"5 ok 123456789abc", "9 ok 123456789abc"} << QList<int>{} << 0;
-        QTest::newRow("the rate searched")
-            << QList<int>{3, 12} << false << QStringList{}
-            << QStringList{"3 ok 123456789abc", "12 ok 123456789abd"} << QList<int>{} << 0;
-    }
-    void scanTheLine()
-    {
-        QFETCH(QList<int>, units);
-        QFETCH(bool, oneSerial);
-        QFETCH(QStringList, rate);
-        QFETCH(QStringList, found);
-        QFETCH(QList<int>, garbled);
-        QFETCH(int, exitCode);
-        DeviceSettings first;
-        first.address = quint8(units.first());
-        first.baudCode = 5;
-        const Transmitter t = transmitter(first);
-        for (int address : units.mid(1)) {
-            DeviceSettings next = first;
-            next.address = quint8(address);
-            if (!oneSerial)
-                next.serialNumber[2] = quint16(first.serialNumber[2] + t.device->unitCount());
-            t.device->addUnit(next);
-        }
-        const Outcome outcome = cli(QStringList{"scan", t.port, "--addresses", "1-12", "--timeout",
-                                                "50", "--format", "json"} +
-                                    rate);
-        QCOMPARE(outcome.exitCode, exitCode);
-        QList<QVariantMap> records = CliRun::records("json", outcome.out);
-        QVERIFY(!records.isEmpty());
-        const QVariantMap summary = records.takeLast();
-        QStringList seen;
-        for (const QVariantMap &r : records) {
-            seen << QString("%1 %2 %3")
-                        .arg(r["address"].toInt())
-                        .arg(r["result"].toString(), r["serial"].toString());
-            QCOMPARE(r["baud"].toInt(), 19200);
-            QVERIFY(isRecordTime(r["time"].toString()));
-            QCOMPARE(r["port"], t.port);
-            QCOMPARE(r["command"], "scan");
-        }
-        QCOMPARE(seen, found);
-        QCOMPARE(summary["addresses"], "1-12");
-        QCOMPARE(summary["baud"].toInt(), 19200);
-        QCOMPARE(summary["units"].toInt(), int(found.size() - garbled.size()));
-        QStringList garbledSeen;
-        for (const QVariant &address : summary["garbled"].toList())
-            garbledSeen << address.toString();
-        QCOMPARE(garbledSeen.join(','),
-                 garbled.isEmpty() ? QString() : QString::number(garbled.first()));
-        QVERIFY(summary["duration_ms"].toInt() > 0);
-        QCOMPARE(outcome.err.contains("answered at addresses 5,9"), oneSerial);
-    }
-
-    // read on two ports at once; with --count 0 a pulled adapter is waited for: each unit's record
-    // says port_error, and the readings go on once it is back. The records come in the order of
-    // the ports, each port's together.
-    void readTwoPortsFollowingAnAdapterBack()
-    {
-        QTemporaryDir folder;
-        DeviceSettings unit;
-        unit.temperature = -20;
-        const Transmitter a = transmitter(unit);
-        unit.address = 7;
-        const Transmitter b = transmitter(unit);
-        const QString portA = folder.filePath("ttyA"), portB = folder.filePath("ttyB");
-        QVERIFY(a.device->makeLink(portA) && b.device->makeLink(portB));
-        QProcess run;
-        run.start(TERVIN_CLI, {"read", portA, portB, "--baud", "9600", "--count", "0", "--period",
-                               "200", "--format", "json"});
-        QStringList lines;
-        auto seen = [&](const QString &result) { // port A's records with this result
-            lines += QString::fromUtf8(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-            return int(std::count_if(lines.begin(), lines.end(), [&](const QString &line) {
-                const QVariantMap r = json(line);
-                return r["port"] == portA && r["result"] == result;
-            }));
-        };
-        QVERIFY(QTest::qWaitFor([&] { return seen("ok") >= 2; }, 10000));
-        a.device->unplug();
-        QVERIFY(QTest::qWaitFor([&] { return seen("port_error") >= 1; }, 10000));
-        const int before = seen("ok");
-        QVERIFY(a.device->replug());
-        QVERIFY(QTest::qWaitFor([&] { return seen("ok") >= before + 2; }, 15000));
-        run.terminate();
-        QVERIFY(run.waitForFinished(10000));
-        seen("");
-        QStringList order;
-        for (const QString &line : lines) {
-            const QVariantMap r = json(line);
-            if (order.isEmpty() || order.last() != r["port"].toString())
-                order << r["port"].toString();
-            QVERIFY(r["result"] == "port_error" || r["temperature"].toDouble() == -20.0);
-        }
-        QCOMPARE(order, QStringList({portA, portB}));
-        QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("the adapter is back"));
-    }
-
     // The program and the simulator as a production line runs them: eight units, two offset
     // beyond the tolerance, checked with a report. A minute of settling is too long for the suite,
     // so the check is ended by SIGTERM after a few rounds, as an operator ends it with Ctrl+C: it
@@ -216,30 +95,22 @@ private slots:
     // are checked in virtual time (tst_clicheck).
     void aBatchCheckedAgainstTheSimulator()
     {
-        QProcess sim;
-        sim.start(TERVIN_SIM, {"--units", "1,2,3,4,5,6,7,8", "--device-type", "1", "--steady",
-                               "--offset", "3:+0.5", "--offset", "6:0:-3", "--verbose"});
-        QVERIFY(sim.waitForReadyRead(10000));
-        const QString port = QString::fromUtf8(sim.readLine()).trimmed();
+        Run sim({"--units", "1,2,3,4,5,6,7,8", "--device-type", "1", "--steady", "--offset",
+                 "3:+0.5", "--offset", "6:0:-3", "--verbose"},
+                QProcessEnvironment::systemEnvironment(), QString(), TERVIN_SIM);
+        QVERIFY(QTest::qWaitFor([&] { return !sim.lines().isEmpty(); }, 10000));
+        const QString port = sim.lines().first().trimmed();
         QTemporaryDir folder;
         const QString report = folder.filePath("lot 42.pdf");
-        QProcess check;
-        check.start(TERVIN_CLI,
-                    {"check", port, "--addresses", "1-8", "--baud", "9600",
-                     "--reference-temperature", "23.5:0.05", "--reference-humidity", "45:0.5",
-                     "--settle", "1m", "--report", report, "--note", "lot 42", "--format", "json"});
-        QByteArray answered;
+        Run check({"check", port, "--addresses", "1-8", "--baud", "9600", "--reference-temperature",
+                   "23.5:0.05", "--reference-humidity", "45:0.5", "--settle", "1m", "--report",
+                   report, "--note", "lot 42", "--format", "json"});
         const int readingRounds = 3, units = 8;
         QVERIFY(QTest::qWaitFor(
-            [&] {
-                answered += sim.readAllStandardError();
-                return answered.count("-> reply 0") >= units * (1 + readingRounds);
-            },
+            [&] { return sim.errors().count("-> reply 0") >= units * (1 + readingRounds); },
             20000));
-        check.terminate();
-        const Outcome outcome = finished(check);
-        sim.terminate();
-        sim.waitForFinished(5000);
+        check.process.terminate();
+        const Outcome outcome = check.outcome();
         QCOMPARE(outcome.exitCode, -1); // ended by the signal, after its records
         QList<QVariantMap> records = CliRun::records("json", outcome.out);
         QCOMPARE(records.size(), units + 1);

@@ -1,67 +1,17 @@
 // tervin-cli's jobs on the link session's fake port, in virtual time: a line of simulated units
 // that answer after the request's time on the wire and their turnaround, as on RS-485. When
 // each request goes out and when each job ends are exact here: garbled replies end the wait at
-// once, resends are counted, a silent address costs the request's wire time and the timeout,
-// and several units are read in turn, each in its own unit.
-#include "fakeline.h"
-#include "linkharness.h"
-#include "portjob.h"
+// once, resends are counted, a silent address costs the request's wire time and the timeout, a
+// line of units is scanned address by address, and several units are read in turn, each in its
+// own unit.
+#include "jobrun.h"
 #include "protocol/transaction.h"
-#include "transmittermodel.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
-
-#include <deque>
 
 using namespace LinkHarness;
 
-namespace {
 constexpr int TurnaroundMs = 5; // the fake line's units, as the virtual transmitter's
-
-// A command run on the fake line until its job ends: the records as JSON, the messages, and
-// the virtual time at which it ended.
-struct Run
-{
-    explicit Run(const QStringList &arguments)
-        : options(parseCommandLine(arguments + QStringList{"--format", "json"}).options),
-          output({"ttyFAKE"},
-                 [this](Stream stream, const QString &line) {
-                     if (stream == Stream::Out)
-                         records << QJsonDocument::fromJson(line.toUtf8()).object().toVariantMap();
-                     else
-                         messages << line;
-                 }),
-          line(clock, port)
-    {
-        options.ports = QStringList{"ttyFAKE"};
-        output.printReadings(options.format, true);
-    }
-
-    void run()
-    {
-        PortJob *job = PortJob::create(options, "ttyFAKE", output.port(0), &port, &clock);
-        QObject::connect(job, &PortJob::finished, [this, job] {
-            endedAt = clock.nowMs();
-            exitCode = job->exitCode();
-        });
-        job->start();
-        clock.runUntil(clock.nowMs() + 600000);
-        delete job;
-    }
-
-    CliOptions options;
-    QList<QVariantMap> records;
-    QStringList messages;
-    RunOutput output;
-    VirtualClock clock;
-    FakePort port;
-    FakeLine line;
-    qint64 endedAt = -1;
-    int exitCode = -1;
-};
-} // namespace
 
 class TestCliJobs : public QObject
 {
@@ -82,22 +32,20 @@ private slots:
         // At 9600 bit/s: the request 9 ms on the wire, the reply 22 ms; 181 ms timeout.
         const int replyEnd = 9 + TurnaroundMs + 22;
         const QStringList slowTimeout{"--timeout", "2000"};
-        QTest::newRow("answered") << QStringList{} << QList<int>{} << QList<int>{} << "ok" << 1
-                                  << replyEnd;
-        QTest::newRow("garbled, ended by the silence")
-            << slowTimeout << QList<int>{} << QList<int>{1} << "garbled" << 1 << replyEnd + 200;
-        QTest::newRow("garbled, sent again")
-            << slowTimeout + QStringList{"--retries", "1"} << QList<int>{} << QList<int>{1} << "ok"
-            << 2 << replyEnd + 200 + replyEnd;
-        QTest::newRow("silent") << QStringList{} << QList<int>{1} << QList<int>{} << "no_answer"
-                                << 1 << 181;
-        QTest::newRow("silent three times") << QStringList{"--retries", "2"} << QList<int>{1, 2, 3}
-                                            << QList<int>{} << "no_answer" << 3 << 3 * 181;
-        QTest::newRow("silent, then answered") << QStringList{"--retries", "5"} << QList<int>{1, 2}
-                                               << QList<int>{} << "ok" << 3 << 2 * 181 + replyEnd;
-        QTest::newRow("--timeout after the request's wire time")
-            << QStringList{"--timeout", "20"} << QList<int>{1} << QList<int>{} << "no_answer" << 1
-            << 9 + 20;
+        const auto row = [](const char *name, const QStringList &arguments,
+                            const QList<int> &unheard, const QList<int> &garbled,
+                            const char *result, int tries, int endedAt) {
+            QTest::newRow(name) << arguments << unheard << garbled << result << tries << endedAt;
+        };
+        row("answered", {}, {}, {}, "ok", 1, replyEnd);
+        row("garbled, ended by the silence", slowTimeout, {}, {1}, "garbled", 1, replyEnd + 200);
+        row("garbled, sent again", slowTimeout + QStringList{"--retries", "1"}, {}, {1}, "ok", 2,
+            replyEnd + 200 + replyEnd);
+        row("silent", {}, {1}, {}, "no_answer", 1, 181);
+        row("silent three times", {"--retries", "2"}, {1, 2, 3}, {}, "no_answer", 3, 3 * 181);
+        row("silent, then answered", {"--retries", "5"}, {1, 2}, {}, "ok", 3, 2 * 181 + replyEnd);
+        row("--timeout after the request's wire time", {"--timeout", "20"}, {1}, {}, "no_answer", 1,
+            9 + 20);
     }
     void resultsAndTries()
     {
@@ -107,7 +55,7 @@ private slots:
         QFETCH(QString, result);
         QFETCH(int, tries);
         QFETCH(int, endedAt);
-        Run run(QStringList{"info", "ttyFAKE", "--baud", "9600"} + arguments);
+        JobRun run(QStringList{"info", "ttyFAKE", "--baud", "9600"} + arguments);
         run.line.add(1);
         run.line.unheard = QSet<int>(unheard.begin(), unheard.end());
         run.line.garbled = QSet<int>(garbled.begin(), garbled.end());
@@ -119,11 +67,27 @@ private slots:
         QCOMPARE(run.endedAt, endedAt);
     }
 
+    // A unit silent at every rate: one request at each rate of the search, then the record and
+    // the message say so.
+    void silentAtEveryRate()
+    {
+        JobRun run({"info", "ttyFAKE"});
+        run.line.mute(run.line.add(1), true);
+        run.run();
+        QCOMPARE(run.port.writes.size(), int(std::size(Modbus::SearchOrder)));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.records.size(), 1);
+        QCOMPARE(run.records[0]["result"].toString(), "no_answer");
+        QVERIFY2(run.records[0]["error"].toString().endsWith("no answer at any rate"),
+                 qPrintable(run.records[0]["error"].toString()));
+        QCOMPARE(run.messages.filter("no answer at any rate").size(), 1);
+    }
+
     // A write's read-back is sent again too: the device that took the address but did not
     // answer at once is verified on the second try.
     void aReadBackIsSentAgain()
     {
-        Run run({"set-address", "ttyFAKE", "42", "--baud", "9600", "--retries", "1"});
+        JobRun run({"set-address", "ttyFAKE", "42", "--baud", "9600", "--retries", "1"});
         run.line.add(1);
         // the device information, slave 0 asked who would take the address, the write, the
         // read-back
@@ -154,35 +118,33 @@ private slots:
         const QString givenBoth = "; it was given address 41, 9600 bit/s";
         const QList<int> old{1, 115200, 1, 115200}, newAddress{41, 115200, 1, 115200},
             both{41, 9600, 1, 115200};
-        QTest::newRow("while slave 0 is asked who would take the address")
-            << commission << 2 << false << old << QList<int>{1, 115200} << QString("unplugged");
-        QTest::newRow("after the find")
-            << commission << 3 << false << old << QList<int>{1, 115200} << givenAddress;
-        QTest::newRow("the address write heard, its echo lost")
-            << commission << 3 << true << old << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("after the address echo, before its read-back")
-            << commission << 4 << false << newAddress << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("during the address read-back")
-            << commission << 4 << true << newAddress << QList<int>{41, 115200} << givenAddress;
-        QTest::newRow("the rate write heard, its echo lost")
-            << commission << 5 << true << newAddress << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("after the rate echo, before its read-back")
-            << commission << 6 << false << both << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("during the rate read-back")
-            << commission << 6 << true << both << QList<int>{41, 9600} << givenBoth;
-        QTest::newRow("during the reading")
-            << commission << 7 << true << both << QList<int>{41, 9600}
-            << "; it now listens at address 41, 9600 bit/s";
+        const auto row = [](const char *name, const QStringList &arguments, int lostAt, bool heard,
+                            const QList<int> &record, const QList<int> &unit, const QString &ends) {
+            QTest::newRow(name) << arguments << lostAt << heard << record << unit << ends;
+        };
+        row("while slave 0 is asked who would take the address", commission, 2, false, old,
+            {1, 115200}, "unplugged");
+        row("after the find", commission, 3, false, old, {1, 115200}, givenAddress);
+        row("the address write heard, its echo lost", commission, 3, true, old, {41, 115200},
+            givenAddress);
+        row("after the address echo, before its read-back", commission, 4, false, newAddress,
+            {41, 115200}, givenAddress);
+        row("during the address read-back", commission, 4, true, newAddress, {41, 115200},
+            givenAddress);
+        row("the rate write heard, its echo lost", commission, 5, true, newAddress, {41, 9600},
+            givenBoth);
+        row("after the rate echo, before its read-back", commission, 6, false, both, {41, 9600},
+            givenBoth);
+        row("during the rate read-back", commission, 6, true, both, {41, 9600}, givenBoth);
+        row("during the reading", commission, 7, true, both, {41, 9600},
+            "; it now listens at address 41, 9600 bit/s");
         const QString unplugged = "the port went away: the adapter was unplugged";
-        QTest::newRow("set-address, its echo lost")
-            << QStringList{"set-address", "ttyFAKE", "41"} << 3 << true
-            << QList<int>{1, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
-        QTest::newRow("set-address, during the read-back")
-            << QStringList{"set-address", "ttyFAKE", "41"} << 4 << true
-            << QList<int>{41, 115200, 1, 0} << QList<int>{41, 115200} << unplugged;
-        QTest::newRow("set-baud, during the read-back")
-            << QStringList{"set-baud", "ttyFAKE", "9600"} << 3 << true
-            << QList<int>{1, 9600, 0, 115200} << QList<int>{1, 9600} << unplugged;
+        row("set-address, its echo lost", {"set-address", "ttyFAKE", "41"}, 3, true,
+            {1, 115200, 1, 0}, {41, 115200}, unplugged);
+        row("set-address, during the read-back", {"set-address", "ttyFAKE", "41"}, 4, true,
+            {41, 115200, 1, 0}, {41, 115200}, unplugged);
+        row("set-baud, during the read-back", {"set-baud", "ttyFAKE", "9600"}, 3, true,
+            {1, 9600, 0, 115200}, {1, 9600}, unplugged);
     }
     void aLostPortKeepsWhatWasEchoed()
     {
@@ -192,7 +154,7 @@ private slots:
         QFETCH(QList<int>, record);
         QFETCH(QList<int>, unit);
         QFETCH(QString, ends);
-        Run run(arguments);
+        JobRun run(arguments);
         TransmitterModel &device = run.line.add(1);
         device.settings().baudCode = quint16(Modbus::baudCodeOfRate(115200));
         run.line.lostAt = lostAt;
@@ -234,7 +196,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QList<int>, addresses);
         arguments.insert(1, "ttyFAKE");
-        Run run(arguments);
+        JobRun run(arguments);
         run.line.add(5);
         for (int request = 1; request <= 10; ++request)
             run.line.refused << request;
@@ -267,7 +229,7 @@ private slots:
         QFETCH(int, baud);
         QFETCH(QStringList, timeout);
         QFETCH(int, silentMs);
-        Run run(
+        JobRun run(
             QStringList{"scan", "ttyFAKE", "--addresses", "1-6", "--baud", QString::number(baud)} +
             timeout);
         run.line.add(3).settings().baudCode = quint16(Modbus::baudCodeOfRate(baud));
@@ -291,8 +253,9 @@ private slots:
         QTest::addColumn<QStringList>("arguments"); // after the port
         QTest::addColumn<QList<int>>("units");
         QTest::addColumn<QString>("result");
-        QTest::newRow("set-address, three units") << QStringList{"set-address", "50", "--address", "100"}
-                                                  << QList<int>{3, 100, 200} << "several_units";
+        QTest::newRow("set-address, three units")
+            << QStringList{"set-address", "50", "--address", "100"} << QList<int>{3, 100, 200}
+            << "several_units";
         QTest::newRow("commission, two units")
             << QStringList{"commission", "--address", "50"} << QList<int>{3, 7} << "";
         QTest::newRow("set-address, one unit")
@@ -303,8 +266,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QList<int>, units);
         QFETCH(QString, result);
-        Run run(QStringList{arguments.first(), "ttyFAKE"} + arguments.mid(1) +
-                QStringList{"--baud", "9600"});
+        JobRun run(QStringList{arguments.first(), "ttyFAKE"} + arguments.mid(1) +
+                   QStringList{"--baud", "9600"});
         for (int address : units)
             run.line.add(quint8(address));
         run.run();
@@ -329,28 +292,92 @@ private slots:
                                                   }));
     }
 
-    // --timeout too short for a slow unit: its answer runs into the next address's wait, and the
-    // summary names it as cut off, never as a collision at the next address.
-    void aReplyCutOffByAShortTimeoutIsNoCollision()
+    // A line scanned address by address: a record for each unit that answered, never two merged
+    // into one, then the summary. An answer that begins after a short --timeout runs into the next
+    // address's wait: the summary names it as cut off, never as a collision there.
+    void aLineIsScanned_data()
     {
-        Run run({"scan", "ttyFAKE", "--addresses", "1-12", "--baud", "9600", "--timeout", "10"});
-        run.line.add(3);
-        run.line.add(7, 0, 30); // its answer begins 30 ms after the request: past the wait
+        QTest::addColumn<QStringList>("units");     // at 19200 bit/s; "late": answers 30 ms late
+        QTest::addColumn<bool>("oneSerial");        // every unit with the first's serial number
+        QTest::addColumn<QStringList>("arguments"); // after "scan ttyFAKE --addresses 1-12"
+        QTest::addColumn<QStringList>("found");     // "address result serial" of each unit's record
+        QTest::addColumn<QString>("summary");       // "result units garbled cut_off"
+        QTest::addColumn<QString>("said");          // in a message or the summary's error
+        const auto row = [](const char *name, const QStringList &units, bool oneSerial,
+                            const QStringList &arguments, const QStringList &found,
+                            const char *summary, const char *said) {
+            QTest::newRow(name) << units << oneSerial << arguments << found << summary << said;
+        };
+        const QStringList rate{"--baud", "19200"};
+        row("three units at three addresses", {"3", "7", "12"}, false, rate,
+            {"3 ok 123456789abc", "7 ok 123456789abd", "12 ok 123456789abe"}, "ok 3 - -", "");
+        row("two units at one address", {"3", "7", "7"}, false, rate,
+            {"3 ok 123456789abc", "7 garbled "}, "garbled 1 7 -", "");
+        row("one unit answering at two addresses", {"5", "9"}, true, rate,
+            {"5 ok 123456789abc", "9 ok 123456789abc"}, "ok 2 - -",
+            "serial 123456789abc answered at addresses 5,9");
+        row("the rate searched", {"3", "12"}, false, {},
+            {"3 ok 123456789abc", "12 ok 123456789abd"}, "ok 2 - -", "");
+        row("an answer cut off by a short --timeout", {"3", "7 late"}, false,
+            rate + QStringList{"--timeout", "10"}, {"3 ok 123456789abc"}, "garbled 1 - 7",
+            "answers cut off at 7: raise the timeout");
+    }
+    void aLineIsScanned()
+    {
+        QFETCH(QStringList, units);
+        QFETCH(bool, oneSerial);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, found);
+        QFETCH(QString, summary);
+        QFETCH(QString, said);
+        JobRun run(QStringList{"scan", "ttyFAKE", "--addresses", "1-12"} + arguments);
+        for (const QString &unit : units) {
+            const int turnaround = unit.endsWith(" late") ? 30 : TurnaroundMs;
+            DeviceSettings &added =
+                run.line.add(unit.section(' ', 0, 0).toInt(), 0, turnaround).settings();
+            added.baudCode = quint16(Modbus::baudCodeOfRate(19200));
+            if (oneSerial)
+                added.serialNumber[2] = 0x9abc;
+        }
         run.run();
-        const QVariantMap summary = run.records.last();
-        QCOMPARE(summary["result"].toString(), "garbled");
-        QCOMPARE(summary["cut_off"].toList(), QVariantList{7});
-        QCOMPARE(summary["garbled"].toList(), QVariantList{});
-        QCOMPARE(summary["units"].toInt(), 1);
-        QVERIFY(summary["error"].toString().contains("answers cut off at 7: raise the timeout"));
+        QVERIFY(!run.records.isEmpty());
+        const QVariantMap last = run.records.takeLast();
+        QStringList seen;
+        for (const QVariantMap &r : run.records) {
+            seen << QString("%1 %2 %3")
+                        .arg(r["address"].toInt())
+                        .arg(r["result"].toString(), r["serial"].toString());
+            QCOMPARE(
+                QStringList({r["command"].toString(), r["port"].toString(), r["baud"].toString()}),
+                QStringList({"scan", "ttyFAKE", "19200"}));
+        }
+        QCOMPARE(seen, found);
+        const auto listed = [&last](const char *key) {
+            QStringList items;
+            for (const QVariant &item : last[key].toList())
+                items << item.toString();
+            return items.isEmpty() ? QString("-") : items.join(',');
+        };
+        QCOMPARE(QString("%1 %2 %3 %4")
+                     .arg(last["result"].toString())
+                     .arg(last["units"].toInt())
+                     .arg(listed("garbled"), listed("cut_off")),
+                 summary);
+        QCOMPARE(QStringList({last["addresses"].toString(), last["baud"].toString()}),
+                 QStringList({"1-12", "19200"}));
+        QVERIFY(last["duration_ms"].toInt() > 0);
+        QCOMPARE(run.exitCode, last["result"] == "ok" ? 0 : 1);
+        const QString all = run.messages.join('\n') + '\n' + last["error"].toString();
+        QVERIFY2(all.contains(said), qPrintable(all));
+        QCOMPARE(all.contains("answered at addresses"), oneSerial);
     }
 
     // Several units polled in turn, round after round, each record with its address, its serial
     // number and its reading in its own unit (a Tervin-F reads in °F among units in °C).
     void severalUnitsAreReadInTurn()
     {
-        Run run({"read", "ttyFAKE", "--baud", "9600", "--address", "3,7,12", "--count", "2",
-                 "--period", "1000"});
+        JobRun run({"read", "ttyFAKE", "--baud", "9600", "--address", "3,7,12", "--count", "2",
+                    "--period", "1000"});
         run.line.add(3);
         run.line.add(7, 2);
         run.run();

@@ -1,7 +1,8 @@
-// tervin-cli's output against virtual transmitters: several ports at once, their records in the
-// order of the ports; a failing read as a CSV row; output that cannot be written, a reader that
-// goes away, and a run ended by a signal.
+// tervin-cli's output: several ports at once, their records in the order of the ports (as a
+// function, then against virtual transmitters); a failing read as a CSV row; output that cannot
+// be written, a reader that goes away, and a run ended by a signal.
 #include "clirun.h"
+#include "output.h"
 
 #include <QTemporaryDir>
 
@@ -9,11 +10,71 @@
 
 using namespace CliRun;
 
+namespace {
+// tervin-cli run by bash: the script has the program as $0 and the arguments after it.
+Outcome shell(const QString &script, const QStringList &arguments)
+{
+    return Run(QStringList{"-c", script, TERVIN_CLI} + arguments,
+               QProcessEnvironment::systemEnvironment(), QString(), "bash")
+        .outcome();
+}
+
+bool holds(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+}
+} // namespace
+
 class TestCliOutput : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // The order itself, as a function. Events: "P:line" a record of port P, "P!line" a message,
+    // "done P", "release".
+    void portsWriteInTheirOrder_data()
+    {
+        QTest::addColumn<int>("ports");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("the first port streams")
+            << 2 << QStringList{"0:a", "1:x", "0:b", "done 0", "1:y", "done 1"}
+            << QStringList{"out a", "out b", "out x", "out y"};
+        QTest::newRow("the last port done first")
+            << 3 << QStringList{"2:z", "done 2", "1:y", "done 1", "0:a", "done 0"}
+            << QStringList{"out a", "out y", "out z"};
+        QTest::newRow("messages stay with their port")
+            << 2 << QStringList{"1!m", "1:y", "0!e", "0:a", "done 1", "done 0"}
+            << QStringList{"err e", "out a", "err m", "out y"};
+        QTest::newRow("a middle port waits for the first")
+            << 3 << QStringList{"1:y", "done 1", "2:z", "0:a", "done 0", "2:w"}
+            << QStringList{"out a", "out y", "out z", "out w"};
+        QTest::newRow("released when interrupted")
+            << 3 << QStringList{"2:z", "1:y", "0:a", "release", "1:v"}
+            << QStringList{"out a", "out y", "out z", "out v"};
+    }
+    void portsWriteInTheirOrder()
+    {
+        QFETCH(int, ports);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, written);
+        QStringList lines;
+        PortOrder order(ports, [&](Stream stream, const QString &line) {
+            lines << (stream == Stream::Out ? "out " : "err ") + line;
+        });
+        for (const QString &event : events) {
+            if (event == "release")
+                order.release();
+            else if (event.startsWith("done "))
+                order.done(event.mid(5).toInt());
+            else
+                order.add(event.left(1).toInt(), event[1] == ':' ? Stream::Out : Stream::Err,
+                          event.mid(2));
+        }
+        QCOMPARE(lines, written);
+    }
+
     // One port gone mid-scan and one that is not there end with their reasons and exit 3; the
     // others, at other rates and addresses, finish; each record is a whole line of its own, in
     // the order of the ports given, although the slowest port comes first.
@@ -72,6 +133,8 @@ private slots:
         QCOMPARE(fields.mid(1),
                  QStringList({"read", t.port, "", "9600", "", "no_answer",
                               "no answer at 9600 bit/s within 181 ms", "1", "", "", "", ""}));
+        QVERIFY2(outcome.err.contains("no answer at 9600 bit/s within 181 ms"),
+                 qPrintable(outcome.err));
     }
 
     // Output that cannot be written ends the run with exit 3 and one message, whatever the
@@ -83,16 +146,19 @@ private slots:
         QTest::addColumn<bool>("toFull");           // standard output to /dev/full
         QTest::addColumn<QString>("message");
         const QString out = "tervin-cli: cannot write standard output: ";
-        QTest::newRow("--help") << QStringList{"--help"} << true << out;
-        QTest::newRow("-V") << QStringList{"-V"} << true << out;
-        QTest::newRow("info") << QStringList{"info", "--baud", "9600"} << true << out;
-        QTest::newRow("read, endless")
-            << QStringList{"read",    "--baud", "9600",     "--format", "json",
-                           "--count", "0",      "--period", "100"}
-            << true << out;
-        QTest::newRow("a CSV header") << QStringList{"scan", "--format", "csv"} << true << out;
-        QTest::newRow("the log") << QStringList{"info", "--baud", "9600", "--log", "LOG"} << false
-                                 << "tervin-cli: cannot write the log LOG: ";
+        const auto row = [](const char *name, const QStringList &arguments, bool toFull,
+                            const QString &message) {
+            QTest::newRow(name) << arguments << toFull << message;
+        };
+        row("--help", {"--help"}, true, out);
+        row("-V", {"-V"}, true, out);
+        row("info", {"info", "--baud", "9600"}, true, out);
+        row("read, endless",
+            {"read", "--baud", "9600", "--format", "json", "--count", "0", "--period", "100"}, true,
+            out);
+        row("a CSV header", {"scan", "--format", "csv"}, true, out);
+        row("the log", {"info", "--baud", "9600", "--log", "LOG"}, false,
+            "tervin-cli: cannot write the log LOG: ");
     }
     void lostOutputEndsTheRun()
     {
@@ -109,13 +175,9 @@ private slots:
         atLimit.close();
         arguments.replaceInStrings("LOG", log);
         message.replace("LOG", log);
-        QProcess limited;
-        if (toFull)
-            limited.setStandardOutputFile("/dev/full");
-        limited.start(
-            "bash", QStringList{"-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"", TERVIN_CLI} +
-                        arguments);
-        const Outcome outcome = finished(limited);
+        const Outcome outcome = shell(QString("ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"") +
+                                          (toFull ? " >/dev/full" : ""),
+                                      arguments);
         QCOMPARE(outcome.exitCode, 3);
         QVERIFY2(outcome.err.startsWith(message) && outcome.err.count('\n') == 1,
                  qPrintable(outcome.err));
@@ -133,16 +195,10 @@ private slots:
         QCOMPARE(refused.exitCode, 2);
         QVERIFY2(refused.err.contains("nothing reads this fifo"), qPrintable(refused.err));
         QVERIFY(t.device->requests().isEmpty());
-        QProcess shell;
-        shell.start("bash", {"-c", "\"$0\" info \"$1\" --baud 9600 --log >(cat >\"$2\")",
-                             TERVIN_CLI, t.port, capture});
-        QCOMPARE(finished(shell).exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QFile file(capture);
-                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
-            }(),
-            10000);
+        QCOMPARE(shell("\"$0\" info \"$1\" --baud 9600 --log >(cat >\"$2\")", {t.port, capture})
+                     .exitCode,
+                 0);
+        QTRY_VERIFY_WITH_TIMEOUT(holds(capture, "->RX"), 10000);
     }
 
     // With SIGPIPE ignored, a reader that has gone is a failed write like any other: the endless
@@ -150,12 +206,9 @@ private slots:
     void anEndlessReadEndsWithItsReader()
     {
         const Transmitter t = transmitter(DeviceSettings());
-        QProcess shell;
-        shell.start("bash", {"-c",
-                             "trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 --period 100 "
-                             "| head -n 2; echo \"status ${PIPESTATUS[0]}\"",
-                             TERVIN_CLI, t.port});
-        const Outcome outcome = finished(shell);
+        const Outcome outcome = shell("trap '' PIPE; \"$0\" read \"$1\" --baud 9600 --count 0 "
+                                      "--period 100 | head -n 2; echo \"status ${PIPESTATUS[0]}\"",
+                                      {t.port});
         QCOMPARE(outcome.exitCode, 0);
         QCOMPARE(outcome.out.size(), 3);
         QCOMPARE(outcome.out.last(), "status 3");
@@ -175,18 +228,12 @@ private slots:
         silent.device->setFaults(mute);
         QTemporaryDir folder;
         const QString log = folder.filePath("capture.txt");
-        QProcess process;
-        process.start(TERVIN_CLI, {"scan", silent.port, found.port, "--format", "json", "--timeout",
-                                   "10000", "--log", log});
+        Run scan({"scan", silent.port, found.port, "--format", "json", "--timeout", "10000",
+                  "--log", log});
         // The reply is logged as it is taken, just before its record is made.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                QFile file(log);
-                return file.open(QIODevice::ReadOnly) && file.readAll().contains("->RX");
-            },
-            30000));
-        process.terminate();
-        const Outcome outcome = finished(process);
+        QVERIFY(QTest::qWaitFor([&] { return holds(log, "->RX"); }, 30000));
+        scan.process.terminate();
+        const Outcome outcome = scan.outcome();
         QCOMPARE(outcome.exitCode, -1); // ended by the signal
         QCOMPARE(outcome.out.size(), 1);
         const QVariantMap r = json(outcome.out.first());

@@ -1,7 +1,6 @@
 // tervin-cli's records as pure functions: every command in every format carries the unit's
-// identity, a failure is a row, the CSV header and --no-header; and the order in which the
-// lines of several ports reach the output.
-#include "output.h"
+// identity, a failure is a row, the CSV header and --no-header. The order in which the lines of
+// several ports reach the output is in tst_clioutput.
 #include "records.h"
 
 #include <QJsonArray>
@@ -20,32 +19,7 @@ namespace {
 const QDateTime When(QDate(2026, 12, 7), QTime(14, 2, 17, 123), Qt::OffsetFromUTC, 3600);
 const char *const WhenText = "2026-12-07T14:02:17.123+01:00";
 const char *const Failure = "no answer at address 12, 181 ms"; // a comma: quoted in CSV
-
-template <typename Record> Record unit(Command command, Result result = Result::Ok)
-{
-    Record r;
-    r.time = When;
-    r.command = command;
-    r.port = "/dev/serial/by-id/usb-FTDI_A1";
-    r.address = 12;
-    r.baudRate = 19200;
-    r.serial = "00ff1020abcd";
-    r.result = result;
-    r.tries = 1;
-    if (result != Result::Ok)
-        r.error = Failure;
-    return r;
-}
-
-DeviceRecord identified(Command command, Result result = Result::Ok)
-{
-    DeviceRecord r = unit<DeviceRecord>(command, result);
-    r.identified = true;
-    r.deviceType = 2;
-    r.sensorType = 1;
-    r.firmware = 245;
-    return r;
-}
+const char *const FormatNames[] = {"text", "csv", "json"};     // in the order of Format
 
 // Nothing known of the unit: the port could not be opened, or nothing answered.
 template <typename Record> Record bare(Command command, Result result)
@@ -57,6 +31,27 @@ template <typename Record> Record bare(Command command, Result result)
     r.result = result;
     if (result != Result::Ok)
         r.error = Failure;
+    return r;
+}
+
+template <typename Record> Record unit(Command command, Result result = Result::Ok)
+{
+    Record r = bare<Record>(command, result);
+    r.port = "/dev/serial/by-id/usb-FTDI_A1";
+    r.address = 12;
+    r.baudRate = 19200;
+    r.serial = "00ff1020abcd";
+    r.tries = 1;
+    return r;
+}
+
+DeviceRecord identified(Command command, Result result = Result::Ok)
+{
+    DeviceRecord r = unit<DeviceRecord>(command, result);
+    r.identified = true;
+    r.deviceType = 2;
+    r.sensorType = 1;
+    r.firmware = 245;
     return r;
 }
 
@@ -89,9 +84,13 @@ QStringList csvFields(const QString &line)
     return fields;
 }
 
-const char *formatName(Format format)
+QString header(Command command, Format format = Format::Csv, bool noHeader = false)
 {
-    return format == Format::Text ? "text" : format == Format::Csv ? "csv" : "json";
+    CliOptions options;
+    options.command = command;
+    options.format = format;
+    options.noHeader = noHeader;
+    return Records::header(options);
 }
 
 // A Tervin-F that failed at -20 °C, 0.4 °C warm over its window, and the summary of its check.
@@ -128,10 +127,38 @@ CheckSummaryRecord checkSummary(Result result = Result::OutOfRange)
     return r;
 }
 
-QString written(Stream stream, const QString &line)
+// A commissioned Tervin-F, at 1 and 9600 bit/s before.
+CommissionRecord commissioned(Result result = Result::Ok)
 {
-    return (stream == Stream::Out ? "out " : "err ") + line;
+    CommissionRecord r;
+    static_cast<DeviceRecord &>(r) = identified(Command::Commission, result);
+    r.previousAddress = 1;
+    r.previousBaudRate = 9600;
+    r.reading = reading();
+    return r;
 }
+
+// Each kind of record as its own function prints it.
+struct Print
+{
+    static QString of(Format f, const DeviceRecord &r) { return Records::device(f, r); }
+    static QString of(Format f, const ReadingRecord &r) { return Records::reading(f, r); }
+    static QString of(Format f, const CommissionRecord &r) { return Records::commission(f, r); }
+    static QString of(Format f, const ScanSummaryRecord &r) { return Records::scanSummary(f, r); }
+    static QString of(Format f, const CheckRecord &r) { return Records::check(f, r); }
+    static QString of(Format f, const CheckSummaryRecord &r) { return Records::checkSummary(f, r); }
+};
+
+// The record in each format, with the values of its command's own as JSON has them.
+template <typename Record>
+void addRecord(const char *name, const Record &record, const QStringList &values)
+{
+    for (Format format : {Format::Text, Format::Csv, Format::Json})
+        QTest::addRow("%s, %s", name, FormatNames[int(format)])
+            << Printer([record](Format f) { return Print::of(f, record); }) << record.command
+            << format << resultName(record.result) << values;
+}
+
 } // namespace
 
 class TestCliRecords : public QObject
@@ -167,102 +194,38 @@ private slots:
         QTest::addColumn<Command>("command");
         QTest::addColumn<Format>("format");
         QTest::addColumn<QString>("result");
-        QTest::addColumn<QVariantMap>("values"); // the command's own, as JSON has them
-        const QVariantMap device{
-            {"device_type", "Tervin-F"}, {"sensor_type", "SHT3X/4X"}, {"firmware", "2.4.5"}};
-        const QVariantMap values{{"temperature", -5.25}, {"humidity", 61.5}, {"unit", "\u00B0C"}};
-        QVariantMap changed = device;
-        changed.insert("previous_address", 1);
-        changed.insert("previous_baud", 9600);
-        QVariantMap commissioned = changed;
-        for (auto value = values.cbegin(); value != values.cend(); ++value)
-            commissioned.insert(value.key(), *value);
-        struct Kind
-        {
-            const char *name;
-            Command command;
-            Result result;
-            Printer print;
-            QVariantMap values;
-        };
+        QTest::addColumn<QStringList>("values"); // the command's own, "key=value"
+        const QStringList device{"device_type=Tervin-F", "sensor_type=SHT3X/4X", "firmware=2.4.5"};
+        const QStringList values{"temperature=-5.25", "humidity=61.5", "unit=\u00B0C"};
+        const QStringList renamedValues = device + QStringList{"previous_address=1"};
+        const QStringList commissionedValues =
+            renamedValues + values + QStringList{"previous_baud=9600"};
         ReadingRecord polled = unit<ReadingRecord>(Command::Read);
         polled.reading = reading();
-        CommissionRecord commission;
-        static_cast<DeviceRecord &>(commission) = identified(Command::Commission);
-        commission.previousAddress = 1;
-        commission.previousBaudRate = 9600;
-        commission.reading = reading();
-        CommissionRecord unverified = commission;
-        unverified.result = Result::NotVerified;
-        unverified.error = Failure;
         DeviceRecord renamed = identified(Command::SetAddress);
         renamed.previousAddress = 1;
-        QVariantMap renamedValues = device;
-        renamedValues.insert("previous_address", 1);
         ScanSummaryRecord summary = unit<ScanSummaryRecord>(Command::Scan);
         summary.asked = {1, 2, 3, 4, 5, 9};
         summary.units = 3;
         summary.garbled = {5, 9};
         summary.durationMs = 7012;
-        const QList<Kind> kinds{
-            {"scan", Command::Scan, Result::Ok,
-             [r = identified(Command::Scan)](Format f) { return Records::device(f, r); }, device},
-            {"info", Command::Info, Result::Ok,
-             [r = identified(Command::Info)](Format f) { return Records::device(f, r); }, device},
-            {"info, no answer",
-             Command::Info,
-             Result::NoAnswer,
-             [r = unit<DeviceRecord>(Command::Info, Result::NoAnswer)](Format f) {
-                 return Records::device(f, r);
-             },
-             {}},
-            {"read", Command::Read, Result::Ok,
-             [polled](Format f) { return Records::reading(f, polled); }, values},
-            {"read, no answer",
-             Command::Read,
-             Result::NoAnswer,
-             [r = unit<ReadingRecord>(Command::Read, Result::NoAnswer)](Format f) {
-                 return Records::reading(f, r);
-             },
-             {}},
-            {"set-address", Command::SetAddress, Result::Ok,
-             [renamed](Format f) { return Records::device(f, renamed); }, renamedValues},
-            {"commission", Command::Commission, Result::Ok,
-             [commission](Format f) { return Records::commission(f, commission); }, commissioned},
-            {"commission, not verified", Command::Commission, Result::NotVerified,
-             [unverified](Format f) { return Records::commission(f, unverified); }, commissioned},
-            {"scan summary",
-             Command::Scan,
-             Result::Ok,
-             [summary](Format f) { return Records::scanSummary(f, summary); },
-             {{"addresses", "1-5,9"},
-              {"units", 3},
-              {"garbled", QVariantList{5, 9}},
-              {"duration_ms", 7012}}},
-            {"check, a Tervin-F that failed",
-             Command::Check,
-             Result::OutOfRange,
-             [](Format f) { return Records::check(f, checked()); },
-             {{"verdict", "fail"},
-              {"unit", "\u00B0F"},
-              {"mean_temperature", -19.6},
-              {"reference_temperature", -20.0},
-              {"deviation_temperature", 0.4},
-              {"tolerance_temperature", 0.2},
-              {"uncertainty_temperature", 0.05},
-              {"sd_humidity", 0.1},
-              {"deviation_humidity", -0.5},
-              {"mean_dew_point", -26.4},
-              {"mean_temperature_f", -3.28},
-              {"deviation_temperature_f", 0.72},
-              {"window_start_s", 60.0},
-              {"window_end_s", 660.0}}},
-        };
-        for (const Kind &kind : kinds)
-            for (Format format : {Format::Text, Format::Csv, Format::Json})
-                QTest::addRow("%s, %s", kind.name, formatName(format))
-                    << kind.print << kind.command << format << resultName(kind.result)
-                    << kind.values;
+        addRecord("scan", identified(Command::Scan), device);
+        addRecord("info", identified(Command::Info), device);
+        addRecord("info, no answer", unit<DeviceRecord>(Command::Info, Result::NoAnswer), {});
+        addRecord("read", polled, values);
+        addRecord("read, no answer", unit<ReadingRecord>(Command::Read, Result::NoAnswer), {});
+        addRecord("set-address", renamed, renamedValues);
+        addRecord("commission", commissioned(), commissionedValues);
+        addRecord("commission, not verified", commissioned(Result::NotVerified),
+                  commissionedValues);
+        addRecord("scan summary", summary,
+                  {"addresses=1-5,9", "units=3", "garbled=5,9", "duration_ms=7012"});
+        addRecord("check, a Tervin-F that failed", checked(),
+                  {"verdict=fail", "unit=\u00B0F", "mean_temperature=-19.6",
+                   "reference_temperature=-20.0", "deviation_temperature=0.4",
+                   "tolerance_temperature=0.2", "uncertainty_temperature=0.05", "sd_humidity=0.1",
+                   "deviation_humidity=-0.5", "mean_dew_point=-26.4", "mean_temperature_f=-3.28",
+                   "deviation_temperature_f=0.72", "window_start_s=60", "window_end_s=660"});
     }
     void everyRecordCarriesTheUnit()
     {
@@ -270,7 +233,7 @@ private slots:
         QFETCH(Command, command);
         QFETCH(Format, format);
         QFETCH(QString, result);
-        QFETCH(QVariantMap, values);
+        QFETCH(QStringList, values);
         const QString line = print(format);
         const bool failed = result != "ok";
         QVariantMap fields;
@@ -289,36 +252,35 @@ private slots:
             fields = object.toVariantMap();
             QCOMPARE(object.value("error").isNull(), !failed);
         } else {
-            CliOptions options;
-            options.command = command;
-            options.format = Format::Csv;
-            const QStringList header = Records::header(options).split(',');
+            const QStringList columns = header(command).split(',');
             const QStringList row = csvFields(line);
-            QCOMPARE(row.size(), header.size());
-            for (int i = 0; i < header.size(); ++i)
+            QCOMPARE(row.size(), columns.size());
+            for (int i = 0; i < columns.size(); ++i)
                 if (!row[i].isEmpty())
-                    fields[header[i]] = row[i];
+                    fields[columns[i]] = row[i];
             QCOMPARE(fields.contains("error"), failed);
         }
-        QCOMPARE(fields.value("time").toString(), WhenText);
-        QCOMPARE(fields.value("command").toString(), commandName(command));
-        QCOMPARE(fields.value("port").toString(), "/dev/serial/by-id/usb-FTDI_A1");
-        QCOMPARE(fields.value("address").toInt(), 12);
-        QCOMPARE(fields.value("baud").toInt(), 19200);
-        QCOMPARE(fields.value("serial").toString(), "00ff1020abcd");
-        QCOMPARE(fields.value("result").toString(), result);
-        QCOMPARE(fields.value("tries").toInt(), 1);
+        QStringList expected{QString("time=") + WhenText,
+                             "command=" + commandName(command),
+                             "port=/dev/serial/by-id/usb-FTDI_A1",
+                             "address=12",
+                             "baud=19200",
+                             "serial=00ff1020abcd",
+                             "result=" + result,
+                             "tries=1"};
         if (failed)
-            QCOMPARE(fields.value("error").toString(), Failure);
-        for (auto value = values.cbegin(); value != values.cend(); ++value) {
-            const QVariant got = fields.value(value.key());
-            if (value->userType() == QMetaType::QVariantList)
-                QCOMPARE(format == Format::Csv ? got.toString() : got.toStringList().join(','),
-                         value->toStringList().join(','));
-            else if (value->userType() == QMetaType::Double)
-                QCOMPARE(got.toDouble(), value->toDouble());
+            expected << QString("error=") + Failure;
+        for (const QString &pair : expected + values) { // numbers as numbers, lists joined by ','
+            const QString key = pair.section('=', 0, 0), wanted = pair.section('=', 1);
+            const QVariant got = fields.value(key);
+            bool number = false;
+            const double value = wanted.toDouble(&number);
+            if (number)
+                QCOMPARE(got.toDouble(), value);
             else
-                QCOMPARE(got.toString(), value->toString());
+                QCOMPARE(got.userType() == QMetaType::QVariantList ? got.toStringList().join(',')
+                                                                   : got.toString(),
+                         wanted);
         }
     }
 
@@ -335,25 +297,20 @@ private slots:
             for (const char *kind : {"check", "check summary"})
                 QTest::addRow("%s, %s", kind, qPrintable(resultNames()[result]))
                     << QString(kind) << Command::Check << result << true;
-        struct Kind
-        {
-            const char *row;
-            const char *kind;
-            Command command;
-        };
-        const QList<Kind> kinds{{"scan, a unit", "device", Command::Scan},
-                                {"scan, the summary", "summary", Command::Scan},
-                                {"info", "device", Command::Info},
-                                {"read", "reading", Command::Read},
-                                {"set-address", "device", Command::SetAddress},
-                                {"set-baud", "device", Command::SetBaud},
-                                {"commission", "commission", Command::Commission}};
-        for (const Kind &kind : kinds)
+        const auto rows = [](const char *row, const char *kind, Command command) {
             for (int result = 0; result < resultNames().size(); ++result)
                 for (bool known : {true, false})
-                    QTest::addRow("%s, %s, %s", kind.row, qPrintable(resultNames()[result]),
+                    QTest::addRow("%s, %s, %s", row, qPrintable(resultNames()[result]),
                                   known ? "the unit known" : "nothing known")
-                        << QString(kind.kind) << kind.command << result << known;
+                        << QString(kind) << command << result << known;
+        };
+        rows("scan, a unit", "device", Command::Scan);
+        rows("scan, the summary", "summary", Command::Scan);
+        rows("info", "device", Command::Info);
+        rows("read", "reading", Command::Read);
+        rows("set-address", "device", Command::SetAddress);
+        rows("set-baud", "device", Command::SetBaud);
+        rows("commission", "commission", Command::Commission);
     }
     void everyRecordOfACommandHasItsKeys()
     {
@@ -364,44 +321,35 @@ private slots:
         const Result outcome = Result(result);
         QString line;
         if (kind == "check") {
-            line = Records::check(Format::Json, checked(outcome));
+            line = Print::of(Format::Json, checked(outcome));
         } else if (kind == "check summary") {
-            line = Records::checkSummary(Format::Json, checkSummary(outcome));
+            line = Print::of(Format::Json, checkSummary(outcome));
         } else if (kind == "device") {
             DeviceRecord r =
                 known ? identified(command, outcome) : bare<DeviceRecord>(command, outcome);
             r.previousAddress = known ? 1 : 0;
             r.previousBaudRate = known ? 9600 : 0;
-            line = Records::device(Format::Json, r);
+            line = Print::of(Format::Json, r);
         } else if (kind == "reading") {
             ReadingRecord r = known ? unit<ReadingRecord>(command, outcome)
                                     : bare<ReadingRecord>(command, outcome);
             if (known)
                 r.reading = reading();
-            line = Records::reading(Format::Json, r);
+            line = Print::of(Format::Json, r);
         } else if (kind == "commission") {
-            CommissionRecord r = bare<CommissionRecord>(command, outcome);
-            if (known) {
-                static_cast<DeviceRecord &>(r) = identified(command, outcome);
-                r.previousAddress = 1;
-                r.previousBaudRate = 9600;
-                r.reading = reading();
-            }
-            line = Records::commission(Format::Json, r);
+            line = Print::of(Format::Json, known ? commissioned(outcome)
+                                                 : bare<CommissionRecord>(command, outcome));
         } else {
             ScanSummaryRecord r = known ? unit<ScanSummaryRecord>(command, outcome)
                                         : bare<ScanSummaryRecord>(command, outcome);
             r.asked = known ? QList<int>{1, 2, 3} : QList<int>{};
-            line = Records::scanSummary(Format::Json, r);
+            line = Print::of(Format::Json, r);
         }
-        CliOptions options;
-        options.command = command;
-        options.format = Format::Csv;
-        QStringList header = Records::header(options).split(',');
+        QStringList columns = header(command).split(',');
         const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
         QStringList keys = object.keys();
-        header.sort();
-        QCOMPARE(keys, header);
+        columns.sort();
+        QCOMPARE(keys, columns);
         if (command == Command::Check)
             return; // what each check record knows: checkRecords
         QStringList nulls;
@@ -416,10 +364,7 @@ private slots:
         if (outcome != Result::Ok)
             alwaysKnown << "error";
         if (kind == "summary")
-            alwaysKnown << "units"
-                        << "garbled"
-                        << "duration_ms"
-                        << "cut_off";
+            alwaysKnown += QStringList{"units", "garbled", "duration_ms", "cut_off"};
         for (const QString &key : keys)
             if (!known && !alwaysKnown.contains(key))
                 expected << key;
@@ -459,90 +404,30 @@ private slots:
         const QJsonObject summary =
             QJsonDocument::fromJson(Records::checkSummary(Format::Json, checkSummary()).toUtf8())
                 .object();
-        const QVariantMap expected{{"units", 4},
-                                   {"pass", 2},
-                                   {"fail", 1},
-                                   {"settling", 1},
-                                   {"unstable", 0},
-                                   {"no_answer", 0},
-                                   {"reference_address", 12},
-                                   {"reference_serial", "00ff1020abcd"},
-                                   {"tolerance_humidity", 1.5},
-                                   {"settle_s", 600},
-                                   {"duration_ms", 623500},
-                                   {"note", "lot 42, chamber 2"},
-                                   {"report_csv", "lot42.csv"}};
-        for (auto it = expected.begin(); it != expected.end(); ++it)
-            QCOMPARE(summary.value(it.key()).toVariant().toString(), it.value().toString());
+        for (const QString pair :
+             {"units=4", "pass=2", "fail=1", "settling=1", "unstable=0", "no_answer=0",
+              "reference_address=12", "reference_serial=00ff1020abcd", "tolerance_humidity=1.5",
+              "settle_s=600", "duration_ms=623500", "note=lot 42, chamber 2",
+              "report_csv=lot42.csv"})
+            QCOMPARE(summary.value(pair.section('=', 0, 0)).toVariant().toString(),
+                     pair.section('=', 1));
         QVERIFY(summary.value("tolerance_temperature").isNull()); // the families'
         QCOMPARE(summary.value("addresses").toArray().size(), 4);
     }
 
     // Every command's CSV starts with the same columns, so that files can be appended; the
     // header comes only with CSV, and not with --no-header.
-    void theHeaderStartsAlike_data()
-    {
-        QTest::addColumn<Command>("command");
-        for (Command command : {Command::Scan, Command::Info, Command::Read, Command::SetAddress,
-                                Command::SetBaud, Command::Commission, Command::Check})
-            QTest::newRow(qPrintable(commandName(command))) << command;
-    }
     void theHeaderStartsAlike()
     {
-        QFETCH(Command, command);
-        CliOptions options;
-        options.command = command;
-        options.format = Format::Csv;
-        QVERIFY(Records::header(options).startsWith(
-            "time,command,port,address,baud,serial,result,error,tries,"));
-        options.noHeader = true;
-        QCOMPARE(Records::header(options), QString());
-        options.noHeader = false;
-        for (Format other : {Format::Text, Format::Json}) {
-            options.format = other;
-            QCOMPARE(Records::header(options), QString());
+        for (Command command : {Command::Scan, Command::Info, Command::Read, Command::SetAddress,
+                                Command::SetBaud, Command::Commission, Command::Check}) {
+            QVERIFY2(header(command).startsWith(
+                         "time,command,port,address,baud,serial,result,error,tries,"),
+                     qPrintable(commandName(command)));
+            QCOMPARE(header(command, Format::Csv, true), QString());
+            QCOMPARE(header(command, Format::Text), QString());
+            QCOMPARE(header(command, Format::Json), QString());
         }
-    }
-
-    // Events: "P:line" a record of port P, "P!line" a message, "done P", "release".
-    void portsWriteInTheirOrder_data()
-    {
-        QTest::addColumn<int>("ports");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("written");
-        QTest::newRow("the first port streams")
-            << 2 << QStringList{"0:a", "1:x", "0:b", "done 0", "1:y", "done 1"}
-            << QStringList{"out a", "out b", "out x", "out y"};
-        QTest::newRow("the last port done first")
-            << 3 << QStringList{"2:z", "done 2", "1:y", "done 1", "0:a", "done 0"}
-            << QStringList{"out a", "out y", "out z"};
-        QTest::newRow("messages stay with their port")
-            << 2 << QStringList{"1!m", "1:y", "0!e", "0:a", "done 1", "done 0"}
-            << QStringList{"err e", "out a", "err m", "out y"};
-        QTest::newRow("a middle port waits for the first")
-            << 3 << QStringList{"1:y", "done 1", "2:z", "0:a", "done 0", "2:w"}
-            << QStringList{"out a", "out y", "out z", "out w"};
-        QTest::newRow("released when interrupted")
-            << 3 << QStringList{"2:z", "1:y", "0:a", "release", "1:v"}
-            << QStringList{"out a", "out y", "out z", "out v"};
-    }
-    void portsWriteInTheirOrder()
-    {
-        QFETCH(int, ports);
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, written);
-        QStringList lines;
-        PortOrder order(ports, [&](Stream s, const QString &line) { lines << ::written(s, line); });
-        for (const QString &event : events) {
-            if (event == "release")
-                order.release();
-            else if (event.startsWith("done "))
-                order.done(event.mid(5).toInt());
-            else
-                order.add(event.left(1).toInt(), event[1] == ':' ? Stream::Out : Stream::Err,
-                          event.mid(2));
-        }
-        QCOMPARE(lines, written);
     }
 };
 

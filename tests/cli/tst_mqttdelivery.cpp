@@ -1,6 +1,6 @@
 // How read --mqtt delivers, as pure parts: the bounded queue that keeps each message until the
 // broker acknowledged it and drops the oldest past its bound, and the availability each unit's
-// polls give it. The broker itself is in tst_climqtt.
+// polls give it. The broker itself is in tst_climqttbroker.
 #include "mqttqueue.h"
 #include "unitpresence.h"
 

@@ -1,6 +1,6 @@
 // What read --mqtt publishes, as pure functions: the topics, a reading's state object, and Home
 // Assistant's discovery for each quantity, with the keys Home Assistant needs. The broker
-// itself is in tst_climqtt.
+// itself is in tst_climqtt and tst_climqttbroker.
 #include "mqttmessages.h"
 
 #include <QJsonDocument>
@@ -40,35 +40,18 @@ class TestMqttMessages : public QObject
     Q_OBJECT
 
 private slots:
-    void topics_data()
+    // A unit's availability and the bridge's status, retained under the prefix (of two levels and
+    // a space here; the state's and discovery's topics are below).
+    void statusMessages()
     {
-        QTest::addColumn<QString>("prefix");
-        QTest::addColumn<QStringList>("topics"); // state, availability, bridge, discovery
-        QTest::newRow("default prefix")
-            << "tervin"
-            << QStringList{"tervin/00ff1020abcd/state", "tervin/00ff1020abcd/availability",
-                           "tervin/bridge/rack-pc/status",
-                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
-        QTest::newRow("two levels with a space")
-            << "plant/rack 1"
-            << QStringList{"plant/rack 1/00ff1020abcd/state",
-                           "plant/rack 1/00ff1020abcd/availability",
-                           "plant/rack 1/bridge/rack-pc/status",
-                           "homeassistant/sensor/tervin_00ff1020abcd_dew_point/config"};
-    }
-    void topics()
-    {
-        QFETCH(QString, prefix);
-        QFETCH(QStringList, topics);
-        const QString serial = "00ff1020abcd";
-        QCOMPARE(QStringList({MqttMessages::stateTopic(prefix, serial),
-                              MqttMessages::availabilityTopic(prefix, serial),
-                              MqttMessages::bridgeTopic(prefix, "rack-pc"),
-                              MqttMessages::discoveryTopic(serial, MqttQuantity::DewPoint)}),
-                 topics);
-        QCOMPARE(MqttMessages::availability(prefix, serial, false).payload, "offline");
-        QCOMPARE(MqttMessages::bridgeStatus(prefix, "rack-pc", true).payload, "online");
-        QVERIFY(MqttMessages::availability(prefix, serial, true).retain);
+        const MqttMessage unit = MqttMessages::availability("plant/rack 1", "00ff1020abcd", false);
+        QCOMPARE(QList<QByteArray>({unit.topic, unit.payload}),
+                 QList<QByteArray>({"plant/rack 1/00ff1020abcd/availability", "offline"}));
+        QVERIFY(unit.retain);
+        const MqttMessage bridge = MqttMessages::bridgeStatus("plant/rack 1", "rack-pc", true);
+        QCOMPARE(QList<QByteArray>({bridge.topic, bridge.payload}),
+                 QList<QByteArray>({"plant/rack 1/bridge/rack-pc/status", "online"}));
+        QVERIFY(bridge.retain);
     }
 
     // A reading's state: the record's fields and the unit's identity, every quantity present
@@ -80,17 +63,16 @@ private slots:
         QTest::addColumn<QVariantList>("values"); // temperature, humidity, dew point (or null)
         QTest::addColumn<qint64>("dropped");
         QTest::addColumn<QString>("unit");
+        const auto row = [](const char *name, quint16 deviceType, Result result,
+                            const QVariantList &values, qint64 dropped, const QString &unit) {
+            QTest::newRow(name) << deviceType << result << values << dropped << unit;
+        };
         const QVariant none;
-        QTest::newRow("a Tervin-C in a freezer")
-            << quint16(1) << Result::Ok << QVariantList{-20.5, 61.5, -26.4} << qint64(0) << Celsius;
-        QTest::newRow("a Tervin-F") << quint16(2) << Result::Ok << QVariantList{70.0, 45.0, 48.2}
-                                    << qint64(0) << Fahrenheit;
-        QTest::newRow("humidity only")
-            << quint16(1) << Result::Ok << QVariantList{none, 45.0, none} << qint64(0) << Celsius;
-        QTest::newRow("no answer") << quint16(2) << Result::NoAnswer
-                                   << QVariantList{none, none, none} << qint64(0) << Fahrenheit;
-        QTest::newRow("after drops")
-            << quint16(0) << Result::Ok << QVariantList{0.0, 0.0, -0.1} << qint64(12345) << Celsius;
+        row("a Tervin-C in a freezer", 1, Result::Ok, {-20.5, 61.5, -26.4}, 0, Celsius);
+        row("a Tervin-F", 2, Result::Ok, {70.0, 45.0, 48.2}, 0, Fahrenheit);
+        row("humidity only", 1, Result::Ok, {none, 45.0, none}, 0, Celsius);
+        row("no answer", 2, Result::NoAnswer, {none, none, none}, 0, Fahrenheit);
+        row("after drops", 0, Result::Ok, {0.0, 0.0, -0.1}, 12345, Celsius);
     }
     void stateObjects()
     {
@@ -120,32 +102,23 @@ private slots:
         QCOMPARE(message.topic, "tervin/00ff1020abcd/state");
         QVERIFY(message.retain);
         const QVariantMap s = json(message.payload);
-        const QVariantMap expected{
-            {"time", "2026-12-07T14:02:17.123+01:00"},
-            {"port", "/dev/ttyUSB0"},
-            {"address", 7},
-            {"baud", 9600},
-            {"serial", "00ff1020abcd"},
-            {"device_type", QStringList{"Tervin-O", "Tervin-C", "Tervin-F"}[deviceType]},
-            {"sensor", "SHT3X/4X"},
-            {"firmware", "2.4.5"},
-            {"temperature", values[0]},
-            {"humidity", values[1]},
-            {"dew_point", values[2]},
-            {"unit", unit},
-            {"result", result == Result::Ok ? "ok" : "no_answer"},
-            {"error", result == Result::Ok ? QVariant() : "no answer within 181 ms"},
-            {"tries", 1}};
-        for (auto field = expected.cbegin(); field != expected.cend(); ++field) {
-            QVERIFY2(s.contains(field.key()), qPrintable(field.key()));
-            if (field->isNull())
-                QVERIFY2(s[field.key()].isNull(), qPrintable(field.key()));
-            else
-                QCOMPARE(s[field.key()].toString(), field->toString());
-        }
+        const QStringList keys{"time",        "port",   "address",  "baud",        "serial",
+                               "device_type", "sensor", "firmware", "temperature", "humidity",
+                               "dew_point",   "unit",   "result",   "error",       "tries"};
+        const auto text = [](const QVariant &v) { return v.isNull() ? "null" : v.toString(); };
+        QStringList expected{"2026-12-07T14:02:17.123+01:00", "/dev/ttyUSB0", "7", "9600",
+                             "00ff1020abcd"};
+        expected << QStringList{"Tervin-O", "Tervin-C", "Tervin-F"}[deviceType] << "SHT3X/4X"
+                 << "2.4.5" << text(values[0]) << text(values[1]) << text(values[2]) << unit;
+        expected += result == Result::Ok ? QStringList{"ok", "null", "1"}
+                                         : QStringList{"no_answer", "no answer within 181 ms", "1"};
+        QStringList found;
+        for (const QString &key : keys)
+            found << (s.contains(key) ? text(s[key]) : "absent");
+        QCOMPARE(found, expected);
         QCOMPARE(s.contains("mqtt_dropped"), dropped > 0);
         QCOMPARE(s.value("mqtt_dropped").toLongLong(), dropped);
-        QCOMPARE(s.size(), expected.size() + (dropped > 0 ? 1 : 0));
+        QCOMPARE(s.size(), keys.size() + (dropped > 0 ? 1 : 0));
     }
 
     // Text that JSON must escape comes back as it was: quotes, backslashes, control characters
@@ -182,24 +155,18 @@ private slots:
         QTest::addColumn<QString>("deviceClass");
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("model");
-        const int t = int(MqttQuantity::Temperature), h = int(MqttQuantity::Humidity),
-                  d = int(MqttQuantity::DewPoint);
-        QTest::newRow("Tervin-C temperature") << quint16(1) << t << "temperature"
-                                              << "temperature" << Celsius << "Tervin-C SHT3X/4X";
-        QTest::newRow("Tervin-C humidity") << quint16(1) << h << "humidity"
-                                           << "humidity"
-                                           << "%"
-                                           << "Tervin-C SHT3X/4X";
-        QTest::newRow("Tervin-C dew point") << quint16(1) << d << "dew_point"
-                                            << "temperature" << Celsius << "Tervin-C SHT3X/4X";
-        QTest::newRow("Tervin-F temperature") << quint16(2) << t << "temperature"
-                                              << "temperature" << Fahrenheit << "Tervin-F SHT3X/4X";
-        QTest::newRow("Tervin-F dew point") << quint16(2) << d << "dew_point"
-                                            << "temperature" << Fahrenheit << "Tervin-F SHT3X/4X";
-        QTest::newRow("Tervin-F humidity") << quint16(2) << h << "humidity"
-                                           << "humidity"
-                                           << "%"
-                                           << "Tervin-F SHT3X/4X";
+        const auto row = [](quint16 deviceType, MqttQuantity quantity, const char *key,
+                            const char *deviceClass, const QString &unit) {
+            const QString model = deviceType == 1 ? "Tervin-C SHT3X/4X" : "Tervin-F SHT3X/4X";
+            QTest::addRow("%s %s", qPrintable(model.left(8)), key)
+                << deviceType << int(quantity) << key << deviceClass << unit << model;
+        };
+        for (quint16 type : {1, 2}) {
+            const QString unit = type == 1 ? Celsius : Fahrenheit;
+            row(type, MqttQuantity::Temperature, "temperature", "temperature", unit);
+            row(type, MqttQuantity::Humidity, "humidity", "humidity", "%");
+            row(type, MqttQuantity::DewPoint, "dew_point", "temperature", unit);
+        }
     }
     void discovery()
     {
@@ -210,7 +177,7 @@ private slots:
         QFETCH(QString, unit);
         QFETCH(QString, model);
         const MqttMessage message = MqttMessages::discovery(
-            {"plant/rack1", "rack-pc", 2}, ::unit(deviceType), MqttQuantity(quantity));
+            {"plant/rack 1", "rack-pc", 2}, ::unit(deviceType), MqttQuantity(quantity));
         QCOMPARE(message.topic, "homeassistant/sensor/tervin_00ff1020abcd_" + key + "/config");
         QVERIFY(message.retain);
         const QVariantMap c = json(message.payload);
@@ -219,17 +186,16 @@ private slots:
         QCOMPARE(c["unit_of_measurement"], unit);
         QCOMPARE(c["state_class"], "measurement");
         QCOMPARE(c["suggested_display_precision"].toInt(), 2);
-        QCOMPARE(c["state_topic"], "plant/rack1/00ff1020abcd/state");
+        QCOMPARE(c["state_topic"], "plant/rack 1/00ff1020abcd/state");
         QCOMPARE(c["value_template"], "{{ value_json." + key + " }}");
         QStringList availability;
         for (const QVariant &a : c["availability"].toList())
             availability << a.toMap()["topic"].toString();
-        QCOMPARE(availability, QStringList({"plant/rack1/00ff1020abcd/availability",
-                                            "plant/rack1/bridge/rack-pc/status"}));
+        QCOMPARE(availability, QStringList({"plant/rack 1/00ff1020abcd/availability",
+                                            "plant/rack 1/bridge/rack-pc/status"}));
         QCOMPARE(c["availability_mode"], "all");
-        QCOMPARE(
-            QStringList({c["payload_available"].toString(), c["payload_not_available"].toString()}),
-            QStringList({"online", "offline"}));
+        QCOMPARE(c["payload_available"], "online");
+        QCOMPARE(c["payload_not_available"], "offline");
         QVERIFY(!c["name"].toString().isEmpty());
         const QVariantMap device = c["device"].toMap();
         QCOMPARE(device["identifiers"].toStringList(), QStringList{"tervin_00ff1020abcd"});
