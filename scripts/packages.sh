@@ -41,7 +41,7 @@ manual_page_packages=(
 suite_packages=(
     dpkg-dev file          # package_contents: cpack -G DEB calls dpkg-shlibdeps, and file on each binary
     bash-completion        # cli_completion: the completion as bash-completion loads it
-    mosquitto              # tst_climqtt: a real broker (mosquitto) started by the tests
+    mosquitto              # tst_climqtt, tst_climqttbroker: a real broker (mosquitto) started by the tests
     poppler-utils          # tst_report, tst_cli: the check reports read back (pdftotext, pdffonts)
     fonts-wqy-microhei     # tst_report: a small CJK font, so reports are written in Chinese
 )
