@@ -20,6 +20,7 @@ void LineScan::start(const QList<int> &list, int timeout, int resends)
     retries = resends;
     index = 0;
     late.clear();
+    namedLate.clear();
     lateIndex = -1;
     running = !addresses.isEmpty();
     ++generation;
@@ -79,7 +80,7 @@ void LineScan::lookedAgain(int address, const LinkOutcome &outcome)
 {
     if (outcome.answered())
         emit answered(address, outcome);
-    else
+    else if (namedLate.contains(address))
         emit cutOff(address);
     if (!portGone(outcome))
         askAgain();
@@ -109,6 +110,7 @@ void LineScan::askedEnded(int address, const LinkOutcome &outcome)
             otherSlaveHeard(outcome.dropped, LinkDropReason::OtherSlave);
             break;
         case Transaction::Garble::Noise:
+            lookAgainAroundNoise();
             break;
         }
     }
@@ -121,12 +123,33 @@ void LineScan::askedEnded(int address, const LinkOutcome &outcome)
         askAgain();
 }
 
-// Bytes under another slave's address in an address's wait: that slave's answer, come late.
+// Bytes in an address's wait that are not its answer: under another slave's address, that
+// slave's answer come late; under none that was asked, a late answer talked over.
 void LineScan::otherSlaveHeard(const QByteArray &bytes, LinkDropReason reason)
 {
-    if (!running || lateIndex >= 0 || reason != LinkDropReason::OtherSlave || bytes.isEmpty())
+    if (!running || lateIndex >= 0 || bytes.isEmpty())
         return;
     const int from = ModbusFrame::slaveOf(bytes);
-    if (addresses.contains(from) && !late.contains(from))
-        late << from;
+    if (reason == LinkDropReason::OtherSlave && addresses.contains(from)) {
+        namedLate.insert(from);
+        lookAgainAt(from);
+    } else {
+        lookAgainAroundNoise();
+    }
+}
+
+void LineScan::lookAgainAt(int address)
+{
+    if (!late.contains(address))
+        late << address;
+}
+
+// Unreadable bytes during the first pass: the late answer of the address asked before, spoilt by
+// the request that followed it, or the answer of the one asked, spoilt.
+void LineScan::lookAgainAroundNoise()
+{
+    if (index > 0)
+        lookAgainAt(addresses.at(index - 1));
+    if (index < addresses.size())
+        lookAgainAt(addresses.at(index));
 }

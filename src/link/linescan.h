@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <functional>
 
@@ -15,9 +16,11 @@
 // Garbled bytes are told apart: a reply from the slave asked but spoilt looks like several units
 // answering at once ("two units at address N?"); one that began too late shows up in the next
 // address's wait, under its own slave, or as the first part of a reply, and is put down to the
-// address it came from. Those addresses are asked once more at the end, with the whole response
-// timeout of the rate: a unit that answers then is found; one that does not is reported as cut off
-// ("raise the timeout").
+// address it came from. A late answer that the next request talked over (an adapter that holds
+// bytes back for its latency timer makes that common) arrives as bytes of no readable slave: the
+// address asked before it, and the one asked, are looked at again. Those addresses are asked once
+// more at the end, with the whole response timeout of the rate: a unit that answers then is found;
+// one named by its late answer that does not is reported as cut off ("raise the timeout").
 class LineScan : public QObject
 {
     Q_OBJECT
@@ -50,6 +53,8 @@ private:
     bool portGone(const LinkOutcome &outcome);
     void askedEnded(int address, const LinkOutcome &outcome);
     void otherSlaveHeard(const QByteArray &bytes, LinkDropReason reason);
+    void lookAgainAt(int address);
+    void lookAgainAroundNoise();
 
     LinkSession *session;
     QList<int> addresses;
@@ -58,6 +63,7 @@ private:
     int index = 0;
     bool running = false;
     int generation = 0;
-    QList<int> late;     // addresses whose answers began too late for the wait
-    int lateIndex = -1;  // the second look at them: the one asked, -1 before
+    QList<int> late;      // addresses to look at again: a late answer, or noise, near them
+    QSet<int> namedLate;  // those whose late answer named them
+    int lateIndex = -1;   // the second look at them: the one asked, -1 before
 };

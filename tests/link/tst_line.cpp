@@ -286,9 +286,19 @@ private slots:
     // The scan waits only for an answer to begin: a reply that began too late is put down to the
     // address it came from, never taken for a collision, and that address is asked again with the
     // whole response timeout at the end; only overlapping replies from the slave asked count as a
-    // collision. A second scan merges.
+    // collision. A late reply that the next request talked over, left without a readable slave,
+    // puts the address asked before it to the same second look. A second scan merges.
+    void scanTellsCollisionFromCutOff_data()
+    {
+        QTest::addColumn<bool>("unreadable");
+        QTest::newRow("the late reply names its slave") << false;
+        QTest::newRow("the late reply talked over, unreadable") << true;
+    }
+
     void scanTellsCollisionFromCutOff()
     {
+        QFETCH(bool, unreadable);
+        line->talkingOverSpoilsAll = unreadable;
         line->add(3);
         line->add(30, 1, 40); // begins 40 ms after the request: past the scan's wait
         line->add(40);

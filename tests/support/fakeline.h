@@ -76,6 +76,7 @@ public:
     bool lostAfterHeard = false;
     QList<qint64> writtenAt;
     int collisions = 0; // requests written while units were answering
+    bool talkingOverSpoilsAll = false; // a reply talked over loses its slave byte too
 
 private:
     QByteArray answerOf(TransmitterModel &unit, const QByteArray &request, int number)
@@ -133,7 +134,11 @@ private:
         answeringUntil = start + Transaction::wireTimeMs(int(bytes.size()), rate);
         spoilt = std::make_shared<bool>(false);
         clock.at(start + Transaction::wireTimeMs(1, rate),
-                 [this, first = bytes.left(1)] { deliver(first); });
+                 [this, first = bytes.left(1), spoilt = spoilt]() mutable {
+                     if (*spoilt && talkingOverSpoilsAll)
+                         first[0] = char(first.at(0) ^ 0xFF);
+                     deliver(first);
+                 });
         clock.at(answeringUntil, [this, rest = bytes.mid(1), spoilt = spoilt]() mutable {
             if (*spoilt && !rest.isEmpty())
                 rest[rest.size() - 1] = char(rest.back() ^ 0xFF);
