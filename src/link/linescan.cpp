@@ -109,8 +109,7 @@ void LineScan::askedEnded(int address, const LinkOutcome &outcome)
         case Transaction::Garble::CutOff:
             otherSlaveHeard(outcome.dropped, LinkDropReason::OtherSlave);
             break;
-        case Transaction::Garble::Noise:
-            lookAgainAroundNoise();
+        case Transaction::Garble::Noise: // dropped, and so looked at again (otherSlaveHeard)
             break;
         }
     }
