@@ -42,6 +42,7 @@ suite_packages=(
     dpkg-dev file          # package_contents: cpack -G DEB calls dpkg-shlibdeps, and file on each binary
     bash-completion        # cli_completion: the completion as bash-completion loads it
     mosquitto              # tst_climqtt, tst_climqttbroker: a real broker (mosquitto) started by the tests
+    openssl                # tst_climqttbroker: the TLS broker's certificate (openssl req)
     poppler-utils          # tst_report, tst_cli: the check reports read back (pdftotext, pdffonts)
     fonts-wqy-microhei     # tst_report: a small CJK font, so reports are written in Chinese
 )
