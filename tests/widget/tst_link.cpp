@@ -80,9 +80,6 @@ private slots:
         click(bench.window, "pushButtonRead");
         QTRY_VERIFY(bench.label("labelTemperature").contains("23.5"));
         bench.edit("lineEditAddress")->clear(); // slave 0 alone: one pass over the rates
-        // Just after a poll's reply, so that no poll is on the wire when the search begins: a
-        // request right behind it would reach the transmitter as one frame with it.
-        QVERIFY(repliesFollow(bench.window, 1));
         bench.transmitter.setFaults(garbled ? with(&Faults::corruptCrc, true)
                                             : with(&Faults::noReply, true));
         link(bench.window, bench.path, "AUTO");
@@ -90,7 +87,9 @@ private slots:
         QVERIFY(!bench.timer("timerAuto")->isActive() && bench.port()->isOpen());
         const QByteArray search = DeviceInfo::request(0); // once at the first link, then each rate
         QCOMPARE(frames(bench.window, "TX").count(QString(search.toHex())), 1 + 6);
-        QCOMPARE(bench.transmitter.requests().count(search), 1 + 6);
+        // A poll sent just before the search may reach the transmitter in one frame with the
+        // search's first request (a terminal carries bytes at once): counted in the bytes heard.
+        QCOMPARE(bench.transmitter.requests().join().count(search), 1 + 6);
         QCOMPARE(bench.transmitter.lineBaudRate(), 1200);
         QCOMPARE(bench.label("labelLinkState"), bench.path + state);
         QCOMPARE(child<QPushButton>(&bench.window, "pushButtonRead")->text(), "Read");
