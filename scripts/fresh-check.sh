@@ -23,10 +23,9 @@
 # Prints each command's status and time; the last lines sum them up. Needs root (debootstrap,
 # mounts, chroot) and deb.debian.org. Making the root takes a few minutes the first time (cached
 # in build/fresh-root/minbase.tar, or the tar given); the test command 17 minutes on two quiet
-# cores, up to 35 when they are shared. Each run unpacks the cached root anew into build/fresh-
-# root/root, with /proc, /sys, /dev, /dev/pts and a fresh /tmp mounted, unmounted again however it
-# ends. After a failure the
-# root stays for a look (removed at the next run); --keep keeps it after a pass too. --only runs
+# cores, up to 35 when they are shared. Each run unpacks the cached root anew into
+# build/fresh-root/root, with /proc, /sys, /dev, /dev/pts and a fresh /tmp mounted, unmounted again
+# however it ends. After a failure the root stays for a look (removed at the next run); --keep keeps it after a pass too. --only runs
 # one of the two commands (run alone still builds: a quicker look at a start on a fresh machine).
 # Not part of ./scripts/test.sh: run it before resolving an issue that touches the build, the
 # dependencies or the scripts.
