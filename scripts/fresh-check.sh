@@ -26,7 +26,8 @@
 # cores, up to 35 when they are shared. Each run unpacks the cached root anew into
 # build/fresh-root/root, with /proc, /sys, /dev, /dev/pts and a fresh /tmp mounted, unmounted again
 # however it ends. After a failure the root stays for a look (removed at the next run); --keep
-# keeps it after a pass too. --only runs one of the two commands (run alone still builds: a quicker look at a start on a fresh machine).
+# keeps it after a pass too. --only runs one of the two commands (run alone still builds: a
+# quicker look at a start on a fresh machine).
 # Not part of ./scripts/test.sh: run it before resolving an issue that touches the build, the
 # dependencies or the scripts.
 set -euo pipefail
